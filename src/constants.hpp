@@ -1,0 +1,43 @@
+// Fixed sizes, file names and the words of the dialogue, in one place.
+// Every message is Windows-1252 text: è is the byte 0xE8, à is 0xE0.
+#pragma once
+
+namespace quadrivo {
+
+inline constexpr int NUM = 120;  // lines of the source calendar examined per pass
+inline constexpr int ROW = 200;  // capacity of the line buffer: longer lines are taken in pieces
+inline constexpr int NAME = 20;  // capacity of the name buffer: 19 characters and the line end
+
+inline constexpr const char* SOURCE_FILE = "originale.txt";
+
+// One row of the format table: the letter typed, the file made, the message shown when it is ready.
+struct CalendarFormat {
+    char letter;  // lower case; the upper case letter chooses the same row
+    const char* file_name;
+    const char* done_message;
+};
+
+inline constexpr CalendarFormat FORMATS[] = {
+    {'t', "calendario.txt", "Complimenti! Il tuo calendario \xE8 pronto nel file calendario_txt\n"},
+    {'w', "calendario.doc", "Complimenti! Il tuo calendario \xE8 pronto nel file calendario_doc\n"},
+    {'x', "calendario.xls", "Complimenti! Il tuo calendario \xE8 pronto nel file calendario_xls\n"},
+};
+
+inline constexpr const char* MSG_FORMAT_QUESTION =
+    "In quale formato vuoi che venga salvato il calendario?"
+    "(scrivi t per file di testo,w per Word,x per Ecxel e poi premi invio)\n";
+inline constexpr const char* MSG_WRONG_FORMAT = "Hai inserito un valore non corretto!\n";
+inline constexpr const char* MSG_NAME_QUESTION = "Inserisci il nome della tua squadra e poi premi invio\n";
+inline constexpr const char* MSG_NAME_TOO_LONG =
+    "Il nome inserito \xE8 troppo lungo: al massimo 19 caratteri!\n";
+inline constexpr const char* MSG_PASS_DONE =
+    "\t- Quadrivo successfully executed - Congratulations by Zanfiro -\n";
+inline constexpr const char* MSG_RESTART_QUESTION =
+    "\nVoui ricominciare?(y/n)\n"
+    "NB:Scegliendo lo stesso formato di prima, il vecchio file verr\xE0 perso\n";
+
+// Errors, printed with the name of the file at fault.
+inline constexpr const char* ERR_CANNOT_READ = "Impossibile leggere il file %s!\n";
+inline constexpr const char* ERR_CANNOT_WRITE = "Impossibile scrivere il file %s!\n";
+
+}  // namespace quadrivo

@@ -1,0 +1,35 @@
+// An open C stream that closes itself, so that no path leaves a file open.
+#pragma once
+
+#include <cstdio>
+
+namespace quadrivo {
+
+class File {
+public:
+    // Opens name with the fopen mode; is_open() tells whether it worked.
+    File(const char* name, const char* mode) : stream_(std::fopen(name, mode)) {}
+    ~File() {
+        if (stream_ != nullptr) {
+            std::fclose(stream_);
+        }
+    }
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    bool is_open() const { return stream_ != nullptr; }
+    std::FILE* get() const { return stream_; }
+
+    // Closes the stream now. Returns false when the close failed, which for an
+    // output stream means that buffered characters may not have reached the disk.
+    bool close() {
+        std::FILE* stream = stream_;
+        stream_ = nullptr;
+        return stream != nullptr && std::fclose(stream) == 0;
+    }
+
+private:
+    std::FILE* stream_;
+};
+
+}  // namespace quadrivo
