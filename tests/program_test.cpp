@@ -105,14 +105,16 @@ protected:
     }
 
     // Runs the program in the work folder with the given console input and locale.
-    // With merged, standard error goes into out too, to check their order.
-    Result run(const std::string& input, const char* locale = "C", bool merged = false) const {
+    // With merged, standard error goes into out too, to check their order;
+    // stdout_file sends standard output elsewhere.
+    Result run(const std::string& input, const char* locale = "C", bool merged = false,
+               const std::string& stdout_file = "") const {
         const fs::path io = root_ / "io";
         std::ofstream(io / "in", std::ios::binary) << input;
         const char* command = std::getenv("QUADRIVO_COMMAND");
         const std::string line = "cd '" + (root_ / "work").string() + "' && LC_ALL=" + locale + " timeout 60 " +
                                  (command != nullptr ? command : QUADRIVO_PROGRAM) + " < '" + (io / "in").string() +
-                                 "' > '" + (io / "out").string() + "' " +
+                                 "' > '" + (stdout_file.empty() ? (io / "out").string() : stdout_file) + "' " +
                                  (merged ? "2>&1" : "2> '" + (io / "err").string() + "'");
         const int status = std::system(line.c_str());
         auto slurp = [](const fs::path& p) {
@@ -281,6 +283,15 @@ TEST_F(Program, SourceMissingLeavesTheCalendarEmptyAndClosed) {
 TEST_F(Program, ErrorAppearsInOrderWithTheDialogue) {
     const Result r = run("t\nDelfini\nn\n", "C", true);
     EXPECT_EQ(r.out, as_written(FORMAT_Q + NAME_Q + CANNOT_READ + RESTART_Q));
+}
+
+TEST_F(Program, ConsoleThatCannotBeWrittenIsAFailure) {
+    if (windows_build()) {
+        GTEST_SKIP() << "needs /dev/full";
+    }
+    put("originale.txt", CALENDAR);
+    EXPECT_EQ(run("t\nDelfini\nn\n", "C", false, "/dev/full").status, 1);
+    EXPECT_EQ(get("calendario.txt"), DELFINI_LINES);
 }
 
 TEST_F(Program, FailedPassKeepsStatusOneAfterALaterSuccess) {
