@@ -1,8 +1,9 @@
 # Front door to the CMake build. See README.md.
 BUILD := build
 JOBS ?= 2
+MINGW_CMAKE = cmake -DCMAKE_TOOLCHAIN_FILE=cmake/mingw.cmake -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all run test clean
+.PHONY: all run test clean windows test-windows
 
 all: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
@@ -18,6 +19,21 @@ run: all
 
 test: all
 	ctest --test-dir $(BUILD) --output-on-failure
+
+# The 32-bit Windows console program, build-win32/quadrivo.exe.
+windows:
+	$(MINGW_CMAKE) -DMINGW_TRIPLE=i686-w64-mingw32 -S . -B build-win32
+	cmake --build build-win32 -j $(JOBS)
+	@# A 32-bit (PE32, Intel 80386) console program, or the build is wrong.
+	i686-w64-mingw32-objdump -f build-win32/quadrivo.exe | grep -q 'file format pei-i386'
+	i686-w64-mingw32-objdump -p build-win32/quadrivo.exe | grep -q 'Windows CUI'
+
+# The end-to-end tests against the same sources built for 64-bit Windows, under Wine
+# (this machine cannot run 32-bit code).
+test-windows: all
+	$(MINGW_CMAKE) -DMINGW_TRIPLE=x86_64-w64-mingw32 -S . -B build-win64
+	cmake --build build-win64 -j $(JOBS)
+	tests/under_wine.sh $(BUILD) $(CURDIR)/build-win64/quadrivo.exe
 
 clean:
 	rm -rf $(BUILD) build-*
