@@ -12,9 +12,9 @@
 
 namespace quadrivo {
 
-static constexpr unsigned WINDOWS_1252 = 1252;
-
 #ifdef _WIN32
+
+static constexpr unsigned WINDOWS_1252 = 1252;
 
 // Returns the output code page of the console behind out, or 0 when out is not
 // a console (redirected to a file or a pipe) or the console already uses 1252.

@@ -1,0 +1,116 @@
+// Fuzzes the whole dialogue with arbitrary console input, in a temporary folder
+// holding a small calendar. The console output must be made only of the
+// program's messages and the calendar files only of calendar lines, each
+// followed by an empty line; anything else aborts.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <initializer_list>
+#include <iterator>
+#include <string>
+#include <string_view>
+
+#include "constants.hpp"
+#include "dialogue.hpp"
+
+namespace {
+
+constexpr std::string_view CALENDAR =
+    "1a giornata\n"
+    "Delfini - Lupi Rossi 2-1\n"
+    "Orsi - Citt\xE0 di Mont\xE8\r\n"
+    "Lupi Rossi - Orsi\n"
+    "Falchi - Delfini";
+constexpr std::string_view CALENDAR_LINES[] = {
+    "1a giornata", "Delfini - Lupi Rossi 2-1", "Orsi - Citt\xE0 di Mont\xE8", "Lupi Rossi - Orsi", "Falchi - Delfini",
+};
+
+// Tells whether text is a sequence of the program's own console messages.
+bool only_messages(std::string_view text) {
+    using namespace quadrivo;
+    while (!text.empty()) {
+        bool known = false;
+        for (std::string_view message : {MSG_FORMAT_QUESTION, MSG_WRONG_FORMAT, MSG_NAME_QUESTION, MSG_NAME_TOO_LONG,
+                                         MSG_PASS_DONE, MSG_RESTART_QUESTION, FORMATS[0].done_message,
+                                         FORMATS[1].done_message, FORMATS[2].done_message}) {
+            if (text.substr(0, message.size()) == message) {
+                text.remove_prefix(message.size());
+                known = true;
+                break;
+            }
+        }
+        if (!known) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Tells whether text is a sequence of calendar lines, each with its line end and an empty line.
+bool only_calendar_lines(std::string_view text) {
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        if (end == std::string_view::npos || text.substr(end, 2) != "\n\n") {
+            return false;
+        }
+        const std::string_view line = text.substr(0, end);
+        if (std::find(std::begin(CALENDAR_LINES), std::end(CALENDAR_LINES), line) == std::end(CALENDAR_LINES)) {
+            return false;
+        }
+        text.remove_prefix(end + 2);
+    }
+    return true;
+}
+
+std::string contents(const char* file_name) {
+    std::ifstream file(file_name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+// Runs every input in a new folder, below the current one, that holds the calendar.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    char folder[] = "dialogue-fuzz-XXXXXX";
+    if (mkdtemp(folder) == nullptr || chdir(folder) != 0) {
+        std::abort();
+    }
+    std::ofstream(quadrivo::SOURCE_FILE, std::ios::binary) << CALENDAR;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    for (const quadrivo::CalendarFormat& format : quadrivo::FORMATS) {
+        std::remove(format.file_name);
+    }
+    std::string input(reinterpret_cast<const char*>(data), size);
+    std::FILE* in = fmemopen(input.data(), input.size(), "r");
+    char* out_buffer = nullptr;
+    char* err_buffer = nullptr;
+    std::size_t out_length = 0;
+    std::size_t err_length = 0;
+    std::FILE* out = open_memstream(&out_buffer, &out_length);
+    std::FILE* err = open_memstream(&err_buffer, &err_length);
+    if (in == nullptr || out == nullptr || err == nullptr) {
+        std::abort();
+    }
+    const int status = quadrivo::run_dialogue(in, out, err);
+    std::fclose(in);
+    std::fclose(out);
+    std::fclose(err);
+    bool sound = status == 0 && err_length == 0 && only_messages(std::string_view(out_buffer, out_length));
+    for (const quadrivo::CalendarFormat& format : quadrivo::FORMATS) {
+        sound = sound && only_calendar_lines(contents(format.file_name));
+    }
+    std::free(out_buffer);
+    std::free(err_buffer);
+    if (!sound) {
+        std::fprintf(stderr, "the dialogue wrote something that is neither a message nor a calendar line\n");
+        std::abort();
+    }
+    return 0;
+}

@@ -1,0 +1,82 @@
+// Fuzzes the selection pass against an independent statement of what it must
+// write. The input is a name (up to the first line end, at most 19 bytes)
+// followed by a source calendar. Any disagreement aborts.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "selection.hpp"
+
+namespace {
+
+using quadrivo::NAME;
+using quadrivo::NUM;
+using quadrivo::ROW;
+
+// The bytes as a Windows text-mode stream delivers them: CR LF becomes LF.
+std::string as_text(std::string_view raw) {
+    std::string text;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (!(raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')) {
+            text += raw[i];
+        }
+    }
+    return text;
+}
+
+// The calendar for the name: the text cut into lines, each line into pieces of
+// ROW characters, the first NUM pieces looked at. A piece holding the name is
+// written with one line end, plus one more when the piece ends its line.
+std::string expected_calendar(std::string_view name, std::string_view raw) {
+    const std::string text = as_text(raw);
+    std::string written;
+    std::size_t pos = 0;
+    for (int piece = 0; piece < NUM && pos < text.size(); ++piece) {
+        const std::size_t line_end = std::min(text.find('\n', pos), text.size());
+        const bool ends_line = line_end - pos < static_cast<std::size_t>(ROW);
+        const std::string_view chars(text.data() + pos, ends_line ? line_end - pos : ROW);
+        if (!name.empty() && chars.find(name) != std::string_view::npos) {
+            written += chars;
+            written += ends_line ? "\n\n" : "\n";
+        }
+        pos += chars.size() + (ends_line ? 1 : 0);
+    }
+    return written;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const std::size_t name_len = std::min({input.find('\n'), size, static_cast<std::size_t>(NAME - 1)});
+    const std::string_view name = input.substr(0, name_len);
+    const bool line_end_follows = name_len < size && input[name_len] == '\n';
+    std::string source(input.substr(name_len + (line_end_follows ? 1 : 0)));
+
+    char nome[NAME];
+    std::memcpy(nome, name.data(), name.size());
+    nome[name.size()] = '\n';
+    std::FILE* read1 = fmemopen(source.data(), source.size(), "r");
+    char* buffer = nullptr;
+    std::size_t length = 0;
+    std::FILE* write1 = open_memstream(&buffer, &length);
+    if (read1 == nullptr || write1 == nullptr) {
+        std::abort();
+    }
+    const quadrivo::SelectionResult result =
+        quadrivo::select_team_lines(read1, write1, nome, static_cast<int>(name.size()));
+    std::fclose(read1);
+    std::fclose(write1);
+    const bool agrees = result == quadrivo::SelectionResult::ok &&
+                        std::string_view(buffer, length) == expected_calendar(name, source);
+    std::free(buffer);
+    if (!agrees) {
+        std::fprintf(stderr, "the pass wrote a different calendar than the rule gives\n");
+        std::abort();
+    }
+    return 0;
+}
