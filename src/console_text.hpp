@@ -11,8 +11,8 @@ namespace quadrivo {
 
 // Writes Windows-1252 messages to an output stream. On a console that expects
 // another encoding (a UTF-8 locale; a Windows console with another code page)
-// the messages are converted so that è and à show as such; otherwise, and
-// whenever a conversion is not available, the bytes go out as given.
+// the messages are converted so that the accented letters show as such;
+// otherwise, and whenever no conversion is available, the bytes go out as given.
 class MessageWriter {
 public:
     explicit MessageWriter(std::FILE* out);

@@ -1,5 +1,5 @@
 // Fixed sizes, file names and the words of the dialogue, in one place.
-// Every message is Windows-1252 text: è is the byte 0xE8, à is 0xE0.
+// Every message is Windows-1252 text: e grave is the byte 0xE8, a grave is 0xE0.
 #pragma once
 
 namespace quadrivo {

@@ -166,6 +166,16 @@ static PassEnd make_calendar(Console& console, const CalendarFormat& format) {
     return copy_team_lines(console, write1, format.file_name, nome, cont) ? PassEnd::succeeded : PassEnd::failed;
 }
 
+// Asks whether to start again. Returns the answer, or EOF when the input has ended.
+static int ask_restart(Console& console) {
+    console.out.say(MSG_RESTART_QUESTION);
+    const int ciclo = read_char(console.in);
+    if (ciclo != EOF) {
+        skip_pause(console.in);
+    }
+    return ciclo;
+}
+
 int run_dialogue(std::FILE* in, std::FILE* out, std::FILE* err) {
     MessageWriter writer(out);
     Console console{in, writer, err, false};
@@ -183,11 +193,7 @@ int run_dialogue(std::FILE* in, std::FILE* out, std::FILE* err) {
             writer.say(MSG_PASS_DONE);
             writer.say(format->done_message);
         }
-        writer.say(MSG_RESTART_QUESTION);
-        ciclo = read_char(in);
-        if (ciclo != EOF) {
-            skip_pause(in);
-        }
+        ciclo = ask_restart(console);
     }
     return console.failed ? 1 : 0;
 }

@@ -218,7 +218,7 @@ TEST_F(Program, WindowsCalendarWithCrLfAndAccentedName) {
     EXPECT_EQ(get("calendario.txt"), as_written("Orsi - S\xFC" "dtirol\n\nS\xFC" "dtirol - Lupi\n\n"));
 }
 
-// The messages' è and à in UTF-8, as a UTF-8 console needs them.
+// The messages' accented letters (0xE8, 0xE0) in UTF-8, as a UTF-8 console needs them.
 std::string in_utf8(const std::string& text) {
     std::string utf8;
     for (const char c : text) {
