@@ -259,9 +259,14 @@ TEST_F(Program, OnlyTheFirst120LinesAreExamined) {
 }
 
 // Each failure: the message on standard error, no success lines, exit status 1.
+enum class Blocker { none, folder, full_disk };
+
 struct Failure {
     const char* what;
-    const char* calendar;  // the name in the calendar file's place
+    const char* blocked;  // the file put out of use, as a folder or a link to a full disk
+    Blocker how;
+    bool with_source;
+    std::string input;
     std::string out;
     std::string err;
 };
@@ -271,30 +276,30 @@ void PrintTo(const Failure& c, std::ostream* os) { *os << c.what; }
 class Failures : public Program, public ::testing::WithParamInterface<Failure> {};
 
 const Failure failures[] = {
-    {"calendar file is a folder", "calendario.txt", FORMAT_Q + RESTART_Q, cannot_write("calendario.txt")},
-    {"calendar file is a full disk", "calendario.xls", FORMAT_Q + NAME_Q + RESTART_Q, cannot_write("calendario.xls")},
-    {"source calendar missing", nullptr, FORMAT_Q + NAME_Q + RESTART_Q, CANNOT_READ},
-    {"source calendar is a folder", nullptr, FORMAT_Q + NAME_Q + RESTART_Q, CANNOT_READ},
+    {"calendar file is a folder", "calendario.txt", Blocker::folder, true, "t\nn\n", FORMAT_Q + RESTART_Q,
+     cannot_write("calendario.txt")},
+    {"calendar file is a full disk", "calendario.xls", Blocker::full_disk, true, "x\nDelfini\nn\n",
+     FORMAT_Q + NAME_Q + RESTART_Q, cannot_write("calendario.xls")},
+    {"source calendar missing", "", Blocker::none, false, "t\nDelfini\nn\n", FORMAT_Q + NAME_Q + RESTART_Q,
+     CANNOT_READ},
+    {"source calendar is a folder", "originale.txt", Blocker::folder, false, "t\nDelfini\nn\n",
+     FORMAT_Q + NAME_Q + RESTART_Q, CANNOT_READ},
 };
 
 TEST_P(Failures, ReportedNamingTheFile) {
     const Failure& f = GetParam();
-    const std::string what = f.what;
-    if (windows_build() && what == "calendar file is a full disk") {
-        GTEST_SKIP() << "needs /dev/full";
+    if (f.how == Blocker::full_disk) {
+        if (windows_build()) {
+            GTEST_SKIP() << "needs /dev/full";
+        }
+        fs::create_symlink("/dev/full", path(f.blocked));
+    } else if (f.how == Blocker::folder) {
+        fs::create_directory(path(f.blocked));
     }
-    if (what == "calendar file is a folder") {
-        fs::create_directory(path("calendario.txt"));
-    } else if (what == "calendar file is a full disk") {
-        fs::create_symlink("/dev/full", path("calendario.xls"));
-    } else if (what == "source calendar is a folder") {
-        fs::create_directory(path("originale.txt"));
-    }
-    if (what != "source calendar missing" && what != "source calendar is a folder") {
+    if (f.with_source) {
         put("originale.txt", CALENDAR);
     }
-    const char letter = std::string(f.calendar != nullptr ? f.calendar : "calendario.txt").back() == 's' ? 'x' : 't';
-    const Result r = run(std::string(1, letter) + "\nDelfini\nn\n");
+    const Result r = run(f.input);
     EXPECT_EQ(r.out, as_written(f.out));
     EXPECT_EQ(r.err, as_written(f.err));
     EXPECT_EQ(r.status, 1);
