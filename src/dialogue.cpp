@@ -190,8 +190,8 @@ int run_dialogue(std::FILE* in, std::FILE* out, std::FILE* err) {
             break;
         }
         if (end == PassEnd::succeeded) {
-            writer.say(MSG_PASS_DONE);
-            writer.say(format->done_message);
+            console.out.say(MSG_PASS_DONE);
+            console.out.say(format->done_message);
         }
         ciclo = ask_restart(console);
     }

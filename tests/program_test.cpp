@@ -70,6 +70,14 @@ std::string as_written(const std::string& text) {
     return crlf;
 }
 
+// The bytes of a file; empty when it cannot be read.
+std::string bytes_of(const fs::path& file_path) {
+    std::ifstream file(file_path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
 struct Result {
     std::string out;
     std::string err;
@@ -95,13 +103,7 @@ protected:
 
     // The file's bytes, or "<missing>".
     std::string get(const std::string& name) const {
-        std::ifstream file(path(name), std::ios::binary);
-        if (!file) {
-            return "<missing>";
-        }
-        std::ostringstream bytes;
-        bytes << file.rdbuf();
-        return bytes.str();
+        return fs::exists(path(name)) ? bytes_of(path(name)) : "<missing>";
     }
 
     // Runs the program in the work folder with the given console input and locale.
@@ -117,13 +119,7 @@ protected:
                                  "' > '" + (stdout_file.empty() ? (io / "out").string() : stdout_file) + "' " +
                                  (merged ? "2>&1" : "2> '" + (io / "err").string() + "'");
         const int status = std::system(line.c_str());
-        auto slurp = [](const fs::path& p) {
-            std::ifstream file(p, std::ios::binary);
-            std::ostringstream bytes;
-            bytes << file.rdbuf();
-            return bytes.str();
-        };
-        return {slurp(io / "out"), merged ? "" : slurp(io / "err"), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+        return {bytes_of(io / "out"), merged ? "" : bytes_of(io / "err"), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
     }
 
     fs::path root_;
