@@ -7,6 +7,8 @@ namespace quadrivo {
 inline constexpr int NUM = 120;  // lines of the source calendar examined per pass
 inline constexpr int ROW = 200;  // capacity of the line buffer: longer lines are taken in pieces
 inline constexpr int NAME = 20;  // capacity of the name buffer: 19 characters and the line end
+inline constexpr int BLOCK = 4096;  // bytes of the source calendar read at a time
+inline constexpr int TYPED = 256;  // characters of one console line read at a time (Windows console)
 
 inline constexpr const char* SOURCE_FILE = "originale.txt";
 
@@ -39,5 +41,18 @@ inline constexpr const char* MSG_RESTART_QUESTION =
 // Errors, printed with the name of the file at fault.
 inline constexpr const char* ERR_CANNOT_READ = "Impossibile leggere il file %s!\n";
 inline constexpr const char* ERR_CANNOT_WRITE = "Impossibile scrivere il file %s!\n";
+
+// Faults of the console itself, which end the run.
+inline constexpr const char* ERR_CONSOLE_IN = "Impossibile leggere lo standard input!\n";
+inline constexpr const char* ERR_CONSOLE_OUT = "Impossibile scrivere sullo standard output!\n";
+
+// Notices on standard error after a pass that worked: it stopped at line 120
+// of a longer source, or it selected nothing (%s: the calendar file).
+inline constexpr const char* NOTE_ONLY_FIRST_LINES =
+    "Attenzione: sono state esaminate solo le prime 120 righe di originale.txt; "
+    "le righe successive non sono state lette.\n";
+inline constexpr const char* NOTE_NOTHING_SELECTED =
+    "Nessuna delle prime 120 righe di originale.txt contiene il nome inserito "
+    "(contano maiuscole, minuscole e spazi): %s resta vuoto.\n";
 
 }  // namespace quadrivo

@@ -1,24 +1,12 @@
 #include "dialogue.hpp"
 
-#include <cctype>
-
-#include "console_text.hpp"
 #include "constants.hpp"
 #include "file.hpp"
 #include "selection.hpp"
-#include "text_input.hpp"
 
 namespace quadrivo {
 
 namespace {
-
-// The console as the dialogue sees it, and whether any error has been reported.
-struct Console {
-    std::FILE* in;
-    MessageWriter& out;
-    std::FILE* err;
-    bool failed;
-};
 
 // How a pass ended.
 enum class PassEnd { succeeded, failed, input_ended };
@@ -28,25 +16,10 @@ enum class NameRead { complete, too_long, input_ended };
 
 }  // namespace
 
-// Reports an error about file_name on the error stream. Standard output is
-// flushed first so that a console shows everything in the order it happened.
-static void complain(Console& console, const char* format, const char* file_name) {
-    std::fflush(console.out.stream());
-    std::fprintf(console.err, format, file_name);
-    console.failed = true;
-}
-
-// Reads the character typed after a one-letter answer, normally its line end.
-// It is never looked at, so the end of input there is ignored too.
-static void skip_pause(std::FILE* in) {
-    const int pause = read_char(in);
-    static_cast<void>(pause);
-}
-
-// Returns the format table's row for the letter, in either case, or nullptr.
+// Returns the format table's row for the typed character, in either case, or nullptr.
 static const CalendarFormat* find_format(int formato) {
     for (const CalendarFormat& format : FORMATS) {
-        if (formato == format.letter || formato == std::toupper(format.letter)) {
+        if (formato == format.letter || formato == format.letter - 'a' + 'A') {
             return &format;
         }
     }
@@ -54,131 +27,157 @@ static const CalendarFormat* find_format(int formato) {
 }
 
 // Asks for the format until one of the known letters is typed.
-// Returns its table row, or nullptr when the input has ended.
+// Returns its table row, or nullptr when the input has ended or failed.
 static const CalendarFormat* ask_format(Console& console) {
     for (;;) {
-        console.out.say(MSG_FORMAT_QUESTION);
-        const int formato = read_char(console.in);
-        if (formato == EOF) {
+        console.say(MSG_FORMAT_QUESTION);
+        const int formato = console.read_char();
+        if (formato < 0) {
             return nullptr;
         }
-        skip_pause(console.in);
+        // The character after the answer, normally its line end, is never looked at.
+        if (console.read_char() == INPUT_FAILED) {
+            return nullptr;
+        }
         if (const CalendarFormat* format = find_format(formato)) {
             return format;
         }
-        console.out.say(MSG_WRONG_FORMAT);
+        console.say(MSG_WRONG_FORMAT);
     }
 }
 
 // Reads a name up to its line end into nome, and its length into cont.
-// The end of input after some characters ends the name as a line end would.
-static NameRead read_name(std::FILE* in, char (&nome)[NAME], int& cont) {
+// The end of input after some characters ends the name as a line end would;
+// a failed console ends it with nothing read.
+static NameRead read_name(Console& console, char32_t (&nome)[NAME], int& cont) {
     for (int i = 0; i < NAME; ++i) {
-        int c = read_char(in);
-        if (c == EOF) {
-            if (i == 0) {
-                return NameRead::input_ended;
-            }
-            c = '\n';
+        int c = console.read_char();
+        if (c == INPUT_FAILED || (c == INPUT_END && i == 0)) {
+            return NameRead::input_ended;
         }
-        nome[i] = static_cast<char>(c);
-        if (c == '\n') {
+        if (c == INPUT_END || c == '\n') {
             cont = i;
             return NameRead::complete;
         }
+        nome[i] = static_cast<char32_t>(c);
     }
     return NameRead::too_long;
 }
 
 // Reads and drops what is left of the current input line.
-static void discard_line(std::FILE* in) {
+static void discard_line(Console& console) {
     int c;
     do {
-        c = read_char(in);
-    } while (c != '\n' && c != EOF);
+        c = console.read_char();
+    } while (c != '\n' && c >= 0);
 }
 
 // Asks for the team's name until one fits in nome.
 // Returns false when the input ended before a name was typed.
-static bool ask_name(Console& console, char (&nome)[NAME], int& cont) {
+static bool ask_name(Console& console, char32_t (&nome)[NAME], int& cont) {
     for (;;) {
-        console.out.say(MSG_NAME_QUESTION);
-        switch (read_name(console.in, nome, cont)) {
+        console.say(MSG_NAME_QUESTION);
+        switch (read_name(console, nome, cont)) {
         case NameRead::complete:
             return true;
         case NameRead::input_ended:
             return false;
         case NameRead::too_long:
-            discard_line(console.in);
-            console.out.say(MSG_NAME_TOO_LONG);
+            discard_line(console);
+            console.say(MSG_NAME_TOO_LONG);
             break;
         }
     }
 }
 
-// Closes the calendar file. Returns false, after reporting it, when the close failed.
-static bool close_calendar(Console& console, File& write1, const char* file_name) {
-    if (write1.close()) {
+// Makes sure the calendar file can be written, creating it when it does not
+// exist; an existing file keeps its content until a pass can replace it.
+// Returns false, after reporting it, when it cannot be opened or closed.
+static bool check_calendar(Console& console, const char* file_name) {
+    File write1(file_name, "a");
+    if (write1.is_open() && write1.close()) {
         return true;
     }
-    complain(console, ERR_CANNOT_WRITE, file_name);
+    console.warn(ERR_CANNOT_WRITE, file_name);
     return false;
 }
 
-// Copies the team's lines of the source calendar into write1, then closes both.
-// Returns whether every read, write and close worked; each failure is reported.
-static bool copy_team_lines(Console& console, File& write1, const char* file_name, const char (&nome)[NAME],
-                            int cont) {
+// Copies the team's lines of the source calendar into the calendar file. The
+// calendar file is emptied only once the source has been read from.
+// Returns what the pass did; every failure is reported, naming its file.
+static SelectionReport copy_team_lines(Console& console, const char* file_name, const TeamName& name) {
+    const SelectionReport failed{SelectionResult::read_failed, 0, false};
     File read1(SOURCE_FILE, "r");
-    if (!read1.is_open()) {
-        complain(console, ERR_CANNOT_READ, SOURCE_FILE);
-        close_calendar(console, write1, file_name);
-        return false;
+    SourceLines source(read1.get());
+    if (!read1.is_open() || !source.start()) {
+        console.warn(ERR_CANNOT_READ, SOURCE_FILE);
+        return failed;
     }
-    SelectionResult result = select_team_lines(read1.get(), write1.get(), nome, cont);
-    if (!read1.close() && result == SelectionResult::ok) {
-        result = SelectionResult::read_failed;
+    File write1(file_name, "w");
+    if (!write1.is_open()) {
+        console.warn(ERR_CANNOT_WRITE, file_name);
+        return failed;
     }
-    if (result == SelectionResult::read_failed) {
-        complain(console, ERR_CANNOT_READ, SOURCE_FILE);
+    SelectionReport report = select_team_lines(source, write1.get(), name);
+    if (!read1.close() && report.result == SelectionResult::ok) {
+        report.result = SelectionResult::read_failed;
+    }
+    if (report.result == SelectionResult::read_failed) {
+        console.warn(ERR_CANNOT_READ, SOURCE_FILE);
     }
     const bool closed = write1.close();
-    if (result == SelectionResult::write_failed || !closed) {
-        complain(console, ERR_CANNOT_WRITE, file_name);
+    if (report.result == SelectionResult::write_failed || !closed) {
+        console.warn(ERR_CANNOT_WRITE, file_name);
+        if (report.result == SelectionResult::ok) {
+            report.result = SelectionResult::write_failed;
+        }
     }
-    return result == SelectionResult::ok && closed;
+    return report;
 }
 
-// Runs one pass once the format is chosen: creates the calendar file, asks the
-// team's name and copies the team's lines into the file.
+// Tells on standard error what a pass that worked may hide: lines after the
+// 120th left unread, or no line selected at all.
+static void tell_what_was_missed(Console& console, const SelectionReport& report, const char* file_name) {
+    if (report.more_lines) {
+        console.warn(NOTE_ONLY_FIRST_LINES);
+    }
+    if (report.selected == 0) {
+        console.warn(NOTE_NOTHING_SELECTED, file_name);
+    }
+}
+
+// Runs one pass once the format is chosen: asks the team's name and copies
+// the team's lines into the calendar file.
 static PassEnd make_calendar(Console& console, const CalendarFormat& format) {
-    File write1(format.file_name, "w");
-    if (!write1.is_open()) {
-        complain(console, ERR_CANNOT_WRITE, format.file_name);
+    if (!check_calendar(console, format.file_name)) {
         return PassEnd::failed;
     }
-    char nome[NAME];
+    char32_t nome[NAME];
     int cont = 0;
     if (!ask_name(console, nome, cont)) {
-        close_calendar(console, write1, format.file_name);
         return PassEnd::input_ended;
     }
-    return copy_team_lines(console, write1, format.file_name, nome, cont) ? PassEnd::succeeded : PassEnd::failed;
+    const SelectionReport report = copy_team_lines(console, format.file_name, TeamName(nome, cont));
+    if (report.result != SelectionResult::ok) {
+        return PassEnd::failed;
+    }
+    tell_what_was_missed(console, report, format.file_name);
+    return PassEnd::succeeded;
 }
 
-// Asks whether to start again. Returns the answer, or EOF when the input has ended.
+// Asks whether to start again. Returns the answer, or a negative value when
+// the input has ended or failed.
 static int ask_restart(Console& console) {
-    console.out.say(MSG_RESTART_QUESTION);
-    const int ciclo = read_char(console.in);
-    if (ciclo != EOF) {
-        skip_pause(console.in);
+    console.say(MSG_RESTART_QUESTION);
+    const int ciclo = console.read_char();
+    if (ciclo >= 0) {
+        console.read_char();  // the character after the answer is never looked at
     }
     return ciclo;
 }
 
-int run_dialogue(std::FILE* in, std::FILE* out, std::FILE* err) {
-    MessageWriter writer(out);
-    Console console{in, writer, err, false};
+int run_dialogue(Console& console) {
+    bool failed = false;
     int ciclo = 'y';
     while (ciclo == 'y' || ciclo == 'Y') {
         const CalendarFormat* format = ask_format(console);
@@ -189,13 +188,14 @@ int run_dialogue(std::FILE* in, std::FILE* out, std::FILE* err) {
         if (end == PassEnd::input_ended) {
             break;
         }
+        failed = failed || end == PassEnd::failed;
         if (end == PassEnd::succeeded) {
-            console.out.say(MSG_PASS_DONE);
-            console.out.say(format->done_message);
+            console.say(MSG_PASS_DONE);
+            console.say(format->done_message);
         }
         ciclo = ask_restart(console);
     }
-    return console.failed ? 1 : 0;
+    return console.report_fault() || failed ? 1 : 0;
 }
 
 }  // namespace quadrivo

@@ -4,15 +4,12 @@
 #include <clocale>
 #include <cstdio>
 
+#include "console.hpp"
 #include "dialogue.hpp"
 
 int main() {
-    // The console's locale decides how the messages' accented letters are written.
-    std::setlocale(LC_CTYPE, "");
-    const int status = quadrivo::run_dialogue(stdin, stdout, stderr);
-    // A console that could not be written to is a failure too.
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        return 1;
-    }
-    return status;
+    // The console's locale decides how its characters are read and written.
+    std::setlocale(LC_ALL, "");
+    quadrivo::Console console(stdin, stdout, stderr);
+    return quadrivo::run_dialogue(console);
 }

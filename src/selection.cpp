@@ -1,82 +1,135 @@
 #include "selection.hpp"
 
-#include "text_input.hpp"
+#include <algorithm>
+#include <cstring>
 
 namespace quadrivo {
 
-// Reads the next line of read1 into riga: characters up to and including the
-// first line end, at most ROW of them. A last line that has no line end gets
-// one, so that it is treated like any other line.
-// Returns the count stored, 0 when the file had already ended, -1 on a read error.
-static int read_line(std::FILE* read1, char (&riga)[ROW]) {
+bool SourceLines::fill() {
+    if (pos_ < len_) {
+        return true;
+    }
+    pos_ = 0;
+    len_ = std::fread(block_, 1, sizeof block_, in_);
+    return len_ > 0 || !std::ferror(in_);
+}
+
+int SourceLines::peek() {
+    return pos_ < len_ ? static_cast<unsigned char>(block_[pos_]) : EOF;
+}
+
+int SourceLines::next(char (&riga)[ROW]) {
     int i = 0;
-    while (i < ROW && (i == 0 || riga[i - 1] != '\n')) {
-        const int c = read_char(read1);
-        if (c == EOF) {
-            if (std::ferror(read1)) {
-                return -1;
-            }
+    while (i < ROW) {
+        if (!fill()) {
+            return -1;
+        }
+        if (pos_ == len_) {  // the file has ended
             if (i > 0) {
                 riga[i++] = '\n';
             }
-            break;
+            return i;
         }
-        riga[i++] = static_cast<char>(c);
+        // Copies up to the line end, the end of the block or a full riga, whichever comes first.
+        const char* from = block_ + pos_;
+        const std::size_t room = std::min(len_ - pos_, static_cast<std::size_t>(ROW - i));
+        const char* line_end = static_cast<const char*>(std::memchr(from, '\n', room));
+        const std::size_t taken = line_end != nullptr ? static_cast<std::size_t>(line_end - from) + 1 : room;
+        std::memcpy(riga + i, from, taken);
+        pos_ += taken;
+        i += static_cast<int>(taken);
+        if (line_end != nullptr) {
+#ifndef _WIN32
+            // The C runtime of Windows has already turned CR LF into LF.
+            if (i >= 2 && riga[i - 2] == '\r') {
+                riga[--i - 1] = '\n';
+            }
+#endif
+            return i;
+        }
     }
+#ifndef _WIN32
+    // A full riga whose last byte is the CR of a CR LF: the pair is its line end.
+    if (riga[ROW - 1] == '\r') {
+        if (!fill()) {
+            return -1;
+        }
+        if (peek() == '\n') {
+            riga[ROW - 1] = '\n';
+            ++pos_;
+        }
+    }
+#endif
     return i;
 }
 
-// Tells whether the len characters of riga hold the name wholly before the
-// line end: each window of cont characters, left to right, is copied into
-// prova and compared with nome. An empty name matches nothing.
-static bool holds_name(const char (&riga)[ROW], int len, const char (&nome)[NAME], int cont) {
-    if (cont == 0) {
-        return false;
+int SourceLines::more() {
+    if (!fill()) {
+        return -1;
     }
-    const int text = riga[len - 1] == '\n' ? len - 1 : len;  // characters before the line end
-    char prova[NAME];
-    for (int x = 0; x + cont <= text; ++x) {
-        for (int j = x; j < x + cont; ++j) {
-            prova[j - x] = riga[j];
-        }
-        int k = 0;
-        while (k < cont && nome[k] == prova[k]) {
-            ++k;
-        }
-        if (k == cont) {
-            return true;
-        }
-    }
-    return false;
+    return pos_ < len_ ? 1 : 0;
 }
 
-// Writes the len characters of riga and one more line end: a line that ended
+TeamName::TeamName(const char32_t (&nome)[NAME], int cont) {
+    bool ansi_holds = true;
+    for (int k = 0; k < cont; ++k) {
+        utf8_len_ += to_utf8(nome[k], utf8_ + utf8_len_);
+        const int byte = to_windows_1252(nome[k]);
+        ansi_holds = ansi_holds && byte >= 0;
+        if (ansi_holds) {
+            ansi_[ansi_len_++] = static_cast<char>(byte);
+        }
+    }
+    // Forms of equal length mean a plain ASCII name, the same bytes twice: one search will do.
+    if (!ansi_holds || ansi_len_ == utf8_len_) {
+        ansi_len_ = 0;
+    }
+}
+
+bool TeamName::found_in(std::string_view text) const {
+    if (utf8_len_ == 0) {
+        return false;
+    }
+    return text.find(std::string_view(utf8_, utf8_len_)) != std::string_view::npos ||
+           (ansi_len_ > 0 && text.find(std::string_view(ansi_, ansi_len_)) != std::string_view::npos);
+}
+
+// Writes the len bytes of riga and one more line end: a line that ended
 // with its line end is thus followed by an empty line.
 // Returns false when a write failed.
 static bool write_line(std::FILE* write1, const char (&riga)[ROW], int len) {
-    for (int h = 0; h < len; ++h) {
-        if (std::putc(riga[h], write1) == EOF) {
-            return false;
-        }
-    }
-    return std::putc('\n', write1) != EOF;
+    return std::fwrite(riga, 1, static_cast<std::size_t>(len), write1) == static_cast<std::size_t>(len) &&
+           std::putc('\n', write1) != EOF;
 }
 
-SelectionResult select_team_lines(std::FILE* read1, std::FILE* write1, const char (&nome)[NAME], int cont) {
+SelectionReport select_team_lines(SourceLines& source, std::FILE* write1, const TeamName& name) {
+    SelectionReport report{SelectionResult::ok, 0, false};
     char riga[ROW];
     for (int m = 0; m < NUM; ++m) {
-        const int len = read_line(read1, riga);
+        const int len = source.next(riga);
         if (len < 0) {
-            return SelectionResult::read_failed;
+            report.result = SelectionResult::read_failed;
+            return report;
         }
         if (len == 0) {
-            break;
+            return report;
         }
-        if (holds_name(riga, len, nome, cont) && !write_line(write1, riga, len)) {
-            return SelectionResult::write_failed;
+        // Only the bytes before the line end are searched: a name never spans two lines.
+        const int text = riga[len - 1] == '\n' ? len - 1 : len;
+        if (name.found_in(std::string_view(riga, static_cast<std::size_t>(text)))) {
+            if (!write_line(write1, riga, len)) {
+                report.result = SelectionResult::write_failed;
+                return report;
+            }
+            ++report.selected;
         }
     }
-    return SelectionResult::ok;
+    const int more = source.more();
+    if (more < 0) {
+        report.result = SelectionResult::read_failed;
+    }
+    report.more_lines = more > 0;
+    return report;
 }
 
 }  // namespace quadrivo

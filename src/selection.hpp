@@ -1,19 +1,78 @@
 // The selection pass: copies the source calendar's lines that hold the team's name.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
+#include <string_view>
 
+#include "charset.hpp"
 #include "constants.hpp"
 
 namespace quadrivo {
 
+// The source calendar, read a block at a time and handed out in lines.
+class SourceLines {
+public:
+    explicit SourceLines(std::FILE* read1) : in_(read1) {}
+
+    // Reads the first block. Returns false when the file cannot be read; the
+    // end of an empty file is a success.
+    bool start() { return fill(); }
+
+    // Puts the next line into riga: its bytes up to and including the first
+    // line end, at most ROW of them. A CR directly before a line end is
+    // dropped, as a Windows text-mode stream does. A last line that has no line
+    // end gets one, unless it fills ROW bytes.
+    // Returns the count stored, 0 when the file has ended, -1 on a read error.
+    int next(char (&riga)[ROW]);
+
+    // Tells whether at least one more byte follows. Returns 1 or 0, -1 on a read error.
+    int more();
+
+private:
+    // Reads the next block once the current one is used up.
+    // Returns false on a read error.
+    bool fill();
+    // Returns the next byte, or EOF; the caller knows one is there or calls fill() first.
+    int peek();
+
+    std::FILE* in_;
+    char block_[BLOCK];
+    std::size_t pos_ = 0;
+    std::size_t len_ = 0;
+};
+
+// The team's name in the two byte forms a calendar may hold it in: UTF-8, and
+// Windows-1252 when every character of the name exists there.
+class TeamName {
+public:
+    // nome[0] .. nome[cont - 1] are the name's characters (code points), cont < NAME.
+    TeamName(const char32_t (&nome)[NAME], int cont);
+
+    // Tells whether text holds the name in either form; an empty name is held nowhere.
+    bool found_in(std::string_view text) const;
+
+private:
+    char utf8_[(NAME - 1) * UTF8_MAX];
+    int utf8_len_ = 0;
+    char ansi_[NAME - 1];
+    int ansi_len_ = 0;  // 0 when the name is not plain ASCII and Windows-1252 cannot hold it
+};
+
 enum class SelectionResult { ok, read_failed, write_failed };
 
-// Reads the first NUM lines of read1 (a line longer than ROW - 1 characters is
-// taken in pieces of ROW characters, each counted as a line) and writes to write1
-// every line that holds nome[0] .. nome[cont - 1], followed by one more line end.
-// Stops early at the end of read1, or at the first failed read or write.
-// Returns which of these ended it; the caller opens and closes both streams.
-SelectionResult select_team_lines(std::FILE* read1, std::FILE* write1, const char (&nome)[NAME], int cont);
+// What a pass did.
+struct SelectionReport {
+    SelectionResult result;
+    int selected;      // lines written to the calendar
+    bool more_lines;   // the source goes on after the NUMth line, which was read
+};
+
+// Reads the first NUM lines of the source (a line longer than ROW - 1 bytes is
+// taken in pieces of ROW bytes, each counted as a line) and writes to write1
+// every line that holds the name, followed by one more line end. Stops early
+// at the end of the source, or at the first failed read or write. The caller
+// opens and closes both files.
+SelectionReport select_team_lines(SourceLines& source, std::FILE* write1, const TeamName& name);
 
 }  // namespace quadrivo

@@ -1,0 +1,75 @@
+#include "charset.hpp"
+
+namespace quadrivo {
+
+// The characters of the bytes 0x80 to 0x9F; the rest of Windows-1252 is the
+// Latin-1 range, whose code points are the bytes themselves. The C library's
+// converters refuse the five unassigned bytes, hence this table.
+static constexpr char32_t HIGH_CONTROLS[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  //
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  //
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  //
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+char32_t from_windows_1252(unsigned char byte) {
+    return byte >= 0x80 && byte < 0xA0 ? HIGH_CONTROLS[byte - 0x80] : byte;
+}
+
+int to_windows_1252(char32_t c) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+        return static_cast<int>(c);
+    }
+    for (int i = 0; i < 32; ++i) {
+        if (HIGH_CONTROLS[i] == c) {
+            return 0x80 + i;
+        }
+    }
+    return -1;
+}
+
+int to_utf8(char32_t c, char* out) {
+    if (c < 0x80) {
+        out[0] = static_cast<char>(c);
+        return 1;
+    }
+    int length = c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+    static constexpr unsigned char LEAD_MARK[] = {0, 0, 0xC0, 0xE0, 0xF0};
+    for (int i = length - 1; i > 0; --i) {
+        out[i] = static_cast<char>(0x80 | (c & 0x3F));
+        c >>= 6;
+    }
+    out[0] = static_cast<char>(LEAD_MARK[length] | c);
+    return length;
+}
+
+Utf8Lead utf8_lead(unsigned char byte) {
+    if (byte < 0x80) {
+        return {1, 0, 0};
+    }
+    if (byte >= 0xC2 && byte <= 0xDF) {
+        return {2, 0x80, 0xBF};
+    }
+    if (byte >= 0xE0 && byte <= 0xEF) {
+        // E0 would allow overlong forms below A0; ED would reach the surrogates from A0.
+        return {3, static_cast<unsigned char>(byte == 0xE0 ? 0xA0 : 0x80),
+                static_cast<unsigned char>(byte == 0xED ? 0x9F : 0xBF)};
+    }
+    if (byte >= 0xF0 && byte <= 0xF4) {
+        // F0 would allow overlong forms below 90; F4 would pass U+10FFFF from 90.
+        return {4, static_cast<unsigned char>(byte == 0xF0 ? 0x90 : 0x80),
+                static_cast<unsigned char>(byte == 0xF4 ? 0x8F : 0xBF)};
+    }
+    return {0, 0, 0};  // a continuation byte, C0, C1, or F5 and above
+}
+
+char32_t utf8_decode(const unsigned char* bytes, int length) {
+    static constexpr unsigned char LEAD_BITS[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    char32_t c = bytes[0] & LEAD_BITS[length];
+    for (int i = 1; i < length; ++i) {
+        c = (c << 6) | (bytes[i] & 0x3F);
+    }
+    return c;
+}
+
+}  // namespace quadrivo

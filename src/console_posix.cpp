@@ -1,0 +1,134 @@
+// The console on POSIX: bytes in the locale's codeset, decoded one character
+// at a time; the messages encoded the same way.
+#include <langinfo.h>
+
+#include <climits>
+#include <cstring>
+#include <cwchar>
+
+#include "console.hpp"
+
+namespace quadrivo {
+
+Console::Codeset Console::codeset_of_locale() {
+    const char* codeset = nl_langinfo(CODESET);
+    if (std::strcmp(codeset, "UTF-8") == 0) {
+        return Codeset::utf8;
+    }
+    if (std::strcmp(codeset, "ANSI_X3.4-1968") == 0 || std::strcmp(codeset, "ASCII") == 0) {
+        return Codeset::windows_1252;
+    }
+    return Codeset::locale;
+}
+
+Console::Console(std::FILE* in, std::FILE* out, std::FILE* err)
+    : in_(in), out_(out), err_(err), codeset_(codeset_of_locale()) {}
+
+// Returns the next byte of the input, those given back first; INPUT_END or INPUT_FAILED.
+int Console::next_byte() {
+    if (pending_count_ > 0) {
+        return pending_[--pending_count_];
+    }
+    const int c = std::getc(in_);
+    if (c == EOF) {
+        return std::ferror(in_) ? INPUT_FAILED : INPUT_END;
+    }
+    return c;
+}
+
+// Gives a byte back, to be read again before those given back earlier.
+void Console::unread(int byte) { pending_[pending_count_++] = byte; }
+
+// Returns the character of the UTF-8 sequence that starts with the byte lead.
+// When the bytes after it do not complete a well-formed sequence, lead alone
+// is the character, its Windows-1252 letter, and the rest is read again.
+int Console::decode_utf8(int lead) {
+    const Utf8Lead form = utf8_lead(static_cast<unsigned char>(lead));
+    if (form.length == 0) {
+        return static_cast<int>(from_windows_1252(static_cast<unsigned char>(lead)));
+    }
+    unsigned char bytes[UTF8_MAX] = {static_cast<unsigned char>(lead)};
+    for (int have = 1; have < form.length; ++have) {
+        const int next = next_byte();
+        const int low = have == 1 ? form.second_min : 0x80;
+        const int high = have == 1 ? form.second_max : 0xBF;
+        if (next < low || next > high) {
+            if (next >= 0) {
+                unread(next);
+            }
+            for (int k = have - 1; k >= 1; --k) {
+                unread(bytes[k]);
+            }
+            return static_cast<int>(from_windows_1252(bytes[0]));
+        }
+        bytes[have] = static_cast<unsigned char>(next);
+    }
+    return static_cast<int>(utf8_decode(bytes, form.length));
+}
+
+int Console::read_typed() {
+    const int c = next_byte();
+    if (c == '\r') {
+        const int next = next_byte();
+        if (next == '\n' || next == INPUT_FAILED) {
+            return next;
+        }
+        if (next != INPUT_END) {
+            unread(next);
+        }
+        return c;
+    }
+    if (c < 0x80) {  // ASCII, or the end of input
+        return c;
+    }
+    switch (codeset_) {
+    case Codeset::utf8:
+        return decode_utf8(c);
+    case Codeset::windows_1252:
+        break;
+    case Codeset::locale: {
+        // Another codeset: the C library knows it. Multibyte ones are taken a byte at a time.
+        const char byte = static_cast<char>(c);
+        std::mbstate_t state{};
+        wchar_t wide = 0;
+        if (std::mbrtowc(&wide, &byte, 1, &state) == 1) {
+            return static_cast<int>(wide);
+        }
+        break;
+    }
+    }
+    return static_cast<int>(from_windows_1252(static_cast<unsigned char>(c)));
+}
+
+bool Console::write_text(std::FILE* stream, const char* text) {
+    if (codeset_ == Codeset::windows_1252) {
+        return std::fputs(text, stream) != EOF;
+    }
+    // Each Windows-1252 letter is encoded in turn, a buffer's worth written at a time.
+    char encoded[256];
+    std::size_t used = 0;
+    std::mbstate_t state{};
+    for (const char* p = text; *p != '\0'; ++p) {
+        const char32_t c = from_windows_1252(static_cast<unsigned char>(*p));
+        if (codeset_ == Codeset::utf8) {
+            used += static_cast<std::size_t>(to_utf8(c, encoded + used));
+        } else {
+            const std::size_t length = std::wcrtomb(encoded + used, static_cast<wchar_t>(c), &state);
+            if (length == static_cast<std::size_t>(-1)) {
+                encoded[used++] = *p;  // a letter the codeset lacks goes out as it is
+                state = std::mbstate_t{};
+            } else {
+                used += length;
+            }
+        }
+        if (used > sizeof encoded - MB_LEN_MAX || p[1] == '\0') {
+            if (std::fwrite(encoded, 1, used, stream) != used) {
+                return false;
+            }
+            used = 0;
+        }
+    }
+    return true;
+}
+
+}  // namespace quadrivo

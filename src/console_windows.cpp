@@ -1,0 +1,99 @@
+// The console on Windows: a stream that is a console is read and written as
+// wide characters, so that its code page does not matter; a redirected stream
+// is Windows-1252 bytes through the C runtime's text mode (CR LF read as LF).
+#include <io.h>
+#include <windows.h>
+
+#include "console.hpp"
+
+namespace quadrivo {
+
+static constexpr UINT WINDOWS_1252 = 1252;
+static constexpr int CTRL_Z = 0x1A;
+
+// Returns the console behind stream, or nullptr when the stream is redirected.
+static void* console_of(std::FILE* stream) {
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0;
+    return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) ? handle : nullptr;
+}
+
+Console::Console(std::FILE* in, std::FILE* out, std::FILE* err)
+    : in_(in), out_(out), err_(err), in_console_(console_of(in)), out_console_(console_of(out)),
+      err_console_(console_of(err)) {}
+
+// Returns the next UTF-16 unit typed, reading a line of the console when the
+// last one is used up; INPUT_END or INPUT_FAILED.
+int Console::next_unit() {
+    if (typed_pos_ == typed_len_) {
+        if (typed_ended_) {
+            return INPUT_END;
+        }
+        typed_pos_ = 0;
+        typed_len_ = 0;
+        if (!ReadConsoleW(in_console_, typed_, TYPED, &typed_len_, nullptr)) {
+            return INPUT_FAILED;
+        }
+        // Ctrl+Z at the start of a line ends the input, as in the C runtime.
+        if (typed_len_ == 0 || typed_[0] == CTRL_Z) {
+            typed_ended_ = true;
+            typed_len_ = 0;
+            return INPUT_END;
+        }
+    }
+    return typed_[typed_pos_++];
+}
+
+// Returns the next unit without taking it: what completes a CR LF or a surrogate pair.
+int Console::peek_unit() {
+    const int unit = next_unit();
+    if (unit >= 0) {
+        --typed_pos_;
+    }
+    return unit;
+}
+
+// Returns the next character typed at the console: CR LF is one line end, a
+// surrogate pair one character, a lone surrogate the replacement character.
+int Console::read_console() {
+    const int unit = next_unit();
+    if (unit == '\r' && peek_unit() == '\n') {
+        ++typed_pos_;
+        return '\n';
+    }
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+        const int low = peek_unit();
+        if (low >= 0xDC00 && low <= 0xDFFF) {
+            ++typed_pos_;
+            return 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+        }
+        return 0xFFFD;
+    }
+    return unit >= 0xDC00 && unit <= 0xDFFF ? 0xFFFD : unit;
+}
+
+int Console::read_typed() {
+    if (in_console_ != nullptr) {
+        return read_console();
+    }
+    const int c = std::getc(in_);
+    if (c == EOF) {
+        return std::ferror(in_) ? INPUT_FAILED : INPUT_END;
+    }
+    return static_cast<int>(from_windows_1252(static_cast<unsigned char>(c)));
+}
+
+bool Console::write_text(std::FILE* stream, const char* text) {
+    void* console = stream == out_ ? out_console_ : stream == err_ ? err_console_ : nullptr;
+    if (console == nullptr) {
+        return std::fputs(text, stream) != EOF;
+    }
+    wchar_t wide[512];
+    const int length = MultiByteToWideChar(WINDOWS_1252, 0, text, -1, wide, 512);
+    DWORD written = 0;
+    // length counts the terminating NUL, which is not written.
+    return length > 0 && WriteConsoleW(console, wide, static_cast<DWORD>(length - 1), &written, nullptr) &&
+           written == static_cast<DWORD>(length - 1);
+}
+
+}  // namespace quadrivo
