@@ -25,7 +25,10 @@ void Console::warn(const char* format, const char* file_name) {
     }
     char text[256];
     std::snprintf(text, sizeof text, format, file_name);
-    write_text(err_, text);
+    // Standard error may be buffered when redirected (the Windows C runtime does so).
+    if (write_text(err_, text)) {
+        std::fflush(err_);
+    }
 }
 
 bool Console::report_fault() {

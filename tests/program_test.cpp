@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "case_name.hpp"
+#include "terminal.hpp"
 
 namespace {
 
@@ -36,6 +38,14 @@ const std::string RESTART_Q =
     "NB:Scegliendo lo stesso formato di prima, il vecchio file verr\xE0 perso\n";
 
 const std::string CANNOT_READ = "Impossibile leggere il file originale.txt!\n";
+const std::string ONLY_120 =
+    "Attenzione: sono state esaminate solo le prime 120 righe di originale.txt; "
+    "le righe successive non sono state lette.\n";
+std::string nothing_in(const std::string& file) {
+    return "Nessuna delle prime 120 righe di originale.txt contiene il nome inserito "
+           "(contano maiuscole, minuscole e spazi): " + file + " resta vuoto.\n";
+}
+const std::string NOTHING_TXT = nothing_in("calendario.txt");
 std::string cannot_write(const std::string& file) { return "Impossibile scrivere il file " + file + "!\n"; }
 
 // A small calendar; the lines holding "Delfini" and "Lupi" are listed below.
@@ -109,13 +119,15 @@ protected:
     // Runs the program in the work folder with the given console input and locale.
     // With merged, standard error goes into out too, to check their order;
     // stdout_file sends standard output elsewhere.
+    // stdin_file, when given, is read instead of the input.
     Result run(const std::string& input, const char* locale = "C", bool merged = false,
-               const std::string& stdout_file = "") const {
+               const std::string& stdout_file = "", const std::string& stdin_file = "") const {
         const fs::path io = root_ / "io";
         std::ofstream(io / "in", std::ios::binary) << input;
         const char* command = std::getenv("QUADRIVO_COMMAND");
         const std::string line = "cd '" + (root_ / "work").string() + "' && LC_ALL=" + locale + " timeout 60 " +
-                                 (command != nullptr ? command : QUADRIVO_PROGRAM) + " < '" + (io / "in").string() +
+                                 (command != nullptr ? command : QUADRIVO_PROGRAM) + " < '" +
+                                 (stdin_file.empty() ? (io / "in").string() : stdin_file) +
                                  "' > '" + (stdout_file.empty() ? (io / "out").string() : stdout_file) + "' " +
                                  (merged ? "2>&1" : "2> '" + (io / "err").string() + "'");
         const int status = std::system(line.c_str());
@@ -133,6 +145,7 @@ struct Session {
     std::string txt;  // calendar files afterwards, or "<missing>"
     std::string doc;
     std::string xls;
+    std::string err = "";  // standard error
 };
 
 void PrintTo(const Session& c, std::ostream* os) { *os << c.what; }
@@ -148,7 +161,7 @@ const Session sessions[] = {
     {"wrong letter asks again", "q\nt\nDelfini\nn\n", FORMAT_Q + WRONG + FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q,
      DELFINI_LINES, NONE, NONE},
     {"tx leaves the line end as an empty name", "tx\nDelfini\n", FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, "",
-     NONE, NONE},
+     NONE, NONE, NOTHING_TXT},
     {"lone line end reads one out of step", "\nt\nxt\nDelfini\nn\n",
      FORMAT_Q + WRONG + FORMAT_Q + WRONG + FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, DELFINI_LINES, NONE, NONE},
     {"y starts again, same file rewritten", "t\nDelfini\ny\nt\nLupi\nn\n",
@@ -164,8 +177,13 @@ const Session sessions[] = {
     {"empty restart answer ends", "t\nDelfini\n\nt\n", FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, DELFINI_LINES,
      NONE, NONE},
     {"name not found leaves an empty file", "t\nAquile\nn\n", FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, "", NONE,
-     NONE},
-    {"case matters in the name", "t\ndelfini\nn\n", FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, "", NONE, NONE},
+     NONE, NOTHING_TXT},
+    {"case matters in the name", "t\ndelfini\nn\n", FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, "", NONE, NONE,
+     NOTHING_TXT},
+    {"one blank too many", "x\nDelfini  \nn\n", FORMAT_Q + NAME_Q + DONE + DONE_XLS + RESTART_Q, NONE, NONE, "",
+     nothing_in("calendario.xls")},
+    {"one line selected, no notice", "w\nOrsi - Falchi\nn\n", FORMAT_Q + NAME_Q + DONE + DONE_DOC + RESTART_Q, NONE,
+     "Orsi - Falchi 0-0\n\n", NONE},
     {"CR LF console input", "t\r\nDelfini\r\nn\r\n", FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, DELFINI_LINES,
      NONE, NONE},
     {"20-character name asked again", "t\nDelfini e Lupi Rossi\nDelfini\nn\n",
@@ -190,7 +208,7 @@ TEST_P(Dialogue, ConsoleAndFilesAreExact) {
     put("originale.txt", CALENDAR);
     const Result r = run(s.input);
     EXPECT_EQ(r.out, as_written(s.out)) << s.what;
-    EXPECT_EQ(r.err, "") << s.what;
+    EXPECT_EQ(r.err, as_written(s.err)) << s.what;
     EXPECT_EQ(r.status, 0) << s.what;
     for (const auto& [file, expected] : {std::pair{"calendario.txt", s.txt}, std::pair{"calendario.doc", s.doc},
                                          std::pair{"calendario.xls", s.xls}}) {
@@ -214,7 +232,8 @@ TEST_F(Program, WindowsCalendarWithCrLfAndAccentedName) {
     EXPECT_EQ(get("calendario.txt"), as_written("Orsi - S\xFC" "dtirol\n\nS\xFC" "dtirol - Lupi\n\n"));
 }
 
-// The messages' accented letters (0xE8, 0xE0) in UTF-8, as a UTF-8 console needs them.
+// The messages' accented letters (0xE8, 0xE0) in UTF-8, as a UTF-8 console needs them;
+// the sample calendar as a UTF-8 editor would save it.
 std::string in_utf8(const std::string& text) {
     std::string utf8;
     for (const char c : text) {
@@ -314,13 +333,183 @@ TEST_F(Program, ErrorAppearsInOrderWithTheDialogue) {
     EXPECT_EQ(r.out, as_written(FORMAT_Q + NAME_Q + CANNOT_READ + RESTART_Q));
 }
 
-TEST_F(Program, ConsoleThatCannotBeWrittenIsAFailure) {
-    if (windows_build()) {
+// A pass leaves an earlier calendar as it was unless it can replace it.
+enum class Source { calendar, missing, folder };
+enum class Streams { usual, stdin_folder, stdout_full };
+
+struct Keep {
+    const char* what;
+    Source source;
+    Streams streams;
+    std::string input;
+    std::string out;
+    std::string err;
+    int status;
+};
+
+void PrintTo(const Keep& c, std::ostream* os) { *os << c.what; }
+
+class KeptCalendar : public Program, public ::testing::WithParamInterface<Keep> {};
+
+const std::string EARLIER = "Delfini - Lupi 2-1\n\n";
+const std::string CONSOLE_IN = "Impossibile leggere lo standard input!\n";
+const std::string CONSOLE_OUT = "Impossibile scrivere sullo standard output!\n";
+
+const Keep keeps[] = {
+    {"source missing after an earlier pass", Source::missing, Streams::usual, "t\nLupi\nn\n",
+     FORMAT_Q + NAME_Q + RESTART_Q, CANNOT_READ, 1},
+    {"source a folder after an earlier pass", Source::folder, Streams::usual, "t\nLupi\nn\n",
+     FORMAT_Q + NAME_Q + RESTART_Q, CANNOT_READ, 1},
+    {"console closed at the pause", Source::calendar, Streams::usual, "t", FORMAT_Q + NAME_Q, "", 0},
+    {"console closed before the name", Source::calendar, Streams::usual, "t\n", FORMAT_Q + NAME_Q, "", 0},
+    {"console closed after a too long name", Source::calendar, Streams::usual, "t\nDelfini e Lupi Rossi\n",
+     FORMAT_Q + NAME_Q + TOO_LONG + NAME_Q, "", 0},
+    {"standard input a folder", Source::calendar, Streams::stdin_folder, "", FORMAT_Q, CONSOLE_IN, 1},
+    {"standard output a full device", Source::calendar, Streams::stdout_full, "t\nLupi\nn\n", "", CONSOLE_OUT, 1},
+};
+
+TEST_P(KeptCalendar, UntilThePassCanReplaceIt) {
+    const Keep& k = GetParam();
+    if (k.streams == Streams::stdout_full && windows_build()) {
         GTEST_SKIP() << "needs /dev/full";
     }
+    put("calendario.txt", EARLIER);
+    if (k.source == Source::calendar) {
+        put("originale.txt", CALENDAR);
+    } else if (k.source == Source::folder) {
+        fs::create_directory(path("originale.txt"));
+    }
+    const Result r = run(k.input, "C", false, k.streams == Streams::stdout_full ? "/dev/full" : "",
+                         k.streams == Streams::stdin_folder ? path("").string() : "");
+    if (k.streams != Streams::stdout_full) {
+        EXPECT_EQ(r.out, as_written(k.out));
+    }
+    EXPECT_EQ(r.err, as_written(k.err));
+    EXPECT_EQ(r.status, k.status);
+    EXPECT_EQ(get("calendario.txt"), EARLIER);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, KeptCalendar, ::testing::ValuesIn(keeps), case_name<Keep>);
+
+// A calendar longer than 120 lines is read only so far, and the user is told.
+struct Length {
+    const char* what;
+    std::string source;
+    std::string name;
+    std::string err;
+};
+
+void PrintTo(const Length& c, std::ostream* os) { *os << c.what; }
+
+class LongSource : public Program, public ::testing::WithParamInterface<Length> {};
+
+std::string numbered(int count, const std::string& last_end = "\n") {
+    std::string text;
+    for (int i = 1; i <= count; ++i) {
+        text += "Lupi - giornata " + std::to_string(i) + (i < count ? "\n" : last_end);
+    }
+    return text;
+}
+
+const Length lengths[] = {
+    {"120 lines", numbered(120), "Lupi", ""},
+    {"120 lines, the last without its line end", numbered(120, ""), "Lupi", ""},
+    {"121 lines", numbered(121), "Lupi", ONLY_120},
+    {"121 lines, nothing selected", numbered(121), "Orsi", ONLY_120 + NOTHING_TXT},
+};
+
+TEST_P(LongSource, NoticeOnlyWhenLinesWereLeft) {
+    const Length& l = GetParam();
+    put("originale.txt", l.source);
+    const Result r = run("t\n" + l.name + "\nn\n", "C", true);
+    EXPECT_EQ(r.out, as_written(FORMAT_Q + NAME_Q + l.err + DONE + DONE_TXT + RESTART_Q));
+    EXPECT_EQ(r.status, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LongSource, ::testing::ValuesIn(lengths), case_name<Length>);
+
+// The sample calendar's lines among the first 120, CR LF read as LF, that hold the bytes of name.
+std::string sample_lines_with(const std::string& name, const std::string& sample) {
+    std::string selected;
+    std::istringstream lines(sample);
+    std::string line;
+    for (int m = 0; m < 120 && std::getline(lines, line); ++m) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line.find(name) != std::string::npos) {
+            selected += line + "\n\n";
+        }
+    }
+    return selected;
+}
+
+// Accented names typed in UTF-8 find the sample's Windows-1252 lines and the same lines in UTF-8.
+TEST_F(Program, AccentedNamesTypedInUtf8) {
+    if (windows_build()) {
+        GTEST_SKIP() << "the locale's codeset is a POSIX matter";
+    }
+    const std::string sample = bytes_of(QUADRIVO_SAMPLE);
+    const std::string sample_utf8 = in_utf8(sample);
+    for (const auto& [typed, cp1252] : {std::pair{"Libert\xC3\xA0 Calvisano", "Libert\xE0 Calvisano"},
+                                        std::pair{"Citt\xC3\xA0 di Montefiore", "Citt\xE0 di Montefiore"}}) {
+        for (const bool utf8_calendar : {false, true}) {
+            put("originale.txt", utf8_calendar ? sample_utf8 : sample);
+            const Result r = run("t\n" + std::string(typed) + "\nn\n", "C.UTF-8");
+            const std::string expected =
+                sample_lines_with(utf8_calendar ? typed : cp1252, utf8_calendar ? sample_utf8 : sample);
+            EXPECT_FALSE(expected.empty());
+            EXPECT_EQ(get("calendario.txt"), as_written(expected)) << typed << (utf8_calendar ? " in UTF-8" : "");
+            EXPECT_EQ(r.err, as_written(ONLY_120)) << typed;
+        }
+    }
+}
+
+// Under a UTF-8 locale a well-formed sequence is one character, and every byte
+// of an ill-formed one a character of its own: its Windows-1252 letter.
+struct Typed {
+    const char* what;
+    std::string bytes;  // typed, then padded with x to the count of characters below
+    int characters;
+};
+
+void PrintTo(const Typed& c, std::ostream* os) { *os << c.what; }
+
+class Utf8Typing : public Program, public ::testing::WithParamInterface<Typed> {};
+
+const Typed typings[] = {
+    {"overlong C0 AF", "\xC0\xAF", 2},
+    {"overlong E0 80 AF", "\xE0\x80\xAF", 3},
+    {"surrogate ED A0 80", "\xED\xA0\x80", 3},
+    {"above U+10FFFF F4 90 80 80", "\xF4\x90\x80\x80", 4},
+    {"five-byte form F8 88 80 80 80", "\xF8\x88\x80\x80\x80", 5},
+    {"truncated E2 82", "\xE2\x82", 2},
+    {"unassigned byte 81", "\x81", 1},
+    {"well-formed e grave", "\xC3\xA8", 1},
+    {"well-formed four bytes", "\xF0\x9F\x98\x80", 1},
+};
+
+TEST_P(Utf8Typing, NameOf19CharactersAcceptedOf20Refused) {
+    if (windows_build()) {
+        GTEST_SKIP() << "the locale's codeset is a POSIX matter";
+    }
+    const Typed& t = GetParam();
+    const std::string name19 = t.bytes + std::string(19 - t.characters, 'x');
+    put("originale.txt", "Orsi - " + name19 + "\nOrsi\n");
+    const Result r = run("t\n" + name19 + "x\n" + name19 + "\nn\n", "C.UTF-8");
+    EXPECT_EQ(r.out, as_written(in_utf8(FORMAT_Q + NAME_Q + TOO_LONG + NAME_Q + DONE + DONE_TXT + RESTART_Q)));
+    EXPECT_EQ(get("calendario.txt"), as_written("Orsi - " + name19 + "\n\n"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Utf8Typing, ::testing::ValuesIn(typings), case_name<Typed>);
+
+TEST_F(Program, AccentedFormatAnswerIsOneWrongAnswer) {
+    if (windows_build()) {
+        GTEST_SKIP() << "the locale's codeset is a POSIX matter";
+    }
     put("originale.txt", CALENDAR);
-    EXPECT_EQ(run("t\nDelfini\nn\n", "C", false, "/dev/full").status, 1);
-    EXPECT_EQ(get("calendario.txt"), DELFINI_LINES);
+    const Result r = run("\xC3\xA8\nt\nLupi\nn\n", "C.UTF-8");
+    EXPECT_EQ(r.out, as_written(in_utf8(FORMAT_Q + WRONG + FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q)));
 }
 
 TEST_F(Program, FailedPassKeepsStatusOneAfterALaterSuccess) {
@@ -331,6 +520,56 @@ TEST_F(Program, FailedPassKeepsStatusOneAfterALaterSuccess) {
     EXPECT_EQ(r.err, as_written(cannot_write("calendario.doc")));
     EXPECT_EQ(get("calendario.txt"), as_written(LUPI_LINES));
     EXPECT_EQ(r.status, 1);
+}
+
+// The program as a person meets it: on a terminal with a UTF-8 locale, where
+// the accented letters must show as such and a name typed with them must find
+// its lines in a Windows-1252 and in a UTF-8 calendar. command is the shell
+// command that starts the program; run in the Program fixture's folder.
+class OnATerminal : public Program {
+protected:
+    void one_pass(const std::string& command) {
+        const std::string sample = bytes_of(QUADRIVO_SAMPLE);
+        const std::string sample_utf8 = in_utf8(sample);
+        for (const bool utf8_calendar : {false, true}) {
+            put("originale.txt", utf8_calendar ? sample_utf8 : sample);
+            fs::remove(path("calendario.txt"));
+            Terminal terminal(command, path("").string(), "C.UTF-8");
+            ASSERT_TRUE(terminal.started());
+            ASSERT_TRUE(terminal.expect("x per Ecxel e poi premi invio)")) << terminal.shown();
+            terminal.type("t\r");
+            ASSERT_TRUE(terminal.expect("Inserisci il nome della tua squadra")) << terminal.shown();
+            terminal.type("Citt\xC3\xA0 di Montefiore\r");
+            EXPECT_TRUE(terminal.expect("calendario \xC3\xA8 pronto")) << terminal.shown();
+            ASSERT_TRUE(terminal.expect("il vecchio file verr\xC3\xA0 perso")) << terminal.shown();
+            terminal.type("n\r");
+            EXPECT_EQ(terminal.finish(), 0);
+            const std::string expected = sample_lines_with(
+                utf8_calendar ? "Citt\xC3\xA0 di Montefiore" : "Citt\xE0 di Montefiore",
+                utf8_calendar ? sample_utf8 : sample);
+            EXPECT_EQ(get("calendario.txt"), as_written(expected)) << command;
+        }
+    }
+};
+
+TEST_F(OnATerminal, AccentsShowAndAccentedNamesAreFound) {
+    const char* command = std::getenv("QUADRIVO_COMMAND");
+    one_pass(command != nullptr ? command : QUADRIVO_PROGRAM);
+}
+
+// A Windows console shows the same on every code page: the program talks to it
+// in wide characters. QUADRIVO_EXE names the Windows program under Wine.
+TEST_F(OnATerminal, EveryWindowsCodePageShowsTheSame) {
+    const char* exe = std::getenv("QUADRIVO_EXE");
+    if (exe == nullptr) {
+        GTEST_SKIP() << "a Windows console only";
+    }
+    std::string windows_path = std::string("Z:") + exe;
+    std::replace(windows_path.begin(), windows_path.end(), '/', '\\');
+    for (const char* code_page : {"437", "850", "1252", "65001"}) {
+        SCOPED_TRACE(code_page);
+        one_pass(std::string("wine cmd /c \"chcp ") + code_page + " >nul & " + windows_path + "\"");
+    }
 }
 
 }  // namespace

@@ -14,4 +14,4 @@ trap cleanup EXIT
 # One server kept alive makes each run quick; making the prefix is the slow part.
 wineserver -p
 wineboot -i >/dev/null 2>&1
-QUADRIVO_COMMAND="wine '$exe'" QUADRIVO_CRLF=1 ctest --test-dir "$build" -L program --output-on-failure
+QUADRIVO_COMMAND="wine '$exe'" QUADRIVO_EXE=$exe QUADRIVO_CRLF=1 ctest --test-dir "$build" -L program --output-on-failure

@@ -1,7 +1,8 @@
 // Fuzzes the whole dialogue with arbitrary console input, in a temporary folder
 // holding a small calendar. The console output must be made only of the
-// program's messages and the calendar files only of calendar lines, each
-// followed by an empty line; anything else aborts.
+// program's messages, standard error only of the notice that nothing was
+// selected, and the calendar files only of calendar lines, each followed by an
+// empty line; anything else aborts.
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include <string_view>
 
 #include "constants.hpp"
+#include "console.hpp"
 #include "dialogue.hpp"
 
 namespace {
@@ -29,14 +31,18 @@ constexpr std::string_view CALENDAR_LINES[] = {
     "1a giornata", "Delfini - Lupi Rossi 2-1", "Orsi - Citt\xE0 di Mont\xE8", "Lupi Rossi - Orsi", "Falchi - Delfini",
 };
 
-// Tells whether text is a sequence of the program's own console messages.
-bool only_messages(std::string_view text) {
-    using namespace quadrivo;
+// The notice that a pass selected nothing, for each calendar file.
+std::string nothing_selected(const char* file_name) {
+    char notice[256];
+    std::snprintf(notice, sizeof notice, quadrivo::NOTE_NOTHING_SELECTED, file_name);
+    return notice;
+}
+
+// Tells whether text is a sequence of the given messages.
+bool only_messages(std::string_view text, std::initializer_list<std::string_view> messages) {
     while (!text.empty()) {
         bool known = false;
-        for (std::string_view message : {MSG_FORMAT_QUESTION, MSG_WRONG_FORMAT, MSG_NAME_QUESTION, MSG_NAME_TOO_LONG,
-                                         MSG_PASS_DONE, MSG_RESTART_QUESTION, FORMATS[0].done_message,
-                                         FORMATS[1].done_message, FORMATS[2].done_message}) {
+        for (std::string_view message : messages) {
             if (text.substr(0, message.size()) == message) {
                 text.remove_prefix(message.size());
                 known = true;
@@ -98,11 +104,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (in == nullptr || out == nullptr || err == nullptr) {
         std::abort();
     }
-    const int status = quadrivo::run_dialogue(in, out, err);
+    int status;
+    {
+        quadrivo::Console console(in, out, err);
+        status = quadrivo::run_dialogue(console);
+    }
     std::fclose(in);
     std::fclose(out);
     std::fclose(err);
-    bool sound = status == 0 && err_length == 0 && only_messages(std::string_view(out_buffer, out_length));
+    using namespace quadrivo;
+    static const std::string nothing[] = {nothing_selected(FORMATS[0].file_name),
+                                          nothing_selected(FORMATS[1].file_name),
+                                          nothing_selected(FORMATS[2].file_name)};
+    bool sound = status == 0 &&
+                 only_messages(std::string_view(out_buffer, out_length),
+                               {MSG_FORMAT_QUESTION, MSG_WRONG_FORMAT, MSG_NAME_QUESTION, MSG_NAME_TOO_LONG,
+                                MSG_PASS_DONE, MSG_RESTART_QUESTION, FORMATS[0].done_message,
+                                FORMATS[1].done_message, FORMATS[2].done_message}) &&
+                 only_messages(std::string_view(err_buffer, err_length), {nothing[0], nothing[1], nothing[2]});
     for (const quadrivo::CalendarFormat& format : quadrivo::FORMATS) {
         sound = sound && only_calendar_lines(contents(format.file_name));
     }

@@ -1,6 +1,8 @@
 // Fuzzes the selection pass against an independent statement of what it must
-// write. The input is a name (up to the first line end, at most 19 bytes)
-// followed by a source calendar. Any disagreement aborts.
+// write. The input is a name (up to the first line end, at most 19 bytes, each
+// a Windows-1252 letter) followed by a source calendar. Any disagreement aborts.
+#include <iconv.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -28,10 +30,34 @@ std::string as_text(std::string_view raw) {
     return text;
 }
 
+// The name's Windows-1252 bytes in UTF-8, as the C library converts them; a
+// byte the code page leaves unassigned is the control character of that number.
+std::string in_utf8(std::string_view name) {
+    static const iconv_t to_utf8 = iconv_open("UTF-8", "WINDOWS-1252");
+    std::string utf8;
+    for (const char c : name) {
+        char in[1] = {c};
+        char out[4];
+        char* in_at = in;
+        char* out_at = out;
+        std::size_t in_left = 1;
+        std::size_t out_left = sizeof out;
+        if (iconv(to_utf8, &in_at, &in_left, &out_at, &out_left) == static_cast<std::size_t>(-1)) {
+            utf8 += '\xC2';
+            utf8 += c;
+        } else {
+            utf8.append(out, sizeof out - out_left);
+        }
+    }
+    return utf8;
+}
+
 // The calendar for the name: the text cut into lines, each line into pieces of
-// ROW characters, the first NUM pieces looked at. A piece holding the name is
-// written with one line end, plus one more when the piece ends its line.
+// ROW characters, the first NUM pieces looked at. A piece holding the name, in
+// Windows-1252 or in UTF-8, is written with one line end, plus one more when
+// the piece ends its line.
 std::string expected_calendar(std::string_view name, std::string_view raw) {
+    const std::string utf8 = in_utf8(name);
     const std::string text = as_text(raw);
     std::string written;
     std::size_t pos = 0;
@@ -39,7 +65,7 @@ std::string expected_calendar(std::string_view name, std::string_view raw) {
         const std::size_t line_end = std::min(text.find('\n', pos), text.size());
         const bool ends_line = line_end - pos < static_cast<std::size_t>(ROW);
         const std::string_view chars(text.data() + pos, ends_line ? line_end - pos : ROW);
-        if (!name.empty() && chars.find(name) != std::string_view::npos) {
+        if (!name.empty() && (chars.find(name) != std::string_view::npos || chars.find(utf8) != std::string_view::npos)) {
             written += chars;
             written += ends_line ? "\n\n" : "\n";
         }
@@ -57,9 +83,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool line_end_follows = name_len < size && input[name_len] == '\n';
     std::string source(input.substr(name_len + (line_end_follows ? 1 : 0)));
 
-    char nome[NAME];
-    std::memcpy(nome, name.data(), name.size());
-    nome[name.size()] = '\n';
+    char32_t nome[NAME];
+    for (std::size_t k = 0; k < name.size(); ++k) {
+        nome[k] = quadrivo::from_windows_1252(static_cast<unsigned char>(name[k]));
+    }
     std::FILE* read1 = fmemopen(source.data(), source.size(), "r");
     char* buffer = nullptr;
     std::size_t length = 0;
@@ -67,11 +94,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (read1 == nullptr || write1 == nullptr) {
         std::abort();
     }
-    const quadrivo::SelectionResult result =
-        quadrivo::select_team_lines(read1, write1, nome, static_cast<int>(name.size()));
+    quadrivo::SourceLines lines(read1);
+    const bool started = lines.start();
+    const quadrivo::SelectionReport report =
+        quadrivo::select_team_lines(lines, write1, quadrivo::TeamName(nome, static_cast<int>(name.size())));
     std::fclose(read1);
     std::fclose(write1);
-    const bool agrees = result == quadrivo::SelectionResult::ok &&
+    const bool agrees = started && report.result == quadrivo::SelectionResult::ok &&
                         std::string_view(buffer, length) == expected_calendar(name, source);
     std::free(buffer);
     if (!agrees) {
