@@ -1,42 +1,60 @@
-# Front door to the CMake build. See README.md.
+# Front door to the CMake build. See README.md. Every target first installs
+# what it needs and the machine lacks (tools/install-missing).
 BUILD := build
 JOBS ?= 2
+INSTALL := tools/install-missing
 MINGW_CMAKE = cmake -DCMAKE_TOOLCHAIN_FILE=cmake/mingw.cmake -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all run test clean windows test-windows test-sanitize fuzz
+.PHONY: all run test clean windows test-windows test-sanitize fuzz bench package test-fresh
 
-all: $(BUILD)/CMakeCache.txt
-	cmake --build $(BUILD) -j $(JOBS)
+# Configures the build folder once, then builds.
+define build
+	@mkdir -p $(BUILD) 2>/dev/null && test -w $(BUILD) || \
+	  { echo "Cannot write the build folder $(CURDIR)/$(BUILD): fix its permissions, or run make clean as its owner." >&2; exit 1; }
+	$(1) sh -c 'test -f $(BUILD)/CMakeCache.txt || cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release'
+	$(1) cmake --build $(BUILD) -j $(JOBS)
+endef
 
-$(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+all:
+	@$(INSTALL) build
+	$(call build,)
 
-# Starts the program in build/run, on a fresh copy of the sample calendar.
-run: all
-	mkdir -p $(BUILD)/run
-	cp sample/originale.txt $(BUILD)/run/originale.txt
-	cd $(BUILD)/run && ../quadrivo
+# Starts the program in build/run, on a fresh copy of the sample calendar; the
+# build says nothing unless it fails.
+run:
+	@$(INSTALL) build
+	$(call build,@tools/quietly)
+	@rm -rf $(BUILD)/run && mkdir -p $(BUILD)/run && cp sample/originale.txt $(BUILD)/run/originale.txt
+	@echo "(I file del calendario vengono scritti nella cartella $(CURDIR)/$(BUILD)/run)"
+	@cd $(BUILD)/run && ../quadrivo
 
-test: all
+test:
+	@$(INSTALL) test
+	$(call build,)
 	ctest --test-dir $(BUILD) --output-on-failure
 
 # The 32-bit Windows console program, build-win32/quadrivo.exe.
 windows:
+	@$(INSTALL) windows
 	$(MINGW_CMAKE) -DMINGW_TRIPLE=i686-w64-mingw32 -S . -B build-win32
 	cmake --build build-win32 -j $(JOBS)
 	@# A 32-bit (PE32, Intel 80386) console program, or the build is wrong.
-	i686-w64-mingw32-objdump -f build-win32/quadrivo.exe | grep -q 'file format pei-i386'
-	i686-w64-mingw32-objdump -p build-win32/quadrivo.exe | grep -q 'Windows CUI'
+	i686-w64-mingw32-objdump -f -p build-win32/quadrivo.exe > build-win32/quadrivo.dump
+	grep -q 'file format pei-i386' build-win32/quadrivo.dump
+	grep -q 'Windows CUI' build-win32/quadrivo.dump
 
-# The end-to-end tests against the same sources built for 64-bit Windows, under Wine
-# (this machine cannot run 32-bit code).
-test-windows: all
+# The end-to-end tests against the same sources built for 64-bit Windows, under
+# Wine (this machine cannot run 32-bit code), through pipes and on a terminal.
+test-windows:
+	@$(INSTALL) test wine
+	$(call build,)
 	$(MINGW_CMAKE) -DMINGW_TRIPLE=x86_64-w64-mingw32 -S . -B build-win64
 	cmake --build build-win64 -j $(JOBS)
 	tests/under_wine.sh $(BUILD) $(CURDIR)/build-win64/quadrivo.exe
 
 # The whole test suite, program included, under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize:
+	@$(INSTALL) test sanitize
 	cmake -S . -B build-sanitize -DQUADRIVO_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build build-sanitize -j $(JOBS)
 	ctest --test-dir build-sanitize --output-on-failure
@@ -46,6 +64,7 @@ test-sanitize:
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := selection dialogue
 fuzz:
+	@$(INSTALL) build sanitize
 	cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DQUADRIVO_FUZZ=ON -DBUILD_TESTING=OFF \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build build-fuzz -j $(JOBS)
@@ -55,6 +74,24 @@ fuzz:
 	    -artifact_prefix=$(CURDIR)/build-fuzz/corpus/$$target- \
 	    $(CURDIR)/build-fuzz/corpus/$$target $(CURDIR)/tests/fuzz/corpus/$$target; \
 	done
+
+# Instructions (callgrind) of one pass: the program beside a minimal C program and grep -F.
+bench:
+	@$(INSTALL) build bench
+	$(call build,@tools/quietly)
+	cc -O2 -o $(BUILD)/bench-minimal bench/minimal.c
+	bench/run.sh $(BUILD)/quadrivo $(BUILD)/bench-minimal sample/originale.txt
+
+# The Windows zip and the Debian package, in build-package.
+package:
+	@$(INSTALL) build package
+	tools/make-packages build-package
+
+# The README's two commands on a minimal Debian 12 made with debootstrap
+# (kept in build/fresh, made once), in a chroot: needs root.
+test-fresh:
+	@$(INSTALL) fresh
+	tools/test-fresh $(BUILD)/fresh
 
 clean:
 	rm -rf $(BUILD) build-*

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Counts the machine instructions (callgrind, whole process) of one pass over
+# the sample calendar: the program, a minimal C program doing the same reads
+# and search, and grep -F; for an ASCII and an accented name, in the C and the
+# C.UTF-8 locale. Prints a table; it measures, it does not judge.
+# Usage: run.sh PROGRAM MINIMAL SAMPLE
+set -euo pipefail
+program=$1 minimal=$2 sample=$3
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+cp "$sample" "$dir/originale.txt"
+cd "$dir"
+
+# Instructions of one run of the command, standard input from the file "typed".
+count() {
+  valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" < typed > /dev/null 2> valgrind.log || true
+  sed -n 's/.*refs: *//p' valgrind.log | tr -d ,
+}
+
+printf '%-22s %-8s %12s %12s %12s %7s\n' name locale program minimal "grep -F" ratio
+for name in "Lupi Rossi" "Citt\xE0 di Montefiore"; do
+  for locale in C C.UTF-8; do
+    typed_name=$(printf "$name")
+    [ "$locale" = C.UTF-8 ] && typed_name=$(printf '%s' "$typed_name" | iconv -f WINDOWS-1252 -t UTF-8)
+    printf 't\n%s\nn\n' "$typed_name" > typed
+    export LC_ALL=$locale
+    ours=$(count "$program")
+    least=$(count "$minimal")
+    grep_f=$(count grep -F -- "$typed_name" originale.txt)
+    shown=$(printf '%s' "$typed_name" | iconv -f WINDOWS-1252 -t UTF-8 2>/dev/null || printf '%s' "$typed_name")
+    [ "$locale" = C.UTF-8 ] && shown=$typed_name
+    printf '%-22s %-8s %12s %12s %12s %7s\n' "$shown" "$locale" "$ours" "$least" "$grep_f" \
+      "$(awk -v a="$ours" -v b="$least" 'BEGIN { printf "%.2f", a / b }')"
+  done
+done
