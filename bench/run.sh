@@ -5,7 +5,7 @@
 # C.UTF-8 locale. Prints a table; it measures, it does not judge.
 # Usage: run.sh PROGRAM MINIMAL SAMPLE
 set -euo pipefail
-program=$1 minimal=$2 sample=$3
+program=$(realpath "$1") minimal=$(realpath "$2") sample=$(realpath "$3")
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 cp "$sample" "$dir/originale.txt"
@@ -17,7 +17,7 @@ count() {
   sed -n 's/.*refs: *//p' valgrind.log | tr -d ,
 }
 
-printf '%-22s %-8s %12s %12s %12s %7s\n' name locale program minimal "grep -F" ratio
+printf '%-8s %10s %10s %10s %6s  %s\n' locale program minimal "grep -F" ratio name
 for name in "Lupi Rossi" "Citt\xE0 di Montefiore"; do
   for locale in C C.UTF-8; do
     typed_name=$(printf "$name")
@@ -27,9 +27,8 @@ for name in "Lupi Rossi" "Citt\xE0 di Montefiore"; do
     ours=$(count "$program")
     least=$(count "$minimal")
     grep_f=$(count grep -F -- "$typed_name" originale.txt)
-    shown=$(printf '%s' "$typed_name" | iconv -f WINDOWS-1252 -t UTF-8 2>/dev/null || printf '%s' "$typed_name")
-    [ "$locale" = C.UTF-8 ] && shown=$typed_name
-    printf '%-22s %-8s %12s %12s %12s %7s\n' "$shown" "$locale" "$ours" "$least" "$grep_f" \
-      "$(awk -v a="$ours" -v b="$least" 'BEGIN { printf "%.2f", a / b }')"
+    shown=$(printf "$name" | iconv -f WINDOWS-1252 -t UTF-8)
+    printf '%-8s %10s %10s %10s %6s  %s\n' "$locale" "$ours" "$least" "$grep_f" \
+      "$(awk -v a="$ours" -v b="$least" 'BEGIN { printf "%.2f", a / b }')" "$shown"
   done
 done
