@@ -557,6 +557,20 @@ TEST_F(OnATerminal, AccentsShowAndAccentedNamesAreFound) {
     one_pass(command != nullptr ? command : QUADRIVO_PROGRAM);
 }
 
+TEST_F(OnATerminal, EndOfInputKeyAtTheStartOfALineEndsTheRun) {
+    if (windows_build()) {
+        GTEST_SKIP() << "Wine's console takes Ctrl+Z as a line-editing key, not as a character";
+    }
+    const char* command = std::getenv("QUADRIVO_COMMAND");
+    put("originale.txt", CALENDAR);
+    Terminal terminal(command != nullptr ? command : QUADRIVO_PROGRAM, path("").string(), "C.UTF-8");
+    ASSERT_TRUE(terminal.expect("x per Ecxel e poi premi invio)")) << terminal.shown();
+    terminal.type("\x04");  // Ctrl-D
+    EXPECT_EQ(terminal.finish(), 0);
+    EXPECT_EQ(terminal.shown().find("Inserisci"), std::string::npos) << terminal.shown();
+    EXPECT_EQ(get("calendario.txt"), NONE);
+}
+
 // A Windows console shows the same on every code page: the program talks to it
 // in wide characters. QUADRIVO_EXE names the Windows program under Wine.
 TEST_F(OnATerminal, EveryWindowsCodePageShowsTheSame) {

@@ -63,15 +63,22 @@ public:
         }
     }
 
-    // Reads to the end and waits for the program. Returns its exit status, or -1.
+    // Reads to the end and waits for the program, a minute at most. Returns its
+    // exit status, or -1 when it had to be stopped.
     int finish() {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (std::chrono::steady_clock::now() < deadline && read_some(200)) {
         }
         int status = 0;
-        const pid_t ended = waitpid(pid_, &status, 0);
+        pid_t ended = 0;
+        while ((ended = waitpid(pid_, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        if (ended != pid_) {
+            return -1;  // the destructor stops it
+        }
         pid_ = -1;
-        return ended > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
     // Everything the terminal showed, echoed keys included.

@@ -1,0 +1,76 @@
+// Windows-1252 and UTF-8 as the program converts them, against the C library's iconv.
+#include <iconv.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "charset.hpp"
+
+namespace {
+
+// Converts in from one encoding to another with iconv; returns false when iconv refuses.
+bool convert(const char* to, const char* from, const std::string& in, std::string& out) {
+    const iconv_t converter = iconv_open(to, from);
+    EXPECT_NE(converter, reinterpret_cast<iconv_t>(-1));
+    std::string input = in;
+    char buffer[16];
+    char* in_at = input.data();
+    char* out_at = buffer;
+    std::size_t in_left = input.size();
+    std::size_t out_left = sizeof buffer;
+    const bool done = iconv(converter, &in_at, &in_left, &out_at, &out_left) != static_cast<std::size_t>(-1);
+    iconv_close(converter);
+    out.assign(buffer, sizeof buffer - out_left);
+    return done;
+}
+
+char32_t utf32(const std::string& bytes) {
+    char32_t c = 0;
+    for (int i = 3; i >= 0; --i) {
+        c = (c << 8) | static_cast<unsigned char>(bytes[i]);
+    }
+    return c;
+}
+
+TEST(Windows1252, EveryByteIsItsLetterAndBack) {
+    for (int byte = 0; byte < 256; ++byte) {
+        SCOPED_TRACE(byte);
+        const char32_t c = quadrivo::from_windows_1252(static_cast<unsigned char>(byte));
+        std::string wide;
+        if (convert("UTF-32LE", "WINDOWS-1252", std::string(1, static_cast<char>(byte)), wide)) {
+            EXPECT_EQ(c, utf32(wide));
+        } else {
+            EXPECT_EQ(c, static_cast<char32_t>(byte));  // unassigned: the control character of that number
+        }
+        EXPECT_EQ(quadrivo::to_windows_1252(c), byte);
+    }
+}
+
+TEST(Windows1252, LettersItLacks) {
+    for (const char32_t c : {U'\u0141', U'\u017A', U'\u0100', U'\u2015', U'\U0001F600'}) {
+        EXPECT_EQ(quadrivo::to_windows_1252(c), -1) << static_cast<unsigned>(c);
+    }
+}
+
+TEST(Utf8, EncodedAsIconvDoesAndDecodedBack) {
+    for (const char32_t c : {0x0u, 0x41u, 0x7Fu, 0x80u, 0xE8u, 0x7FFu, 0x800u, 0x20ACu, 0xD7FFu, 0xE000u, 0xFFFDu,
+                             0xFFFFu, 0x10000u, 0x1F600u, 0x10FFFFu}) {
+        SCOPED_TRACE(static_cast<unsigned>(c));
+        char ours[quadrivo::UTF8_MAX];
+        const int length = quadrivo::to_utf8(c, ours);
+        std::string theirs;
+        const std::string wide{static_cast<char>(c), static_cast<char>(c >> 8), static_cast<char>(c >> 16), '\0'};
+        ASSERT_TRUE(convert("UTF-8", "UTF-32LE", wide, theirs));
+        EXPECT_EQ(std::string(ours, static_cast<std::size_t>(length)), theirs);
+        const quadrivo::Utf8Lead lead = quadrivo::utf8_lead(static_cast<unsigned char>(ours[0]));
+        EXPECT_EQ(lead.length, length);
+        if (length > 1) {
+            EXPECT_GE(static_cast<unsigned char>(ours[1]), lead.second_min);
+            EXPECT_LE(static_cast<unsigned char>(ours[1]), lead.second_max);
+        }
+        EXPECT_EQ(quadrivo::utf8_decode(reinterpret_cast<const unsigned char*>(ours), length), c);
+    }
+}
+
+}  // namespace
