@@ -23,7 +23,7 @@ void Console::warn(const char* format, const char* file_name) {
     if (std::fflush(out_) != 0) {
         out_failed_ = true;
     }
-    char text[256];
+    char text[MESSAGE];
     std::snprintf(text, sizeof text, format, file_name);
     // Standard error may be buffered when redirected (the Windows C runtime does so).
     if (write_text(err_, text)) {

@@ -105,7 +105,7 @@ bool Console::write_text(std::FILE* stream, const char* text) {
         return std::fputs(text, stream) != EOF;
     }
     // Each Windows-1252 letter is encoded in turn, a buffer's worth written at a time.
-    char encoded[256];
+    char encoded[MESSAGE];
     std::size_t used = 0;
     std::mbstate_t state{};
     for (const char* p = text; *p != '\0'; ++p) {

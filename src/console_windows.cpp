@@ -4,6 +4,8 @@
 #include <io.h>
 #include <windows.h>
 
+#include <cstring>
+
 #include "console.hpp"
 
 namespace quadrivo {
@@ -88,12 +90,20 @@ bool Console::write_text(std::FILE* stream, const char* text) {
     if (console == nullptr) {
         return std::fputs(text, stream) != EOF;
     }
-    wchar_t wide[512];
-    const int length = MultiByteToWideChar(WINDOWS_1252, 0, text, -1, wide, 512);
-    DWORD written = 0;
-    // length counts the terminating NUL, which is not written.
-    return length > 0 && WriteConsoleW(console, wide, static_cast<DWORD>(length - 1), &written, nullptr) &&
-           written == static_cast<DWORD>(length - 1);
+    // Windows-1252 is one byte a letter, so the text converts a buffer's worth at a time.
+    for (std::size_t left = std::strlen(text); left > 0;) {
+        const int chunk = static_cast<int>(left < MESSAGE ? left : MESSAGE);
+        wchar_t wide[MESSAGE];
+        const int length = MultiByteToWideChar(WINDOWS_1252, 0, text, chunk, wide, MESSAGE);
+        DWORD written = 0;
+        if (length <= 0 || !WriteConsoleW(console, wide, static_cast<DWORD>(length), &written, nullptr) ||
+            written != static_cast<DWORD>(length)) {
+            return false;
+        }
+        text += chunk;
+        left -= static_cast<std::size_t>(chunk);
+    }
+    return true;
 }
 
 }  // namespace quadrivo

@@ -9,6 +9,7 @@ inline constexpr int ROW = 200;  // capacity of the line buffer: longer lines ar
 inline constexpr int NAME = 20;  // capacity of the name buffer: 19 characters and the line end
 inline constexpr int BLOCK = 4096;  // bytes of the source calendar read at a time
 inline constexpr int TYPED = 256;  // characters of one console line read at a time (Windows console)
+inline constexpr int MESSAGE = 256;  // room for the longest message, a file name filled in
 
 inline constexpr const char* SOURCE_FILE = "originale.txt";
 
