@@ -1,4 +1,5 @@
-// Fuzzes the whole dialogue with arbitrary console input, in a temporary folder
+// Fuzzes the whole dialogue with arbitrary console input, in a UTF-8 locale
+// (so that typed bytes go through the UTF-8 decoder) and a temporary folder
 // holding a small calendar. The console output must be made only of the
 // program's messages, standard error only of the notice that nothing was
 // selected, and the calendar files only of calendar lines, each followed by an
@@ -6,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +32,15 @@ constexpr std::string_view CALENDAR =
 constexpr std::string_view CALENDAR_LINES[] = {
     "1a giornata", "Delfini - Lupi Rossi 2-1", "Orsi - Citt\xE0 di Mont\xE8", "Lupi Rossi - Orsi", "Falchi - Delfini",
 };
+
+// A message as a UTF-8 console shows it: its two accented letters, e and a grave, in UTF-8.
+std::string in_utf8(std::string_view message) {
+    std::string utf8;
+    for (const char c : message) {
+        utf8 += c == '\xE8' ? "\xC3\xA8" : c == '\xE0' ? "\xC3\xA0" : std::string(1, c);
+    }
+    return utf8;
+}
 
 // The notice that a pass selected nothing, for each calendar file.
 std::string nothing_selected(const char* file_name) {
@@ -86,6 +97,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
         std::abort();
     }
     std::ofstream(quadrivo::SOURCE_FILE, std::ios::binary) << CALENDAR;
+    if (std::setlocale(LC_ALL, "C.UTF-8") == nullptr) {
+        std::abort();
+    }
     return 0;
 }
 
@@ -116,11 +130,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const std::string nothing[] = {nothing_selected(FORMATS[0].file_name),
                                           nothing_selected(FORMATS[1].file_name),
                                           nothing_selected(FORMATS[2].file_name)};
+    static const std::string messages[] = {
+        in_utf8(MSG_FORMAT_QUESTION),     in_utf8(MSG_WRONG_FORMAT),        in_utf8(MSG_NAME_QUESTION),
+        in_utf8(MSG_NAME_TOO_LONG),       in_utf8(MSG_PASS_DONE),           in_utf8(MSG_RESTART_QUESTION),
+        in_utf8(FORMATS[0].done_message), in_utf8(FORMATS[1].done_message), in_utf8(FORMATS[2].done_message)};
     bool sound = status == 0 &&
                  only_messages(std::string_view(out_buffer, out_length),
-                               {MSG_FORMAT_QUESTION, MSG_WRONG_FORMAT, MSG_NAME_QUESTION, MSG_NAME_TOO_LONG,
-                                MSG_PASS_DONE, MSG_RESTART_QUESTION, FORMATS[0].done_message,
-                                FORMATS[1].done_message, FORMATS[2].done_message}) &&
+                               {messages[0], messages[1], messages[2], messages[3], messages[4], messages[5],
+                                messages[6], messages[7], messages[8]}) &&
                  only_messages(std::string_view(err_buffer, err_length), {nothing[0], nothing[1], nothing[2]});
     for (const quadrivo::CalendarFormat& format : quadrivo::FORMATS) {
         sound = sound && only_calendar_lines(contents(format.file_name));
