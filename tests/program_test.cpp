@@ -182,6 +182,7 @@ const Session sessions[] = {
      NOTHING_TXT},
     {"one blank too many", "x\nDelfini  \nn\n", FORMAT_Q + NAME_Q + DONE + DONE_XLS + RESTART_Q, NONE, NONE, "",
      nothing_in("calendario.xls")},
+    {"empty name", "t\n\nn\n", FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, "", NONE, NONE, NOTHING_TXT},
     {"one line selected, no notice", "w\nOrsi - Falchi\nn\n", FORMAT_Q + NAME_Q + DONE + DONE_DOC + RESTART_Q, NONE,
      "Orsi - Falchi 0-0\n\n", NONE},
     {"CR LF console input", "t\r\nDelfini\r\nn\r\n", FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, DELFINI_LINES,
@@ -465,6 +466,14 @@ TEST_F(Program, AccentedNamesTypedInUtf8) {
     }
 }
 
+std::string lines_of(const std::string& text, int count) {
+    std::string repeated;
+    for (int i = 0; i < count; ++i) {
+        repeated += text;
+    }
+    return repeated;
+}
+
 // Under a UTF-8 locale a well-formed sequence is one character, and every byte
 // of an ill-formed one a character of its own: its Windows-1252 letter.
 struct Typed {
@@ -487,16 +496,17 @@ const Typed typings[] = {
     {"unassigned byte 81", "\x81", 1},
     {"well-formed e grave", "\xC3\xA8", 1},
     {"well-formed four bytes", "\xF0\x9F\x98\x80", 1},
+    {"19 accented letters", lines_of("\xC3\xA8", 19), 19},
 };
 
-TEST_P(Utf8Typing, NameOf19CharactersAcceptedOf20Refused) {
+TEST_P(Utf8Typing, NameOf19CharactersAcceptedOf20Refused) {  // the 20th an e grave
     if (windows_build()) {
         GTEST_SKIP() << "the locale's codeset is a POSIX matter";
     }
     const Typed& t = GetParam();
     const std::string name19 = t.bytes + std::string(19 - t.characters, 'x');
     put("originale.txt", "Orsi - " + name19 + "\nOrsi\n");
-    const Result r = run("t\n" + name19 + "x\n" + name19 + "\nn\n", "C.UTF-8");
+    const Result r = run("t\n" + name19 + "\xC3\xA8\n" + name19 + "\nn\n", "C.UTF-8");
     EXPECT_EQ(r.out, as_written(in_utf8(FORMAT_Q + NAME_Q + TOO_LONG + NAME_Q + DONE + DONE_TXT + RESTART_Q)));
     EXPECT_EQ(get("calendario.txt"), as_written("Orsi - " + name19 + "\n\n"));
 }
@@ -555,6 +565,22 @@ protected:
 TEST_F(OnATerminal, AccentsShowAndAccentedNamesAreFound) {
     const char* command = std::getenv("QUADRIVO_COMMAND");
     one_pass(command != nullptr ? command : QUADRIVO_PROGRAM);
+}
+
+// A letter beyond the 16-bit range is one character: a surrogate pair in a Windows console.
+TEST_F(OnATerminal, LetterBeyondSixteenBitsIsOneCharacter) {
+    const char* command = std::getenv("QUADRIVO_COMMAND");
+    const std::string name = "Lupi \xF0\x9F\x90\xBA Rossi";  // a wolf between the words
+    put("originale.txt", "Orsi - " + name + "\r\nOrsi - Lupi Rossi\r\n");
+    Terminal terminal(command != nullptr ? command : QUADRIVO_PROGRAM, path("").string(), "C.UTF-8");
+    ASSERT_TRUE(terminal.expect("x per Ecxel e poi premi invio)")) << terminal.shown();
+    terminal.type("t\r");
+    ASSERT_TRUE(terminal.expect("Inserisci il nome della tua squadra")) << terminal.shown();
+    terminal.type(name + "\r");
+    ASSERT_TRUE(terminal.expect("il vecchio file verr\xC3\xA0 perso")) << terminal.shown();
+    terminal.type("n\r");
+    EXPECT_EQ(terminal.finish(), 0);
+    EXPECT_EQ(get("calendario.txt"), as_written("Orsi - " + name + "\n\n"));
 }
 
 TEST_F(OnATerminal, EndOfInputKeyAtTheStartOfALineEndsTheRun) {
