@@ -40,9 +40,10 @@ int SourceLines::next(char (&riga)[ROW]) {
         i += static_cast<int>(taken);
         if (line_end != nullptr) {
 #ifndef _WIN32
-            // The C runtime of Windows has already turned CR LF into LF.
+            // A CR LF ends the line as LF alone (on Windows the C runtime has done so already).
             if (i >= 2 && riga[i - 2] == '\r') {
-                riga[--i - 1] = '\n';
+                riga[i - 2] = '\n';
+                --i;
             }
 #endif
             return i;
