@@ -36,10 +36,10 @@ bool Console::report_fault() {
         out_failed_ = true;
     }
     if (in_failed_) {
-        write_text(err_, ERR_CONSOLE_IN);
+        warn(ERR_CONSOLE_IN);
     }
     if (out_failed_) {
-        write_text(err_, ERR_CONSOLE_OUT);
+        warn(ERR_CONSOLE_OUT);
     }
     return in_failed_ || out_failed_;
 }

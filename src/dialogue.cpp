@@ -106,17 +106,16 @@ static bool check_calendar(Console& console, const char* file_name) {
 // calendar file is emptied only once the source has been read from.
 // Returns what the pass did; every failure is reported, naming its file.
 static SelectionReport copy_team_lines(Console& console, const char* file_name, const TeamName& name) {
-    const SelectionReport failed{SelectionResult::read_failed, 0, false};
     File read1(SOURCE_FILE, "r");
     SourceLines source(read1.get());
     if (!read1.is_open() || !source.start()) {
         console.warn(ERR_CANNOT_READ, SOURCE_FILE);
-        return failed;
+        return {SelectionResult::read_failed, 0, false};
     }
     File write1(file_name, "w");
     if (!write1.is_open()) {
         console.warn(ERR_CANNOT_WRITE, file_name);
-        return failed;
+        return {SelectionResult::write_failed, 0, false};
     }
     SelectionReport report = select_team_lines(source, write1.get(), name);
     if (!read1.close() && report.result == SelectionResult::ok) {

@@ -466,14 +466,6 @@ TEST_F(Program, AccentedNamesTypedInUtf8) {
     }
 }
 
-std::string lines_of(const std::string& text, int count) {
-    std::string repeated;
-    for (int i = 0; i < count; ++i) {
-        repeated += text;
-    }
-    return repeated;
-}
-
 // Under a UTF-8 locale a well-formed sequence is one character, and every byte
 // of an ill-formed one a character of its own: its Windows-1252 letter.
 struct Typed {
@@ -496,7 +488,7 @@ const Typed typings[] = {
     {"unassigned byte 81", "\x81", 1},
     {"well-formed e grave", "\xC3\xA8", 1},
     {"well-formed four bytes", "\xF0\x9F\x98\x80", 1},
-    {"19 accented letters", lines_of("\xC3\xA8", 19), 19},
+    {"19 accented letters", in_utf8(std::string(19, '\xE8')), 19},
 };
 
 TEST_P(Utf8Typing, NameOf19CharactersAcceptedOf20Refused) {  // the 20th an e grave
