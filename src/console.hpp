@@ -15,7 +15,7 @@ inline constexpr int INPUT_FAILED = -2;  // the console can no longer be used
 class Console {
 public:
     // Reads from in and writes to out and err. On POSIX their encoding is the
-    // locale's codeset; on Windows a stream that is a console is used through
+    // locale's codeset, UTF-8 for a terminal under the C locale; on Windows a stream that is a console is used through
     // the wide console API, one that is redirected as Windows-1252 bytes.
     Console(std::FILE* in, std::FILE* out, std::FILE* err);
     Console(const Console&) = delete;
@@ -63,12 +63,14 @@ private:
     // How the console's bytes are read and written: as Windows-1252 (the C and
     // POSIX locales), as well-formed UTF-8, or through the C library's converters.
     enum class Codeset { windows_1252, utf8, locale };
-    static Codeset codeset_of_locale();
+    static Codeset codeset_of(std::FILE* stream);
     int next_byte();
     void unread(int byte);
     int decode_utf8(int lead);
 
-    Codeset codeset_;
+    Codeset in_codeset_;  // each stream its own: a terminal and a redirection may differ
+    Codeset out_codeset_;
+    Codeset err_codeset_;
     int pending_[UTF8_MAX];  // bytes read ahead and given back, the next on top
     int pending_count_ = 0;
 #endif

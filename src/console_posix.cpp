@@ -1,6 +1,7 @@
 // The console on POSIX: bytes in the locale's codeset, decoded one character
 // at a time; the messages encoded the same way.
 #include <langinfo.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cstring>
@@ -10,19 +11,23 @@
 
 namespace quadrivo {
 
-Console::Codeset Console::codeset_of_locale() {
+// Returns how stream is read or written: by the locale's codeset, except that
+// the C locale on a terminal means no locale was set, and terminals are UTF-8.
+Console::Codeset Console::codeset_of(std::FILE* stream) {
     const char* codeset = nl_langinfo(CODESET);
     if (std::strcmp(codeset, "UTF-8") == 0) {
         return Codeset::utf8;
     }
     if (std::strcmp(codeset, "ANSI_X3.4-1968") == 0 || std::strcmp(codeset, "ASCII") == 0) {
-        return Codeset::windows_1252;
+        const int fd = fileno(stream);
+        return fd >= 0 && isatty(fd) ? Codeset::utf8 : Codeset::windows_1252;
     }
     return Codeset::locale;
 }
 
 Console::Console(std::FILE* in, std::FILE* out, std::FILE* err)
-    : in_(in), out_(out), err_(err), codeset_(codeset_of_locale()) {}
+    : in_(in), out_(out), err_(err), in_codeset_(codeset_of(in)), out_codeset_(codeset_of(out)),
+      err_codeset_(codeset_of(err)) {}
 
 // Returns the next byte of the input, those given back first; INPUT_END or INPUT_FAILED.
 int Console::next_byte() {
@@ -81,7 +86,7 @@ int Console::read_typed() {
     if (c < 0x80) {  // ASCII, or the end of input
         return c;
     }
-    switch (codeset_) {
+    switch (in_codeset_) {
     case Codeset::utf8:
         return decode_utf8(c);
     case Codeset::windows_1252:
@@ -101,7 +106,8 @@ int Console::read_typed() {
 }
 
 bool Console::write_text(std::FILE* stream, const char* text) {
-    if (codeset_ == Codeset::windows_1252) {
+    const Codeset codeset = stream == err_ ? err_codeset_ : out_codeset_;
+    if (codeset == Codeset::windows_1252) {
         return std::fputs(text, stream) != EOF;
     }
     // Each Windows-1252 letter is encoded in turn, a buffer's worth written at a time.
@@ -110,7 +116,7 @@ bool Console::write_text(std::FILE* stream, const char* text) {
     std::mbstate_t state{};
     for (const char* p = text; *p != '\0'; ++p) {
         const char32_t c = from_windows_1252(static_cast<unsigned char>(*p));
-        if (codeset_ == Codeset::utf8) {
+        if (codeset == Codeset::utf8) {
             used += static_cast<std::size_t>(to_utf8(c, encoded + used));
         } else {
             const std::size_t length = std::wcrtomb(encoded + used, static_cast<wchar_t>(c), &state);

@@ -8,8 +8,9 @@
 #include "dialogue.hpp"
 
 int main() {
-    // The console's locale decides how its characters are read and written.
-    std::setlocale(LC_ALL, "");
+    // The locale's character type decides how the console's characters are
+    // read and written; nothing else of the locale is used, so nothing else is loaded.
+    std::setlocale(LC_CTYPE, "");
     quadrivo::Console console(stdin, stdout, stderr);
     return quadrivo::run_dialogue(console);
 }

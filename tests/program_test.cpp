@@ -116,7 +116,8 @@ protected:
         return fs::exists(path(name)) ? bytes_of(path(name)) : "<missing>";
     }
 
-    // Runs the program in the work folder with the given console input and locale.
+    // Runs the program in the work folder with the given console input and locale
+    // (an empty one: no locale variable set at all).
     // With merged, standard error goes into out too, to check their order;
     // stdout_file sends standard output elsewhere.
     // stdin_file, when given, is read instead of the input.
@@ -125,7 +126,8 @@ protected:
         const fs::path io = root_ / "io";
         std::ofstream(io / "in", std::ios::binary) << input;
         const char* command = std::getenv("QUADRIVO_COMMAND");
-        const std::string line = "cd '" + (root_ / "work").string() + "' && LC_ALL=" + locale + " timeout 60 " +
+        const std::string settings = *locale == '\0' ? "unset LANG LC_ALL LC_CTYPE && " : "LC_ALL=" + std::string(locale);
+        const std::string line = "cd '" + (root_ / "work").string() + "' && " + settings + " timeout 60 " +
                                  (command != nullptr ? command : QUADRIVO_PROGRAM) + " < '" +
                                  (stdin_file.empty() ? (io / "in").string() : stdin_file) +
                                  "' > '" + (stdout_file.empty() ? (io / "out").string() : stdout_file) + "' " +
@@ -254,7 +256,7 @@ TEST_F(Program, MessagesFollowTheLocaleCalendarBytesDoNot) {
     const std::string dialogue = FORMAT_Q + NAME_Q + TOO_LONG + NAME_Q + DONE + DONE_TXT + RESTART_Q;
     const std::string input = "t\nCitt\xE0 di Mont\xE8 e Lupi\nCitt\xE0 di Mont\xE8\nn\n";
     put("originale.txt", calendar);
-    for (const char* locale : {"C", "POSIX", "C.UTF-8"}) {
+    for (const char* locale : {"C", "POSIX", "C.UTF-8", ""}) {
         const bool utf8 = std::string(locale) == "C.UTF-8" && !windows_build();
         const Result r = run(input, locale);
         EXPECT_EQ(r.out, as_written(utf8 ? in_utf8(dialogue) : dialogue)) << locale;
@@ -530,13 +532,13 @@ TEST_F(Program, FailedPassKeepsStatusOneAfterALaterSuccess) {
 // command that starts the program; run in the Program fixture's folder.
 class OnATerminal : public Program {
 protected:
-    void one_pass(const std::string& command) {
+    void one_pass(const std::string& command, const char* locale = "C.UTF-8") {
         const std::string sample = bytes_of(QUADRIVO_SAMPLE);
         const std::string sample_utf8 = in_utf8(sample);
         for (const bool utf8_calendar : {false, true}) {
             put("originale.txt", utf8_calendar ? sample_utf8 : sample);
             fs::remove(path("calendario.txt"));
-            Terminal terminal(command, path("").string(), "C.UTF-8");
+            Terminal terminal(command, path("").string(), locale);
             ASSERT_TRUE(terminal.started());
             ASSERT_TRUE(terminal.expect("x per Ecxel e poi premi invio)")) << terminal.shown();
             terminal.type("t\r");
@@ -557,6 +559,14 @@ protected:
 TEST_F(OnATerminal, AccentsShowAndAccentedNamesAreFound) {
     const char* command = std::getenv("QUADRIVO_COMMAND");
     one_pass(command != nullptr ? command : QUADRIVO_PROGRAM);
+}
+
+// No locale set at all: the terminal is taken as UTF-8, as terminals are today.
+TEST_F(OnATerminal, NoLocaleMeansUtf8) {
+    if (windows_build()) {
+        GTEST_SKIP() << "the locale's codeset is a POSIX matter";
+    }
+    one_pass(QUADRIVO_PROGRAM, nullptr);
 }
 
 // A letter beyond the 16-bit range is one character: a surrogate pair in a Windows console.

@@ -16,12 +16,18 @@
 
 class Terminal {
 public:
-    // Starts command with /bin/sh in folder, under the locale, on a new terminal.
+    // Starts command with /bin/sh in folder, under the locale, on a new terminal;
+    // with no locale, every locale variable is unset, as on a fresh machine.
     Terminal(const std::string& command, const std::string& folder, const char* locale) {
         pid_ = forkpty(&fd_, nullptr, nullptr, nullptr);
         if (pid_ == 0) {
             if (chdir(folder.c_str()) == 0) {
-                setenv("LC_ALL", locale, 1);
+                for (const char* variable : {"LANG", "LANGUAGE", "LC_ALL", "LC_CTYPE", "LC_MESSAGES"}) {
+                    unsetenv(variable);
+                }
+                if (locale != nullptr) {
+                    setenv("LC_ALL", locale, 1);
+                }
                 execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
             }
             _exit(127);
