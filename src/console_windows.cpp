@@ -11,7 +11,6 @@
 namespace quadrivo {
 
 static constexpr UINT WINDOWS_1252 = 1252;
-static constexpr int CTRL_Z = 0x1A;
 
 // Returns the console behind stream, or nullptr when the stream is redirected.
 static void* console_of(std::FILE* stream) {

@@ -2,6 +2,7 @@
 
 #include "constants.hpp"
 #include "file.hpp"
+#include "replacement.hpp"
 #include "selection.hpp"
 
 namespace quadrivo {
@@ -90,48 +91,45 @@ static bool ask_name(Console& console, char32_t (&nome)[NAME], int& cont) {
     }
 }
 
-// Makes sure the calendar file can be written, creating it when it does not
+// Makes sure the calendar file can be replaced, creating it when it does not
 // exist; an existing file keeps its content until a pass can replace it.
-// Returns false, after reporting it, when it cannot be opened or closed.
+// Returns false, after reporting it, when it cannot.
 static bool check_calendar(Console& console, const char* file_name) {
-    File write1(file_name, "a");
-    if (write1.is_open() && write1.close()) {
+    if (prepare_target(file_name)) {
         return true;
     }
     console.warn(ERR_CANNOT_WRITE, file_name);
     return false;
 }
 
-// Copies the team's lines of the source calendar into the calendar file. The
-// calendar file is emptied only once the source has been read from.
+// Copies the team's lines of the source calendar into a new calendar file,
+// which replaces the earlier one only once the whole pass has worked.
 // Returns what the pass did; every failure is reported, naming its file.
 static SelectionReport copy_team_lines(Console& console, const char* file_name, const TeamName& name) {
-    File read1(SOURCE_FILE, "r");
+    File read1(SOURCE_FILE, "rb");
     SourceLines source(read1.get());
     if (!read1.is_open() || !source.start()) {
         console.warn(ERR_CANNOT_READ, SOURCE_FILE);
         return {SelectionResult::read_failed, 0, false};
     }
-    File write1(file_name, "w");
-    if (!write1.is_open()) {
+    Replacement write1(file_name);
+    if (!write1.held()) {
         console.warn(ERR_CANNOT_WRITE, file_name);
         return {SelectionResult::write_failed, 0, false};
     }
-    SelectionReport report = select_team_lines(source, write1.get(), name);
+    SelectionReport report = select_team_lines(source, write1.stream(), name);
     if (!read1.close() && report.result == SelectionResult::ok) {
         report.result = SelectionResult::read_failed;
     }
+    if (report.result == SelectionResult::ok && !write1.commit()) {
+        report.result = SelectionResult::write_failed;
+    }
     if (report.result == SelectionResult::read_failed) {
         console.warn(ERR_CANNOT_READ, SOURCE_FILE);
-    }
-    const bool closed = write1.close();
-    if (report.result == SelectionResult::write_failed || !closed) {
+    } else if (report.result == SelectionResult::write_failed) {
         console.warn(ERR_CANNOT_WRITE, file_name);
-        if (report.result == SelectionResult::ok) {
-            report.result = SelectionResult::write_failed;
-        }
     }
-    return report;
+    return report;  // unless committed, write1 removes the new file as it goes
 }
 
 // Tells on standard error what a pass that worked may hide: lines after the

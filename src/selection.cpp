@@ -6,12 +6,24 @@
 namespace quadrivo {
 
 bool SourceLines::fill() {
-    if (pos_ < len_) {
-        return true;
+    while (pos_ == len_) {
+        // A 0x1A held back from the last block starts this one: it was not the file's last byte.
+        const std::size_t kept = held_ctrl_z_ ? 1 : 0;
+        block_[0] = CTRL_Z;
+        const std::size_t got = std::fread(block_ + kept, 1, sizeof block_ - kept, in_);
+        pos_ = 0;
+        if (got == 0) {
+            held_ctrl_z_ = false;  // the end: a held 0x1A was the old DOS end-of-file mark
+            len_ = 0;
+            return !std::ferror(in_);
+        }
+        len_ = kept + got;
+        held_ctrl_z_ = block_[len_ - 1] == CTRL_Z;
+        if (held_ctrl_z_) {
+            --len_;
+        }
     }
-    pos_ = 0;
-    len_ = std::fread(block_, 1, sizeof block_, in_);
-    return len_ > 0 || !std::ferror(in_);
+    return true;
 }
 
 int SourceLines::peek() {
@@ -39,17 +51,14 @@ int SourceLines::next(char (&riga)[ROW]) {
         pos_ += taken;
         i += static_cast<int>(taken);
         if (line_end != nullptr) {
-#ifndef _WIN32
-            // A CR LF ends the line as LF alone (on Windows the C runtime has done so already).
+            // A CR LF ends the line as LF alone.
             if (i >= 2 && riga[i - 2] == '\r') {
                 riga[i - 2] = '\n';
                 --i;
             }
-#endif
             return i;
         }
     }
-#ifndef _WIN32
     // A full riga whose last byte is the CR of a CR LF: the pair is its line end.
     if (riga[ROW - 1] == '\r') {
         if (!fill()) {
@@ -60,13 +69,27 @@ int SourceLines::next(char (&riga)[ROW]) {
             ++pos_;
         }
     }
-#endif
     return i;
 }
 
-int SourceLines::more() {
+int SourceLines::more(bool after_piece) {
     if (!fill()) {
         return -1;
+    }
+    // The line end of a line cut into pieces is no line of its own.
+    if (after_piece && (peek() == '\n' || peek() == '\r')) {
+        const bool cr = peek() == '\r';
+        ++pos_;
+        if (!fill()) {
+            return -1;
+        }
+        if (cr && peek() != '\n') {
+            return 1;  // a lone CR is a character: the line goes on
+        }
+        pos_ += cr ? 1 : 0;
+        if (!fill()) {
+            return -1;
+        }
     }
     return pos_ < len_ ? 1 : 0;
 }
@@ -106,6 +129,7 @@ static bool write_line(std::FILE* write1, const char (&riga)[ROW], int len) {
 SelectionReport select_team_lines(SourceLines& source, std::FILE* write1, const TeamName& name) {
     SelectionReport report{SelectionResult::ok, 0, false};
     char riga[ROW];
+    bool last_was_piece = false;  // the last line read was a piece of a longer line
     for (int m = 0; m < NUM; ++m) {
         const int len = source.next(riga);
         if (len < 0) {
@@ -116,7 +140,8 @@ SelectionReport select_team_lines(SourceLines& source, std::FILE* write1, const 
             return report;
         }
         // Only the bytes before the line end are searched: a name never spans two lines.
-        const int text = riga[len - 1] == '\n' ? len - 1 : len;
+        last_was_piece = riga[len - 1] != '\n';
+        const int text = last_was_piece ? len : len - 1;
         if (name.found_in(std::string_view(riga, static_cast<std::size_t>(text)))) {
             if (!write_line(write1, riga, len)) {
                 report.result = SelectionResult::write_failed;
@@ -125,7 +150,7 @@ SelectionReport select_team_lines(SourceLines& source, std::FILE* write1, const 
             ++report.selected;
         }
     }
-    const int more = source.more();
+    const int more = source.more(last_was_piece);
     if (more < 0) {
         report.result = SelectionResult::read_failed;
     }

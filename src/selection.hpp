@@ -22,12 +22,15 @@ public:
     // Puts the next line into riga: its bytes up to and including the first
     // line end, at most ROW of them. A CR directly before a line end is
     // dropped, as a Windows text-mode stream does. A last line that has no line
-    // end gets one, unless it fills ROW bytes.
+    // end gets one, unless it fills ROW bytes. A 0x1A that is the file's very
+    // last byte, the end-of-file mark of old DOS editors, is dropped; any
+    // other is data, on every platform alike.
     // Returns the count stored, 0 when the file has ended, -1 on a read error.
     int next(char (&riga)[ROW]);
 
-    // Tells whether at least one more byte follows. Returns 1 or 0, -1 on a read error.
-    int more();
+    // Tells whether more follows. After a piece of a longer line, the line end
+    // that ends that line does not count. Returns 1 or 0, -1 on a read error.
+    int more(bool after_piece);
 
 private:
     // Reads the next block once the current one is used up.
@@ -40,6 +43,7 @@ private:
     char block_[BLOCK];
     std::size_t pos_ = 0;
     std::size_t len_ = 0;
+    bool held_ctrl_z_ = false;  // the block's last byte, 0x1A, is held back until more is read
 };
 
 // The team's name in the two byte forms a calendar may hold it in: UTF-8, and

@@ -3,6 +3,9 @@
 //
 // QUADRIVO_COMMAND, when set, replaces the program (a Windows build under Wine);
 // QUADRIVO_CRLF=1 then expects CR LF wherever the program writes a line end.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
@@ -111,9 +115,19 @@ protected:
         std::ofstream(path(name), std::ios::binary) << content;
     }
 
-    // The file's bytes, or "<missing>".
+    // The file's bytes, "<missing>", or "<not a file>" (never opened: it may be a FIFO).
     std::string get(const std::string& name) const {
-        return fs::exists(path(name)) ? bytes_of(path(name)) : "<missing>";
+        const fs::file_status status = fs::symlink_status(path(name));
+        return !fs::exists(status) ? "<missing>" : fs::is_regular_file(status) ? bytes_of(path(name)) : "<not a file>";
+    }
+
+    // Names in the work folder of temporary files that a run left behind.
+    std::string left_behind() const {
+        std::string names;
+        for (const auto& entry : fs::directory_iterator(root_ / "work")) {
+            names += entry.path().filename().string().rfind(".calendario", 0) == 0 ? entry.path().filename().string() : "";
+        }
+        return names;
     }
 
     // Runs the program in the work folder with the given console input and locale
@@ -127,7 +141,7 @@ protected:
         std::ofstream(io / "in", std::ios::binary) << input;
         const char* command = std::getenv("QUADRIVO_COMMAND");
         const std::string settings = *locale == '\0' ? "unset LANG LC_ALL LC_CTYPE && " : "LC_ALL=" + std::string(locale);
-        const std::string line = "cd '" + (root_ / "work").string() + "' && " + settings + " timeout 60 " +
+        const std::string line = "cd '" + (root_ / "work").string() + "' && " + prefix_ + settings + wrapper_ + " timeout 60 " +
                                  (command != nullptr ? command : QUADRIVO_PROGRAM) + " < '" +
                                  (stdin_file.empty() ? (io / "in").string() : stdin_file) +
                                  "' > '" + (stdout_file.empty() ? (io / "out").string() : stdout_file) + "' " +
@@ -137,6 +151,8 @@ protected:
     }
 
     fs::path root_;
+    std::string prefix_;   // shell commands run first: limits, umask
+    std::string wrapper_;  // a command the program runs under: another user
 };
 
 // One whole session: console input, and what it must produce.
@@ -277,7 +293,7 @@ TEST_F(Program, OnlyTheFirst120LinesAreExamined) {
 }
 
 // Each failure: the message on standard error, no success lines, exit status 1.
-enum class Blocker { none, folder, full_disk };
+enum class Blocker { none, folder, fifo };
 
 struct Failure {
     const char* what;
@@ -296,8 +312,8 @@ class Failures : public Program, public ::testing::WithParamInterface<Failure> {
 const Failure failures[] = {
     {"calendar file is a folder", "calendario.txt", Blocker::folder, true, "t\nn\n", FORMAT_Q + RESTART_Q,
      cannot_write("calendario.txt")},
-    {"calendar file is a full disk", "calendario.xls", Blocker::full_disk, true, "x\nDelfini\nn\n",
-     FORMAT_Q + NAME_Q + RESTART_Q, cannot_write("calendario.xls")},
+    {"calendar file is a FIFO, never opened", "calendario.xls", Blocker::fifo, true, "x\nn\n",
+     FORMAT_Q + RESTART_Q, cannot_write("calendario.xls")},
     {"source calendar missing", "", Blocker::none, false, "t\nDelfini\nn\n", FORMAT_Q + NAME_Q + RESTART_Q,
      CANNOT_READ},
     {"source calendar is a folder", "originale.txt", Blocker::folder, false, "t\nDelfini\nn\n",
@@ -306,11 +322,11 @@ const Failure failures[] = {
 
 TEST_P(Failures, ReportedNamingTheFile) {
     const Failure& f = GetParam();
-    if (f.how == Blocker::full_disk) {
+    if (f.how == Blocker::fifo) {
         if (windows_build()) {
-            GTEST_SKIP() << "needs /dev/full";
+            GTEST_SKIP() << "a FIFO is a POSIX matter";
         }
-        fs::create_symlink("/dev/full", path(f.blocked));
+        ASSERT_EQ(mkfifo(path(f.blocked).c_str(), 0666), 0);
     } else if (f.how == Blocker::folder) {
         fs::create_directory(path(f.blocked));
     }
@@ -394,6 +410,7 @@ TEST_P(KeptCalendar, UntilThePassCanReplaceIt) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, KeptCalendar, ::testing::ValuesIn(keeps), case_name<Keep>);
 
+
 // A calendar longer than 120 lines is read only so far, and the user is told.
 struct Length {
     const char* what;
@@ -430,6 +447,170 @@ TEST_P(LongSource, NoticeOnlyWhenLinesWereLeft) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LongSource, ::testing::ValuesIn(lengths), case_name<Length>);
+
+// A pass puts a whole new calendar in place of the earlier one, or leaves it as it was.
+enum class Around { earlier, link, dangling_link, private_mode, no_calendar, read_only_file, read_only_folder, full_disk };
+
+struct Replace {
+    const char* what;
+    Around around;
+    std::string source;
+    std::string txt;  // calendario.txt afterwards
+    std::string err;
+    int mode;  // calendario.txt's permission bits afterwards
+};
+
+void PrintTo(const Replace& c, std::ostream* os) { *os << c.what; }
+
+class Replacing : public Program, public ::testing::WithParamInterface<Replace> {};
+
+const std::string OUTSIDE = "not the program's\n";
+
+const Replace replacements[] = {
+    {"earlier calendar replaced", Around::earlier, CALENDAR, LUPI_LINES, "", 0644},
+    {"planted link replaced, its file untouched", Around::link, CALENDAR, LUPI_LINES, "", 0644},
+    {"dangling link replaced, nothing made outside", Around::dangling_link, CALENDAR, LUPI_LINES, "", 0644},
+    {"earlier permission bits kept", Around::private_mode, CALENDAR, LUPI_LINES, "", 0640},
+    {"new calendar gets the usual bits", Around::no_calendar, CALENDAR, LUPI_LINES, "", 0644},
+    {"read-only file refused", Around::read_only_file, CALENDAR, EARLIER, cannot_write("calendario.txt"), 0444},
+    {"read-only folder: rewritten in place", Around::read_only_folder, CALENDAR, LUPI_LINES, "", 0644},
+    {"full disk mid-write: earlier kept", Around::full_disk, numbered(100), EARLIER, cannot_write("calendario.txt"),
+     0644},
+    {"0x1A inside the source is data", Around::earlier, "Lupi\x1A - Orsi\nOrsi\nLupi\n", "Lupi\x1A - Orsi\n\nLupi\n\n",
+     "", 0644},
+    {"0x1A last in the source dropped", Around::earlier, "Orsi\nLupi - Orsi\x1A", "Lupi - Orsi\n\n", "", 0644},
+    {"only the very last 0x1A dropped", Around::earlier, "Lupi\n\x1ALupi\x1A\x1A", "Lupi\n\n\x1ALupi\x1A\n\n", "", 0644},
+};
+
+TEST_P(Replacing, WholeOrNotAtAll) {
+    const Replace& c = GetParam();
+    const bool posix_only = c.around != Around::earlier && c.around != Around::read_only_file;
+    if (windows_build() && posix_only) {
+        GTEST_SKIP() << "links, modes, folders and limits as POSIX has them";
+    }
+    put("originale.txt", c.source);
+    if (c.around != Around::no_calendar && c.around != Around::link && c.around != Around::dangling_link) {
+        put("calendario.txt", EARLIER);
+    }
+    const fs::path outside = root_ / "io" / "outside.txt";
+    if (c.around == Around::link || c.around == Around::dangling_link) {
+        if (c.around == Around::link) {
+            std::ofstream(outside) << OUTSIDE;
+        }
+        fs::create_symlink(outside, path("calendario.txt"));
+    }
+    // Permissions hold for root only through another user.
+    const bool as_root = geteuid() == 0 && !windows_build();
+    if (c.around == Around::read_only_file || c.around == Around::read_only_folder) {
+        fs::permissions(root_, fs::perms(0755));
+        fs::permissions(path(""), fs::perms(c.around == Around::read_only_folder ? 0555 : 0777));
+        ASSERT_EQ(chmod(path("calendario.txt").c_str(), c.mode), 0);
+        if (as_root) {
+            ASSERT_EQ(chown(path("calendario.txt").c_str(), 65534, 65534), 0);
+            wrapper_ = " setpriv --reuid=65534 --regid=65534 --clear-groups";
+        }
+    }
+    if (c.around == Around::private_mode) {
+        ASSERT_EQ(chmod(path("calendario.txt").c_str(), 0640), 0);
+    }
+    if (c.around == Around::full_disk) {
+        prefix_ = "trap '' XFSZ; ulimit -f 1; ";  // 512 bytes, then every write fails
+    }
+    prefix_ += windows_build() ? "" : "umask 022; ";
+    const Result r = run("t\nLupi\nn\n");
+    fs::permissions(path(""), fs::perms::owner_all);
+    const bool refused = c.around == Around::read_only_file;
+    EXPECT_EQ(r.out, as_written(refused ? FORMAT_Q + RESTART_Q
+                                        : FORMAT_Q + NAME_Q + (c.err.empty() ? DONE + DONE_TXT : "") + RESTART_Q));
+    EXPECT_EQ(r.err, as_written(c.err));
+    EXPECT_EQ(r.status, c.err.empty() ? 0 : 1);
+    EXPECT_EQ(get("calendario.txt"), c.txt == EARLIER ? EARLIER : as_written(c.txt));
+    EXPECT_EQ(left_behind(), "");
+    if (!windows_build()) {
+        EXPECT_EQ(static_cast<int>(fs::status(path("calendario.txt")).permissions()) & 0777, c.mode);
+        EXPECT_EQ(fs::exists(outside) ? bytes_of(outside) : "<missing>", c.around == Around::link ? OUTSIDE : "<missing>");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Replacing, ::testing::ValuesIn(replacements), case_name<Replace>);
+
+// A run on a terminal whose source is a FIFO: it reads the first block the
+// test writes, then waits for more, its new calendar unfinished.
+class HeldRun : public Program {
+protected:
+    void SetUp() override {
+        Program::SetUp();
+        if (windows_build()) {
+            GTEST_SKIP() << "POSIX signals and FIFOs";
+        }
+        put("calendario.txt", EARLIER);
+        ASSERT_EQ(mkfifo(path("originale.txt").c_str(), 0666), 0);
+        held_ = std::make_unique<Terminal>("exec " + std::string(QUADRIVO_PROGRAM), path("").string(), "C");
+        ASSERT_TRUE(held_->expect("premi invio)"));
+        held_->type("t\r");
+        ASSERT_TRUE(held_->expect("Inserisci il nome"));
+        held_->type("Lupi\r");
+        fifo_ = open(path("originale.txt").c_str(), O_WRONLY);
+        ASSERT_GE(fifo_, 0);
+        send(lines(1, 60));
+        for (int tries = 0; tries < 100 && left_behind().empty(); ++tries) {
+            usleep(50000);
+        }
+        ASSERT_NE(left_behind(), "");
+    }
+    void TearDown() override {
+        if (fifo_ >= 0) {
+            close(fifo_);
+        }
+        held_.reset();
+        Program::TearDown();
+    }
+
+    // Lines first to last of a source of 100-byte lines, all holding "Lupi".
+    static std::string lines(int first, int last) {
+        std::string text;
+        for (int i = first; i <= last; ++i) {
+            text += "Lupi - giornata " + std::to_string(1000 + i) + std::string(79, '.') + "\n";
+        }
+        return text;
+    }
+    void send(const std::string& text) {
+        EXPECT_EQ(write(fifo_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    }
+
+    std::unique_ptr<Terminal> held_;
+    int fifo_ = -1;
+};
+
+class Signalled : public HeldRun, public ::testing::WithParamInterface<int> {};
+
+TEST_P(Signalled, RunLeavesTheEarlierCalendarAndNoTemporaryFile) {
+    EXPECT_EQ(held_->stop(GetParam()), GetParam());
+    EXPECT_EQ(get("calendario.txt"), EARLIER);
+    EXPECT_EQ(left_behind(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, Signalled, ::testing::Values(SIGINT, SIGTERM, SIGHUP));
+
+TEST_F(HeldRun, OverlappingRunsEachLeaveAWholeCalendar) {
+    fs::remove(path("originale.txt"));  // the held run keeps its FIFO open
+    put("originale.txt", CALENDAR);
+    const Result r = run("t\nLupi\nn\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(get("calendario.txt"), LUPI_LINES);
+    send(lines(61, 70));
+    close(fifo_);
+    fifo_ = -1;
+    ASSERT_TRUE(held_->expect("ricominciare"));
+    held_->type("n\r");
+    EXPECT_EQ(held_->finish(), 0);
+    std::string whole;
+    for (int i = 1; i <= 70; ++i) {
+        whole += lines(i, i) + "\n";
+    }
+    EXPECT_EQ(get("calendario.txt"), whole);
+    EXPECT_EQ(left_behind(), "");
+}
 
 // The sample calendar's lines among the first 120, CR LF read as LF, that hold the bytes of name.
 std::string sample_lines_with(const std::string& name, const std::string& sample) {

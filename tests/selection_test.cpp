@@ -136,6 +136,12 @@ const Case cases[] = {
      a196 + "Lupi\n"},
     {"CR of a piece at the end of a block, LF in the next", U"Lupi", before_last_piece + a195 + "Lupi\r\nLupi\n",
      a195 + "Lupi\n\n" + "Lupi\n\n"},
+    // A 0x1A is data, but for the very last byte of the file.
+    {"0x1A last in the file dropped", U"Lupi", "Lupi\x1A", "Lupi\n\n"},
+    {"0x1A ending a block, more after", U"Lupi", lines(40, std::string(95, 'h') + "\n") + std::string(254, 'h') + "\n" +
+     "\x1ALupi\n", "\x1ALupi\n\n"},
+    {"0x1A ending a block, nothing after", U"Lupi", lines(40, std::string(95, 'h') + "\n") + std::string(254, 'h') + "\n" +
+     "Lupi\x1A", "Lupi\n\n"},
 };
 
 class Selection : public ::testing::TestWithParam<Case> {};
@@ -166,6 +172,10 @@ const Count counts[] = {
     {"121 lines", lines(121, "Lupi\n"), 120, true},
     {"one more byte after 120 lines", lines(120, "Lupi\n") + "\n", 120, true},
     {"the 120th line a piece of a longer one", lines(119, "Orsi\n") + a196 + "Lupi" + "cc\n", 1, true},
+    {"the 120th line a piece, then only its line end", lines(119, "Orsi\n") + a196 + "Lupi\n", 1, false},
+    {"the 120th line a piece, then only its CR LF", lines(119, "Orsi\n") + a196 + "Lupi\r\n", 1, false},
+    {"the 120th line a piece, then a CR", lines(119, "Orsi\n") + a196 + "Lupi\rx", 1, true},
+    {"the 120th line a piece, its line end, an empty line", lines(119, "Orsi\n") + a196 + "Lupi\n\n", 1, true},
     {"the 120th line ending at a block boundary, more after", lines(119, std::string(33, 'O') + "\n") +
      std::string(49, 'O') + "\nLupi\n", 0, true},
     {"the 120th line ending at a block boundary, nothing after", lines(119, std::string(33, 'O') + "\n") +

@@ -87,6 +87,16 @@ public:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
+    // Sends the program a signal and waits for it. Returns the signal that
+    // ended it, or -1 when it ended otherwise.
+    int stop(int signal_number) {
+        int status = 0;
+        kill(pid_, signal_number);
+        const bool ended = waitpid(pid_, &status, 0) == pid_;
+        pid_ = ended ? -1 : pid_;
+        return ended && WIFSIGNALED(status) ? WTERMSIG(status) : -1;
+    }
+
     // Everything the terminal showed, echoed keys included.
     const std::string& shown() const { return shown_; }
 

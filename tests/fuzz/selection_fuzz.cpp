@@ -19,8 +19,12 @@ using quadrivo::NAME;
 using quadrivo::NUM;
 using quadrivo::ROW;
 
-// The bytes as a Windows text-mode stream delivers them: CR LF becomes LF.
+// The bytes as lines are read from them: CR LF becomes LF, and a 0x1A that
+// ends the file, an old end-of-file mark, is gone.
 std::string as_text(std::string_view raw) {
+    if (!raw.empty() && raw.back() == '\x1A') {
+        raw.remove_suffix(1);
+    }
     std::string text;
     for (std::size_t i = 0; i < raw.size(); ++i) {
         if (!(raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')) {
