@@ -80,7 +80,7 @@ bench:
 	@$(INSTALL) build bench
 	$(call build,@tools/quietly)
 	cc -O2 -o $(BUILD)/bench-minimal bench/minimal.c
-	bench/run.sh $(BUILD)/quadrivo $(BUILD)/bench-minimal sample/originale.txt
+	bench/run.sh $(BUILD)/quadrivo $(BUILD)/bench-minimal sample/originale.txt bench/seriea-2025-26.txt
 
 # The Windows zip and the Debian package, in build-package.
 package:

@@ -33,4 +33,9 @@ Utf8Lead utf8_lead(unsigned char byte);
 // Returns the character of a well-formed sequence of length bytes.
 char32_t utf8_decode(const unsigned char* bytes, int length);
 
+// Reads the first character of the available bytes (at least one) as a
+// console reads typed text: a well-formed UTF-8 sequence is one character, any
+// other byte its Windows-1252 letter. Returns the count of bytes it took.
+int decode_char(const unsigned char* bytes, int available, char32_t& c);
+
 }  // namespace quadrivo

@@ -34,12 +34,21 @@ public:
     // a terminal shows both in order. A %s in format is replaced by file_name.
     void warn(const char* format, const char* file_name = "");
 
+    // Writes a message to standard error as warn does, the %s in format
+    // replaced by length characters of text.
+    void warn(const char* format, const char32_t* text, int length);
+
+    // Tells whether standard error shows every character, or only those of
+    // Windows-1252 (a redirected stream, a single-byte console).
+    bool shows_any_character() const;
+
     // Tells on standard error whether the console failed. Returns true if it did.
     bool report_fault();
 
 private:
     int read_typed();
     bool write_text(std::FILE* stream, const char* text);
+    bool write_chars(std::FILE* stream, const char32_t* text, int length);
 
     std::FILE* in_;
     std::FILE* out_;

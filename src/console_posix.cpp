@@ -105,6 +105,32 @@ int Console::read_typed() {
     return static_cast<int>(from_windows_1252(static_cast<unsigned char>(c)));
 }
 
+bool Console::shows_any_character() const { return err_codeset_ == Codeset::utf8; }
+
+bool Console::write_chars(std::FILE* stream, const char32_t* text, int length) {
+    const Codeset codeset = stream == err_ ? err_codeset_ : out_codeset_;
+    char encoded[MB_LEN_MAX > UTF8_MAX ? MB_LEN_MAX : UTF8_MAX];
+    std::mbstate_t state{};
+    for (int i = 0; i < length; ++i) {
+        std::size_t used = 1;
+        if (codeset == Codeset::utf8) {
+            used = static_cast<std::size_t>(to_utf8(text[i], encoded));
+        } else if (codeset == Codeset::locale) {
+            used = std::wcrtomb(encoded, static_cast<wchar_t>(text[i]), &state);
+        }
+        if (codeset == Codeset::windows_1252 || used == static_cast<std::size_t>(-1)) {
+            const int byte = to_windows_1252(text[i]);  // a letter the codeset lacks goes out as its byte
+            encoded[0] = static_cast<char>(byte < 0 ? '?' : byte);
+            used = 1;
+            state = std::mbstate_t{};
+        }
+        if (std::fwrite(encoded, 1, used, stream) != used) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool Console::write_text(std::FILE* stream, const char* text) {
     const Codeset codeset = stream == err_ ? err_codeset_ : out_codeset_;
     if (codeset == Codeset::windows_1252) {

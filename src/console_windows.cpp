@@ -84,6 +84,35 @@ int Console::read_typed() {
     return static_cast<int>(from_windows_1252(static_cast<unsigned char>(c)));
 }
 
+bool Console::shows_any_character() const { return err_console_ != nullptr; }
+
+bool Console::write_chars(std::FILE* stream, const char32_t* text, int length) {
+    void* console = stream == out_ ? out_console_ : stream == err_ ? err_console_ : nullptr;
+    for (int i = 0; i < length; ++i) {
+        if (console == nullptr) {
+            const int byte = to_windows_1252(text[i]);
+            if (std::fputc(byte < 0 ? '?' : byte, stream) == EOF) {
+                return false;
+            }
+            continue;
+        }
+        // UTF-16: a letter beyond 16 bits is a surrogate pair.
+        wchar_t wide[2];
+        DWORD units = 1;
+        wide[0] = static_cast<wchar_t>(text[i]);
+        if (text[i] >= 0x10000) {
+            wide[0] = static_cast<wchar_t>(0xD800 + ((text[i] - 0x10000) >> 10));
+            wide[1] = static_cast<wchar_t>(0xDC00 + ((text[i] - 0x10000) & 0x3FF));
+            units = 2;
+        }
+        DWORD written = 0;
+        if (!WriteConsoleW(console, wide, units, &written, nullptr) || written != units) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool Console::write_text(std::FILE* stream, const char* text) {
     void* console = stream == out_ ? out_console_ : stream == err_ ? err_console_ : nullptr;
     if (console == nullptr) {

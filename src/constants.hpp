@@ -44,6 +44,9 @@ inline constexpr const char* MSG_RESTART_QUESTION =
 // Errors, printed with the name of the file at fault.
 inline constexpr const char* ERR_CANNOT_READ = "Impossibile leggere il file %s!\n";
 inline constexpr const char* ERR_CANNOT_WRITE = "Impossibile scrivere il file %s!\n";
+inline constexpr const char* ERR_UTF16 =
+    "Impossibile leggere il file originale.txt: \xE8 salvato in UTF-16 (Unicode). "
+    "Salvalo come UTF-8 o ANSI e riprova.\n";
 
 // Faults of the console itself, which end the run.
 inline constexpr const char* ERR_CONSOLE_IN = "Impossibile leggere lo standard input!\n";
@@ -57,5 +60,7 @@ inline constexpr const char* NOTE_ONLY_FIRST_LINES =
 inline constexpr const char* NOTE_NOTHING_SELECTED =
     "Nessuna delle prime 120 righe di originale.txt contiene il nome inserito "
     "(contano maiuscole, minuscole e spazi): %s resta vuoto.\n";
+// After that notice, when the calendar spells the name otherwise (%s: that spelling).
+inline constexpr const char* NOTE_SPELLING = "Forse intendevi \xAB%s\xBB: in originale.txt \xE8 scritto cos\xEC.\n";
 
 }  // namespace quadrivo

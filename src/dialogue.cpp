@@ -4,6 +4,7 @@
 #include "file.hpp"
 #include "replacement.hpp"
 #include "selection.hpp"
+#include "spelling.hpp"
 
 namespace quadrivo {
 
@@ -112,6 +113,10 @@ static SelectionReport copy_team_lines(Console& console, const char* file_name, 
         console.warn(ERR_CANNOT_READ, SOURCE_FILE);
         return {SelectionResult::read_failed, 0, false};
     }
+    if (source.utf16()) {
+        console.warn(ERR_UTF16);
+        return {SelectionResult::read_failed, 0, false};
+    }
     Replacement write1(file_name);
     if (!write1.held()) {
         console.warn(ERR_CANNOT_WRITE, file_name);
@@ -143,6 +148,18 @@ static void tell_what_was_missed(Console& console, const SelectionReport& report
     }
 }
 
+// After a pass that selected nothing: tells how the calendar spells the name,
+// when it spells it nearly so.
+static void suggest_spelling(Console& console, const char32_t (&nome)[NAME], int cont) {
+    File read1(SOURCE_FILE, "rb");
+    SourceLines source(read1.get());
+    Spelling spelling;
+    if (read1.is_open() && source.start() &&
+        find_spelling(source, nome, cont, console.shows_any_character(), spelling)) {
+        console.warn(NOTE_SPELLING, spelling.text, spelling.length);
+    }
+}
+
 // Runs one pass once the format is chosen: asks the team's name and copies
 // the team's lines into the calendar file.
 static PassEnd make_calendar(Console& console, const CalendarFormat& format) {
@@ -159,6 +176,9 @@ static PassEnd make_calendar(Console& console, const CalendarFormat& format) {
         return PassEnd::failed;
     }
     tell_what_was_missed(console, report, format.file_name);
+    if (report.selected == 0) {
+        suggest_spelling(console, nome, cont);
+    }
     return PassEnd::succeeded;
 }
 

@@ -28,6 +28,12 @@ public:
     // Returns the count stored, 0 when the file has ended, -1 on a read error.
     int next(char (&riga)[ROW]);
 
+    // Tells whether the file begins with a UTF-16 byte order mark; after start().
+    bool utf16() const {
+        return pos_ == 0 && len_ >= 2 &&
+               ((block_[0] == '\xFF' && block_[1] == '\xFE') || (block_[0] == '\xFE' && block_[1] == '\xFF'));
+    }
+
     // Tells whether more follows. After a piece of a longer line, the line end
     // that ends that line does not count. Returns 1 or 0, -1 on a read error.
     int more(bool after_piece);

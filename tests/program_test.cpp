@@ -26,6 +26,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 const std::string FORMAT_Q =
     "In quale formato vuoi che venga salvato il calendario?"
@@ -50,6 +51,9 @@ std::string nothing_in(const std::string& file) {
            "(contano maiuscole, minuscole e spazi): " + file + " resta vuoto.\n";
 }
 const std::string NOTHING_TXT = nothing_in("calendario.txt");
+std::string hint(const std::string& spelling) {
+    return "Forse intendevi \xAB" + spelling + "\xBB: in originale.txt \xE8 scritto cos\xEC.\n";
+}
 std::string cannot_write(const std::string& file) { return "Impossibile scrivere il file " + file + "!\n"; }
 
 // A small calendar; the lines holding "Delfini" and "Lupi" are listed below.
@@ -196,10 +200,12 @@ const Session sessions[] = {
      NONE, NONE},
     {"name not found leaves an empty file", "t\nAquile\nn\n", FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, "", NONE,
      NONE, NOTHING_TXT},
-    {"case matters in the name", "t\ndelfini\nn\n", FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, "", NONE, NONE,
-     NOTHING_TXT},
-    {"one blank too many", "x\nDelfini  \nn\n", FORMAT_Q + NAME_Q + DONE + DONE_XLS + RESTART_Q, NONE, NONE, "",
-     nothing_in("calendario.xls")},
+    {"case matters in the name, the file's spelling hinted", "t\ndelfini\nn\n",
+     FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, "", NONE, NONE, NOTHING_TXT + hint("Delfini")},
+    {"one blank too many, the file's spelling hinted", "x\nDelfini  \nn\n",
+     FORMAT_Q + NAME_Q + DONE + DONE_XLS + RESTART_Q, NONE, NONE, "", nothing_in("calendario.xls") + hint("Delfini")},
+    {"a typo hinted", "t\nFlachi\nn\n", FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, "", NONE, NONE,
+     NOTHING_TXT + hint("Falchi")},
     {"empty name", "t\n\nn\n", FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, "", NONE, NONE, NOTHING_TXT},
     {"one line selected, no notice", "w\nOrsi - Falchi\nn\n", FORMAT_Q + NAME_Q + DONE + DONE_DOC + RESTART_Q, NONE,
      "Orsi - Falchi 0-0\n\n", NONE},
@@ -251,15 +257,15 @@ TEST_F(Program, WindowsCalendarWithCrLfAndAccentedName) {
     EXPECT_EQ(get("calendario.txt"), as_written("Orsi - S\xFC" "dtirol\n\nS\xFC" "dtirol - Lupi\n\n"));
 }
 
-// The messages' accented letters (0xE8, 0xE0) in UTF-8, as a UTF-8 console needs them;
-// the sample calendar as a UTF-8 editor would save it.
+// Windows-1252 text from 0xA0 up (the messages' and the sample's letters) in
+// UTF-8, as a UTF-8 console shows it and a UTF-8 editor saves it.
 std::string in_utf8(const std::string& text) {
     std::string utf8;
     for (const char c : text) {
-        if (c == '\xE8') {
-            utf8 += "\xC3\xA8";
-        } else if (c == '\xE0') {
-            utf8 += "\xC3\xA0";
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte >= 0xA0) {
+            utf8 += static_cast<char>(0xC0 | (byte >> 6));
+            utf8 += static_cast<char>(0x80 | (byte & 0x3F));
         } else {
             utf8 += c;
         }
@@ -277,6 +283,8 @@ TEST_F(Program, MessagesFollowTheLocaleCalendarBytesDoNot) {
         const Result r = run(input, locale);
         EXPECT_EQ(r.out, as_written(utf8 ? in_utf8(dialogue) : dialogue)) << locale;
         EXPECT_EQ(get("calendario.txt"), as_written("Orsi - Citt\xE0 di Mont\xE8 2-1\n\n")) << locale;
+        const std::string hinted = NOTHING_TXT + hint("Citt\xE0 di Mont\xE8");
+        EXPECT_EQ(run("t\ncitta di monte\nn\n", locale).err, as_written(utf8 ? in_utf8(hinted) : hinted)) << locale;
     }
 }
 
@@ -353,7 +361,7 @@ TEST_F(Program, ErrorAppearsInOrderWithTheDialogue) {
 }
 
 // A pass leaves an earlier calendar as it was unless it can replace it.
-enum class Source { calendar, missing, folder };
+enum class Source { calendar, missing, folder, utf16 };
 enum class Streams { usual, stdin_folder, stdout_full };
 
 struct Keep {
@@ -379,6 +387,9 @@ const Keep keeps[] = {
      FORMAT_Q + NAME_Q + RESTART_Q, CANNOT_READ, 1},
     {"source a folder after an earlier pass", Source::folder, Streams::usual, "t\nLupi\nn\n",
      FORMAT_Q + NAME_Q + RESTART_Q, CANNOT_READ, 1},
+    {"source saved in UTF-16", Source::utf16, Streams::usual, "t\nLupi\nn\n", FORMAT_Q + NAME_Q + RESTART_Q,
+     "Impossibile leggere il file originale.txt: \xE8 salvato in UTF-16 (Unicode). Salvalo come UTF-8 o ANSI e riprova.\n",
+     1},
     {"console closed at the pause", Source::calendar, Streams::usual, "t", FORMAT_Q + NAME_Q, "", 0},
     {"console closed before the name", Source::calendar, Streams::usual, "t\n", FORMAT_Q + NAME_Q, "", 0},
     {"console closed after a too long name", Source::calendar, Streams::usual, "t\nDelfini e Lupi Rossi\n",
@@ -397,6 +408,8 @@ TEST_P(KeptCalendar, UntilThePassCanReplaceIt) {
         put("originale.txt", CALENDAR);
     } else if (k.source == Source::folder) {
         fs::create_directory(path("originale.txt"));
+    } else if (k.source == Source::utf16) {
+        put("originale.txt", "\xFF\xFEL\0u\0p\0i\0\r\0\n\0"s);
     }
     const Result r = run(k.input, "C", false, k.streams == Streams::stdout_full ? "/dev/full" : "",
                          k.streams == Streams::stdin_folder ? path("").string() : "");

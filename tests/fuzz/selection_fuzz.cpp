@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "selection.hpp"
+#include "spelling.hpp"
 
 namespace {
 
@@ -78,6 +79,48 @@ std::string expected_calendar(std::string_view name, std::string_view raw) {
     return written;
 }
 
+// Runs the pass over source for the name; returns its report, or aborts when the streams fail.
+quadrivo::SelectionReport run_pass(std::string& source, const char32_t (&nome)[NAME], int cont, char** buffer,
+                                   std::size_t* length) {
+    std::FILE* read1 = fmemopen(source.data(), source.size(), "r");
+    std::FILE* write1 = open_memstream(buffer, length);
+    if (read1 == nullptr || write1 == nullptr) {
+        std::abort();
+    }
+    quadrivo::SourceLines lines(read1);
+    const bool started = lines.start();
+    quadrivo::SelectionReport report = quadrivo::select_team_lines(lines, write1, quadrivo::TeamName(nome, cont));
+    if (!started) {
+        report.result = quadrivo::SelectionResult::read_failed;
+    }
+    std::fclose(read1);
+    std::fclose(write1);
+    return report;
+}
+
+// After a pass that selected nothing: a hint, if any, is at most NAME - 1
+// characters and, typed, selects lines.
+void check_hint(std::string& source, const char32_t (&nome)[NAME], int cont, bool any_character) {
+    std::FILE* read1 = fmemopen(source.data(), source.size(), "r");
+    quadrivo::SourceLines lines(read1);
+    quadrivo::Spelling hint;
+    const bool hinted = lines.start() && quadrivo::find_spelling(lines, nome, cont, any_character, hint);
+    std::fclose(read1);
+    if (!hinted) {
+        return;
+    }
+    char32_t typed[NAME];
+    std::copy(hint.text, hint.text + hint.length, typed);
+    char* buffer = nullptr;
+    std::size_t length = 0;
+    const int selected = hint.length < NAME ? run_pass(source, typed, hint.length, &buffer, &length).selected : 0;
+    std::free(buffer);
+    if (selected == 0) {
+        std::fprintf(stderr, "a hint that selects nothing when typed\n");
+        std::abort();
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -91,25 +134,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t k = 0; k < name.size(); ++k) {
         nome[k] = quadrivo::from_windows_1252(static_cast<unsigned char>(name[k]));
     }
-    std::FILE* read1 = fmemopen(source.data(), source.size(), "r");
     char* buffer = nullptr;
     std::size_t length = 0;
-    std::FILE* write1 = open_memstream(&buffer, &length);
-    if (read1 == nullptr || write1 == nullptr) {
-        std::abort();
-    }
-    quadrivo::SourceLines lines(read1);
-    const bool started = lines.start();
-    const quadrivo::SelectionReport report =
-        quadrivo::select_team_lines(lines, write1, quadrivo::TeamName(nome, static_cast<int>(name.size())));
-    std::fclose(read1);
-    std::fclose(write1);
-    const bool agrees = started && report.result == quadrivo::SelectionResult::ok &&
+    const int cont = static_cast<int>(name.size());
+    const quadrivo::SelectionReport report = run_pass(source, nome, cont, &buffer, &length);
+    const bool agrees = report.result == quadrivo::SelectionResult::ok &&
                         std::string_view(buffer, length) == expected_calendar(name, source);
     std::free(buffer);
     if (!agrees) {
         std::fprintf(stderr, "the pass wrote a different calendar than the rule gives\n");
         std::abort();
+    }
+    if (report.selected == 0) {
+        check_hint(source, nome, cont, size % 2 == 0);
     }
     return 0;
 }

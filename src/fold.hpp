@@ -1,0 +1,27 @@
+// Letters compared without case and without diacritics, by Unicode's own data
+// (tools/make-fold-table writes the table from UnicodeData.txt).
+#pragma once
+
+namespace quadrivo {
+
+inline constexpr int FOLD_TABLE_SIZE = 0x250;   // U+0000 to U+024F: Latin, with every accent a calendar holds
+inline constexpr char16_t WORD_CHARACTER = 0x8000;  // the entry's flag for a letter, mark or digit
+extern const char16_t FOLD_TABLE[FOLD_TABLE_SIZE];
+
+// Returns c in lower case and without its diacritics (Ü and ü are u, Ł is ł);
+// a character beyond the table is itself.
+inline char32_t fold(char32_t c) {
+    return c < FOLD_TABLE_SIZE ? static_cast<char32_t>(FOLD_TABLE[c] & ~WORD_CHARACTER) : c;
+}
+
+// Tells whether c is a letter, a mark or a digit. Beyond the table, the
+// punctuation, symbols and shapes of U+2000 to U+2BFF and U+3000 to U+303F are
+// not; other characters, mostly letters of other scripts, are.
+inline bool is_word_character(char32_t c) {
+    if (c < FOLD_TABLE_SIZE) {
+        return (FOLD_TABLE[c] & WORD_CHARACTER) != 0;
+    }
+    return !((c >= 0x2000 && c <= 0x2BFF) || (c >= 0x3000 && c <= 0x303F));
+}
+
+}  // namespace quadrivo

@@ -1,0 +1,29 @@
+// The name as the calendar spells it: after a pass that selected nothing, the
+// spelling nearest to the typed name among the lines the pass read.
+#pragma once
+
+#include "constants.hpp"
+#include "selection.hpp"
+
+namespace quadrivo {
+
+// A spelling, as characters, exactly as the file has them.
+struct Spelling {
+    char32_t text[NAME - 1];
+    int length = 0;
+};
+
+// Reads the source's first NUM lines (long ones in pieces, as the pass does)
+// and looks for the name written differently: letters without case or
+// diacritics, each run of blanks one blank, the name's end blanks ignored;
+// then with one typo for a name of 5 to 9 characters, two from 10 on (a letter
+// wrong, missing, extra, or two neighbours swapped). Of the spellings found it
+// takes the one with the fewest typos, then one of whole words, then the one
+// in the most lines, then the first. A spelling is offered only when typed it
+// selects lines: at most NAME - 1 characters, no control character, all of
+// one encoding, and all in Windows-1252 unless any_character.
+// Returns false when no spelling is near or the source cannot be read.
+bool find_spelling(SourceLines& source, const char32_t (&nome)[NAME], int cont, bool any_character,
+                   Spelling& found);
+
+}  // namespace quadrivo

@@ -1,0 +1,85 @@
+// The spelling hint over a small calendar: typed name, the hint or none.
+#include <cstdio>
+#include <string>
+
+using namespace std::string_literals;
+
+#include <gtest/gtest.h>
+
+#include "case_name.hpp"
+#include "charset.hpp"
+#include "spelling.hpp"
+
+namespace {
+
+using quadrivo::NAME;
+
+// Windows-1252 and UTF-8 lines side by side, as calendars mix them.
+const std::string CALENDAR =
+    "Citt\xE0 di Montefiore - Lupi Rossi\n"
+    "Lupi Rossi - S\xC3\xBC" "dtirol\r\n"
+    "Sampdoria - Orsi\n"
+    "Inter  Club - Juventus\n"
+    "Juventus - Lupi Rossi\n"
+    "LKS \xC5\x81\xC3\xB3" "d\xC5\xBA - Orsi\n"
+    "Z                   Y - Orsi\n"
+    "Aquila - Cervo\n"
+    "Aquile - Cerva\n"
+    "Aquile - Orsi\tNeri\n"
+    "Citt\xE0 S\xC3\xBC" "d - Orsi\n";
+
+struct Hint {
+    const char* what;
+    std::u32string typed;
+    std::u32string hint;  // empty: none
+    bool any_character = true;
+};
+
+void PrintTo(const Hint& c, std::ostream* os) { *os << c.what; }
+
+const Hint hints[] = {
+    {"case", U"juventus", U"Juventus"},
+    {"accent in Windows-1252", U"citta di montefiore", U"Citt\u00E0 di Montefiore"},
+    {"accent in UTF-8", U"Sudtirol", U"S\u00FCdtirol"},
+    {"letter with a stroke", U"lks lodz", U"LKS \u0141\u00F3d\u017A"},
+    {"letter the console cannot show", U"lks lodz", U"", false},
+    {"run of blanks", U"inter club", U"Inter  Club"},
+    {"blanks at the ends", U"  Juventus ", U"Juventus"},
+    {"a letter wrong", U"Juventos", U"Juventus"},
+    {"a letter missing", U"Juvntus", U"Juventus"},
+    {"a letter extra", U"Juvenntus", U"Juventus"},
+    {"neighbours swapped", U"Juevntus", U"Juventus"},
+    {"no typo under 5 letters", U"Orso", U""},
+    {"two typos from 10 letters", U"Lupy Rosso", U"Lupi Rossi"},
+    {"two typos under 10 letters", U"Jvuentos", U""},
+    {"whole word first", U"Sampdora", U"Sampdoria"},
+    {"most lines next", U"Aquilx", U"Aquile"},
+    {"first in the file last", U"Cervx", U"Cervo"},
+    {"longer than 19 characters", U"z y", U""},
+    {"a tab inside", U"orsi neri", U""},
+    {"encodings mixed", U"citta sud", U""},
+    {"nothing near", U"Barcellona", U""},
+    {"blanks only", U"   ", U""},
+    {"NUL typed", U"Juve\0tus"s, U"Juventus"},
+};
+
+class Spelling : public ::testing::TestWithParam<Hint> {};
+
+TEST_P(Spelling, HintIsTheFilesOwnSpelling) {
+    const Hint& c = GetParam();
+    char32_t nome[NAME];
+    c.typed.copy(nome, c.typed.size());
+    std::FILE* read1 = std::tmpfile();
+    std::fwrite(CALENDAR.data(), 1, CALENDAR.size(), read1);
+    std::rewind(read1);
+    quadrivo::SourceLines lines(read1);
+    ASSERT_TRUE(lines.start());
+    quadrivo::Spelling found;
+    const bool hinted = quadrivo::find_spelling(lines, nome, static_cast<int>(c.typed.size()), c.any_character, found);
+    std::fclose(read1);
+    EXPECT_EQ(hinted ? std::u32string(found.text, static_cast<std::size_t>(found.length)) : U"", c.hint);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Spelling, ::testing::ValuesIn(hints), case_name<Hint>);
+
+}  // namespace
