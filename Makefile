@@ -5,7 +5,7 @@ JOBS ?= 2
 INSTALL := tools/install-missing
 MINGW_CMAKE = cmake -DCMAKE_TOOLCHAIN_FILE=cmake/mingw.cmake -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all run test clean windows test-windows test-sanitize fuzz bench package test-fresh
+.PHONY: all run test clean windows test-windows test-sanitize fuzz bench package dist install uninstall test-fresh
 
 # Configures the build folder once, then builds.
 define build
@@ -43,14 +43,12 @@ windows:
 	grep -q 'file format pei-i386' build-win32/quadrivo.dump
 	grep -q 'Windows CUI' build-win32/quadrivo.dump
 
-# The end-to-end tests against the same sources built for 64-bit Windows, under
-# Wine (this machine cannot run 32-bit code), through pipes and on a terminal.
-test-windows:
+# The end-to-end tests against the 32-bit Windows program that ships, under
+# Wine, through pipes and on a terminal.
+test-windows: windows
 	@$(INSTALL) test wine
 	$(call build,)
-	$(MINGW_CMAKE) -DMINGW_TRIPLE=x86_64-w64-mingw32 -S . -B build-win64
-	cmake --build build-win64 -j $(JOBS)
-	tests/under_wine.sh $(BUILD) $(CURDIR)/build-win64/quadrivo.exe
+	tests/under_wine.sh $(BUILD) $(CURDIR)/build-win32/quadrivo.exe
 
 # The whole test suite, program included, under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize:
@@ -82,10 +80,35 @@ bench:
 	cc -O2 -o $(BUILD)/bench-minimal bench/minimal.c
 	bench/run.sh $(BUILD)/quadrivo $(BUILD)/bench-minimal sample/originale.txt bench/seriea-2025-26.txt
 
-# The Windows zip and the Debian package, in build-package.
+# The Windows zip and the Debian package, in build-package, their time stamps
+# the last commit's time unless SOURCE_DATE_EPOCH says otherwise.
 package:
 	@$(INSTALL) build package
 	tools/make-packages build-package
+
+VERSION = $(shell sed -n 's/^project(quadrivo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+
+# The source tarball of the last commit, build-package/quadrivo-<version>.tar.gz:
+# one top folder, nothing built, no .git.
+dist:
+	@git rev-parse --git-dir >/dev/null 2>&1 || { echo "make dist needs the project's git repository." >&2; exit 1; }
+	@mkdir -p build-package
+	git archive --format=tar.gz --prefix=quadrivo-$(VERSION)/ -o build-package/quadrivo-$(VERSION).tar.gz HEAD
+	@echo "Source: $(CURDIR)/build-package/quadrivo-$(VERSION).tar.gz"
+
+# For those who build from source: the program, its manual pages and its
+# documents under PREFIX (inside DESTDIR, when staging). make uninstall, with
+# the same PREFIX and DESTDIR, removes what was installed.
+PREFIX ?= /usr/local
+install:
+	@$(INSTALL) build
+	$(call build,)
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+uninstall:
+	@test -f $(BUILD)/install_manifest.txt || { echo "Nothing installed from $(BUILD): run make install first." >&2; exit 1; }
+	sed 's|^|$(DESTDIR)|' $(BUILD)/install_manifest.txt | xargs -d '\n' rm -f --
+	@echo "Removed the files listed in $(BUILD)/install_manifest.txt"
 
 # The README's two commands on a minimal Debian 12 made with debootstrap
 # (kept in build/fresh, made once), in a chroot: needs root.
