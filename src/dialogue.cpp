@@ -134,7 +134,7 @@ static SelectionReport copy_team_lines(Console& console, const char* file_name, 
     } else if (report.result == SelectionResult::write_failed) {
         console.warn(ERR_CANNOT_WRITE, file_name);
     }
-    return report;  // unless committed, write1 removes the new file as it goes
+    return report;  // uncommitted, write1 removes its new file as it goes
 }
 
 // Tells on standard error what a pass that worked may hide: lines after the

@@ -9,7 +9,9 @@ bool SourceLines::fill() {
     while (pos_ == len_) {
         // A 0x1A held back from the last block starts this one: it was not the file's last byte.
         const std::size_t kept = held_ctrl_z_ ? 1 : 0;
-        block_[0] = CTRL_Z;
+        if (held_ctrl_z_) {
+            block_[0] = CTRL_Z;
+        }
         const std::size_t got = std::fread(block_ + kept, 1, sizeof block_ - kept, in_);
         pos_ = 0;
         if (got == 0) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "candidates.hpp"
 #include "charset.hpp"
 #include "fold.hpp"
 
@@ -10,7 +11,6 @@ namespace quadrivo {
 namespace {
 
 constexpr int MAX_TYPOS = 2;
-constexpr int CANDIDATES = 32;  // distinct spellings kept; a better one replaces the worst
 constexpr char32_t BLANK = ' ';
 
 bool is_blank(char32_t c) { return c == ' ' || c == '\t'; }
@@ -148,79 +148,6 @@ int distance(const Pattern& pattern, const Line& line, int s, int t) {
     }
     return d[pattern.length][n];
 }
-
-struct Candidate {
-    Spelling spelling;
-    int typos;
-    bool whole_words;
-    int lines;      // lines it was found in
-    int last_line;  // the last of them, so that a line counts once
-    int first;      // where it was first found, in file order
-};
-
-// Tells whether a ranks before b: fewest typos, whole words, most lines, first.
-bool ranks_before(const Candidate& a, const Candidate& b) {
-    if (a.typos != b.typos) {
-        return a.typos < b.typos;
-    }
-    if (a.whole_words != b.whole_words) {
-        return a.whole_words;
-    }
-    return a.lines != b.lines ? a.lines > b.lines : a.first < b.first;
-}
-
-bool same_spelling(const Spelling& a, const Spelling& b) {
-    if (a.length != b.length) {
-        return false;
-    }
-    for (int i = 0; i < a.length; ++i) {
-        if (a.text[i] != b.text[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-class Candidates {
-public:
-    // Counts a spelling found in line m, at element s.
-    void add(const Candidate& found) {
-        for (int i = 0; i < count_; ++i) {
-            Candidate& known = list_[i];
-            if (same_spelling(known.spelling, found.spelling)) {
-                known.whole_words = known.whole_words || found.whole_words;
-                known.lines += known.last_line != found.last_line ? 1 : 0;
-                known.last_line = found.last_line;
-                return;
-            }
-        }
-        if (count_ < CANDIDATES) {
-            list_[count_++] = found;
-        } else if (ranks_before(found, list_[worst()])) {
-            list_[worst()] = found;
-        }
-    }
-
-    const Candidate* best() const {
-        const Candidate* best = nullptr;
-        for (int i = 0; i < count_; ++i) {
-            best = best == nullptr || ranks_before(list_[i], *best) ? &list_[i] : best;
-        }
-        return best;
-    }
-
-private:
-    int worst() const {
-        int worst = 0;
-        for (int i = 1; i < count_; ++i) {
-            worst = ranks_before(list_[worst], list_[i]) ? i : worst;
-        }
-        return worst;
-    }
-
-    Candidate list_[CANDIDATES];
-    int count_ = 0;
-};
 
 // Adds every spelling near the pattern that ends at element t of line m.
 void collect(const Pattern& pattern, const Line& line, int m, int t, bool any_character, Candidates& candidates) {
