@@ -28,28 +28,30 @@ extern "C" void remove_temp_and_end(int signal_number) {
     if (g_temp_held) {
         unlink(g_temp_file);
     }
-    raise(signal_number);  // SA_RESETHAND has put back the default action
+    raise(signal_number);  // delivered once the handler returns: SA_RESETHAND put back the default
 }
 
-// Blocks (or unblocks) the ending signals, so that the record changes in one step.
-void block_ending_signals(bool block) {
-    sigset_t set;
-    sigemptyset(&set);
-    for (const int signal_number : ENDING_SIGNALS) {
-        sigaddset(&set, signal_number);
-    }
-    sigprocmask(block ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
+// Blocks every signal, so that the record changes in one step. Returns the
+// mask to put back.
+sigset_t block_signals() {
+    sigset_t all;
+    sigset_t before;
+    sigfillset(&all);
+    sigprocmask(SIG_BLOCK, &all, &before);
+    return before;
 }
+
+void unblock_signals(const sigset_t& before) { sigprocmask(SIG_SETMASK, &before, nullptr); }
 
 // Records the temporary file and installs the handler for every ending signal
 // not ignored at start: an ignored one stays ignored. Signals are blocked.
 void record_temp_file(const char* temp) {
-    std::strncpy(g_temp_file, temp, sizeof g_temp_file - 1);
+    std::memcpy(g_temp_file, temp, sizeof g_temp_file);
     g_temp_held = 1;
     struct sigaction action {};
     action.sa_handler = remove_temp_and_end;
     action.sa_flags = SA_RESETHAND | SA_NODEFER;
-    sigemptyset(&action.sa_mask);
+    sigfillset(&action.sa_mask);
     for (const int signal_number : ENDING_SIGNALS) {
         struct sigaction now {};
         if (sigaction(signal_number, nullptr, &now) == 0 && now.sa_handler != SIG_IGN) {
@@ -62,33 +64,26 @@ void record_temp_file(const char* temp) {
 // handler was installed. Signals are blocked.
 void forget_temp_file() {
     g_temp_held = 0;
+    struct sigaction default_action {};
+    default_action.sa_handler = SIG_DFL;
     for (const int signal_number : ENDING_SIGNALS) {
         struct sigaction now {};
         if (sigaction(signal_number, nullptr, &now) == 0 && now.sa_handler == remove_temp_and_end) {
-            signal(signal_number, SIG_DFL);
+            sigaction(signal_number, &default_action, nullptr);
         }
     }
 }
 
-// Tells whether this user may write the regular file name, opening it without
-// following a link, without blocking and without changing it.
+// Tells whether this user may write the file name, opening it without
+// following a link, without blocking (should it have become a FIFO) and
+// without changing it.
 bool may_write(const char* name) {
     const int fd = open(name, O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    struct stat st {};
-    const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    return close(fd) == 0 && regular;
+    return fd >= 0 && close(fd) == 0;
 }
 
-// Returns the permission bits the new file takes: the earlier file's, or for
-// a new file (or one replacing a link) the usual 0666 less the umask.
-mode_t mode_for(const char* name) {
-    struct stat st {};
-    if (lstat(name, &st) == 0 && S_ISREG(st.st_mode)) {
-        return st.st_mode & 07777;
-    }
+// Returns the usual permission bits of a new file: 0666 less the umask.
+mode_t usual_mode() {
     const mode_t mask = umask(0);
     umask(mask);
     return 0666 & ~mask;
@@ -108,35 +103,29 @@ bool sync_folder() {
 }  // namespace
 
 bool prepare_target(const char* file_name) {
-    // Twice: another run may create the file between the look and the creation.
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        struct stat st {};
-        if (lstat(file_name, &st) == 0) {
-            return S_ISLNK(st.st_mode) || (S_ISREG(st.st_mode) && may_write(file_name));
-        }
-        if (errno != ENOENT) {
-            return false;
-        }
-        // O_EXCL creates nothing through a link that appeared meanwhile.
-        const int fd = open(file_name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            return close(fd) == 0;
-        }
-        if (errno != EEXIST) {
-            return false;
-        }
+    // O_EXCL creates nothing through a link and opens nothing that stands there already.
+    const int fd = open(file_name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        return close(fd) == 0;
     }
-    return false;
+    struct stat st {};
+    return lstat(file_name, &st) == 0 && (S_ISLNK(st.st_mode) || (S_ISREG(st.st_mode) && may_write(file_name)));
 }
 
 Replacement::Replacement(const char* file_name) : target_(file_name) {
-    std::snprintf(temp_, sizeof temp_, ".%s.XXXXXX", file_name);
-    block_ending_signals(true);
+    // ".calendario.txt.XXXXXX", the Xs for mkstemp to make random.
+    char* end = temp_;
+    *end++ = '.';
+    for (const char* c = file_name; *c != '\0' && end < temp_ + TEMP_NAME - 8; ++c) {
+        *end++ = *c;
+    }
+    std::memcpy(end, ".XXXXXX", 8);
+    const sigset_t before = block_signals();
     int fd = mkstemp(temp_);  // O_EXCL, mode 0600, a random suffix
     if (fd >= 0) {
         record_temp_file(temp_);
     }
-    block_ending_signals(false);
+    unblock_signals(before);
     if (fd < 0) {
         temp_[0] = '\0';
         // A folder that refuses new files: the file itself, if writable, as before. Never on
@@ -164,20 +153,22 @@ bool Replacement::commit() {
     stream_ = nullptr;
     const int fd = fileno(stream);
     const bool in_place = temp_[0] == '\0';
-    // A file made read-only since it was chosen is the user's wish: it is not replaced.
+    // The earlier file's permission bits are kept; one made read-only since it
+    // was chosen is the user's wish, and is not replaced.
     struct stat st {};
-    const bool refused = !in_place && lstat(target_, &st) == 0 && S_ISREG(st.st_mode) && !may_write(target_);
+    const bool earlier = !in_place && lstat(target_, &st) == 0 && S_ISREG(st.st_mode);
+    const bool refused = earlier && !may_write(target_);
     bool written = std::fflush(stream) == 0 && fsync(fd) == 0;
-    written = !refused && written && (in_place || fchmod(fd, mode_for(target_)) == 0);
+    written = !refused && written && (in_place || fchmod(fd, earlier ? st.st_mode & 07777 : usual_mode()) == 0);
     written = std::fclose(stream) == 0 && written;
     if (!written || in_place) {
         rollback();
         return written;
     }
-    block_ending_signals(true);
+    const sigset_t before = block_signals();
     const bool renamed = std::rename(temp_, target_) == 0;
     forget_temp_file();
-    block_ending_signals(false);
+    unblock_signals(before);
     if (!renamed) {
         unlink(temp_);
         return false;
@@ -192,10 +183,10 @@ void Replacement::rollback() {
         stream_ = nullptr;
     }
     if (temp_[0] != '\0') {
-        block_ending_signals(true);
+        const sigset_t before = block_signals();
         unlink(temp_);
         forget_temp_file();
-        block_ending_signals(false);
+        unblock_signals(before);
         temp_[0] = '\0';
     }
 }

@@ -125,7 +125,7 @@ bool TeamName::found_in(std::string_view text) const {
 // Returns false when a write failed.
 static bool write_line(std::FILE* write1, const char (&riga)[ROW], int len) {
     return std::fwrite(riga, 1, static_cast<std::size_t>(len), write1) == static_cast<std::size_t>(len) &&
-           std::putc('\n', write1) != EOF;
+           std::fwrite("\n", 1, 1, write1) == 1;
 }
 
 SelectionReport select_team_lines(SourceLines& source, std::FILE* write1, const TeamName& name) {
