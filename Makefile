@@ -86,7 +86,7 @@ package:
 	@$(INSTALL) build package
 	tools/make-packages build-package
 
-VERSION = $(shell sed -n 's/^project(quadrivo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+VERSION = $(shell sed -n 's/^project.quadrivo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 
 # The source tarball of the last commit, build-package/quadrivo-<version>.tar.gz:
 # one top folder, nothing built, no .git.

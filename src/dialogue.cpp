@@ -176,7 +176,7 @@ static PassEnd make_calendar(Console& console, const CalendarFormat& format) {
         return PassEnd::failed;
     }
     tell_what_was_missed(console, report, format.file_name);
-    if (report.selected == 0) {
+    if (report.selected == 0 && cont > 0) {
         suggest_spelling(console, nome, cont);
     }
     return PassEnd::succeeded;

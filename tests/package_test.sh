@@ -29,6 +29,12 @@ for package in "$zip" "$deb"; do
   cmp "$package" "$dir/two/deeper/other-name/build-package/${package##*/}" || fail "${package##*/} differs between builds"
 done
 
+# The source tarball: one top folder, no .git.
+(cd "$dir/one/quadrivo" && make dist) > "$dir/make.log" 2>&1 || { cat "$dir/make.log"; fail "make dist"; }
+tar tzf "$dir/one/quadrivo/build-package/quadrivo-$version.tar.gz" > "$dir/dist"
+! grep -v -E "^quadrivo-$version/" "$dir/dist" && ! grep -q '/\.git/' "$dir/dist" && grep -q '/CMakeLists.txt$' "$dir/dist" ||
+  fail "the source tarball is not one folder of sources"
+
 mkdir "$dir/zip" && (cd "$dir/zip" && unzip -q "$zip")
 win=$dir/zip/quadrivo-$version-win32
 i686-w64-mingw32-objdump -f -p "$win/quadrivo.exe" > "$dir/exe"
