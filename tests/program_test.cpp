@@ -146,7 +146,7 @@ protected:
         const char* command = std::getenv("QUADRIVO_COMMAND");
         const std::string settings = *locale == '\0' ? "unset LANG LC_ALL LC_CTYPE && " : "LC_ALL=" + std::string(locale);
         const std::string line = "cd '" + (root_ / "work").string() + "' && " + prefix_ + settings + wrapper_ + " timeout 60 " +
-                                 (command != nullptr ? command : QUADRIVO_PROGRAM) + " < '" +
+                                 (command != nullptr ? command : program_) + " < '" +
                                  (stdin_file.empty() ? (io / "in").string() : stdin_file) +
                                  "' > '" + (stdout_file.empty() ? (io / "out").string() : stdout_file) + "' " +
                                  (merged ? "2>&1" : "2> '" + (io / "err").string() + "'");
@@ -157,6 +157,7 @@ protected:
     fs::path root_;
     std::string prefix_;   // shell commands run first: limits, umask
     std::string wrapper_;  // a command the program runs under: another user
+    std::string program_ = QUADRIVO_PROGRAM;
 };
 
 // One whole session: console input, and what it must produce.
@@ -518,7 +519,9 @@ TEST_P(Replacing, WholeOrNotAtAll) {
         fs::permissions(root_, fs::perms(0755));
         fs::permissions(path(""), fs::perms(c.around == Around::read_only_folder ? 0555 : 0777));
         ASSERT_EQ(chmod(path("calendario.txt").c_str(), c.mode), 0);
-        if (as_root) {
+        if (as_root) {  // a copy of the program, where that user may run it
+            fs::copy_file(QUADRIVO_PROGRAM, root_ / "io" / "quadrivo");
+            program_ = (root_ / "io" / "quadrivo").string();
             ASSERT_EQ(chown(path("calendario.txt").c_str(), 65534, 65534), 0);
             wrapper_ = " setpriv --reuid=65534 --regid=65534 --clear-groups";
         }
