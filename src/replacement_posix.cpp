@@ -122,6 +122,7 @@ Replacement::Replacement(const char* file_name) : target_(file_name) {
     std::memcpy(end, ".XXXXXX", 8);
     const sigset_t before = block_signals();
     int fd = mkstemp(temp_);  // O_EXCL, mode 0600, a random suffix
+    const int error = errno;
     if (fd >= 0) {
         record_temp_file(temp_);
     }
@@ -130,7 +131,7 @@ Replacement::Replacement(const char* file_name) : target_(file_name) {
         temp_[0] = '\0';
         // A folder that refuses new files: the file itself, if writable, as before. Never on
         // a full disk, where emptying the file would lose the earlier calendar.
-        if ((errno != EACCES && errno != EPERM) || !may_write(file_name)) {
+        if ((error != EACCES && error != EPERM) || !may_write(file_name)) {
             return;
         }
         fd = open(file_name, O_WRONLY | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
@@ -167,13 +168,15 @@ bool Replacement::commit() {
     }
     const sigset_t before = block_signals();
     const bool renamed = std::rename(temp_, target_) == 0;
-    forget_temp_file();
+    if (renamed) {
+        forget_temp_file();
+        temp_[0] = '\0';
+    }
     unblock_signals(before);
     if (!renamed) {
-        unlink(temp_);
+        rollback();
         return false;
     }
-    temp_[0] = '\0';
     return sync_folder();
 }
 
