@@ -8,8 +8,8 @@ inline constexpr int FOLD_TABLE_SIZE = 0x250;   // U+0000 to U+024F: Latin, with
 inline constexpr char16_t WORD_CHARACTER = 0x8000;  // the entry's flag for a letter, mark or digit
 extern const char16_t FOLD_TABLE[FOLD_TABLE_SIZE];
 
-// Returns c in lower case and without its diacritics (Ü and ü are u, Ł is ł);
-// a character beyond the table is itself.
+// Returns c in lower case and without its diacritics (U+00DC and U+00FC are u,
+// U+0141 is U+0142); a character beyond the table is itself.
 inline char32_t fold(char32_t c) {
     return c < FOLD_TABLE_SIZE ? static_cast<char32_t>(FOLD_TABLE[c] & ~WORD_CHARACTER) : c;
 }
