@@ -53,9 +53,9 @@ void record_temp_file(const char* temp) {
     action.sa_flags = SA_RESETHAND | SA_NODEFER;
     sigfillset(&action.sa_mask);
     for (const int signal_number : ENDING_SIGNALS) {
-        struct sigaction now {};
-        if (sigaction(signal_number, nullptr, &now) == 0 && now.sa_handler != SIG_IGN) {
-            sigaction(signal_number, &action, nullptr);
+        struct sigaction before {};
+        if (sigaction(signal_number, &action, &before) == 0 && before.sa_handler == SIG_IGN) {
+            sigaction(signal_number, &before, nullptr);
         }
     }
 }
@@ -67,9 +67,9 @@ void forget_temp_file() {
     struct sigaction default_action {};
     default_action.sa_handler = SIG_DFL;
     for (const int signal_number : ENDING_SIGNALS) {
-        struct sigaction now {};
-        if (sigaction(signal_number, nullptr, &now) == 0 && now.sa_handler == remove_temp_and_end) {
-            sigaction(signal_number, &default_action, nullptr);
+        struct sigaction before {};
+        if (sigaction(signal_number, &default_action, &before) == 0 && before.sa_handler != remove_temp_and_end) {
+            sigaction(signal_number, &before, nullptr);
         }
     }
 }

@@ -35,7 +35,7 @@ int SourceLines::peek() {
 int SourceLines::next(char (&riga)[ROW]) {
     int i = 0;
     while (i < ROW) {
-        if (!fill()) {
+        if (pos_ == len_ && !fill()) {  // most lines lie within the block: no call
             return -1;
         }
         if (pos_ == len_) {  // the file has ended
