@@ -15,8 +15,9 @@ inline constexpr int INPUT_FAILED = -2;  // the console can no longer be used
 class Console {
 public:
     // Reads from in and writes to out and err. On POSIX their encoding is the
-    // locale's codeset, UTF-8 for a terminal under the C locale; on Windows a stream that is a console is used through
-    // the wide console API, one that is redirected as Windows-1252 bytes.
+    // locale's codeset, UTF-8 for a terminal under the C locale; on Windows a
+    // stream that is a console is used through the wide console API, one that
+    // is redirected as Windows-1252 bytes.
     Console(std::FILE* in, std::FILE* out, std::FILE* err);
     Console(const Console&) = delete;
     Console& operator=(const Console&) = delete;

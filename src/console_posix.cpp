@@ -109,23 +109,29 @@ bool Console::shows_any_character() const { return err_codeset_ == Codeset::utf8
 
 bool Console::write_chars(std::FILE* stream, const char32_t* text, int length) {
     const Codeset codeset = stream == err_ ? err_codeset_ : out_codeset_;
-    char encoded[MB_LEN_MAX > UTF8_MAX ? MB_LEN_MAX : UTF8_MAX];
+    // Each character is encoded in turn, a buffer's worth written at a time.
+    char encoded[MESSAGE];
+    std::size_t used = 0;
     std::mbstate_t state{};
     for (int i = 0; i < length; ++i) {
-        std::size_t used = 1;
+        std::size_t more = static_cast<std::size_t>(-1);
         if (codeset == Codeset::utf8) {
-            used = static_cast<std::size_t>(to_utf8(text[i], encoded));
+            more = static_cast<std::size_t>(to_utf8(text[i], encoded + used));
         } else if (codeset == Codeset::locale) {
-            used = std::wcrtomb(encoded, static_cast<wchar_t>(text[i]), &state);
+            more = std::wcrtomb(encoded + used, static_cast<wchar_t>(text[i]), &state);
         }
-        if (codeset == Codeset::windows_1252 || used == static_cast<std::size_t>(-1)) {
+        if (more == static_cast<std::size_t>(-1)) {
             const int byte = to_windows_1252(text[i]);  // a letter the codeset lacks goes out as its byte
-            encoded[0] = static_cast<char>(byte < 0 ? '?' : byte);
-            used = 1;
+            encoded[used] = static_cast<char>(byte < 0 ? '?' : byte);
+            more = 1;
             state = std::mbstate_t{};
         }
-        if (std::fwrite(encoded, 1, used, stream) != used) {
-            return false;
+        used += more;
+        if (used > sizeof encoded - MB_LEN_MAX || i + 1 == length) {
+            if (std::fwrite(encoded, 1, used, stream) != used) {
+                return false;
+            }
+            used = 0;
         }
     }
     return true;
@@ -136,28 +142,15 @@ bool Console::write_text(std::FILE* stream, const char* text) {
     if (codeset == Codeset::windows_1252) {
         return std::fputs(text, stream) != EOF;
     }
-    // Each Windows-1252 letter is encoded in turn, a buffer's worth written at a time.
-    char encoded[MESSAGE];
-    std::size_t used = 0;
-    std::mbstate_t state{};
-    for (const char* p = text; *p != '\0'; ++p) {
-        const char32_t c = from_windows_1252(static_cast<unsigned char>(*p));
-        if (codeset == Codeset::utf8) {
-            used += static_cast<std::size_t>(to_utf8(c, encoded + used));
-        } else {
-            const std::size_t length = std::wcrtomb(encoded + used, static_cast<wchar_t>(c), &state);
-            if (length == static_cast<std::size_t>(-1)) {
-                encoded[used++] = *p;  // a letter the codeset lacks goes out as it is
-                state = std::mbstate_t{};
-            } else {
-                used += length;
-            }
+    // The Windows-1252 letters as characters, a buffer's worth at a time.
+    char32_t letters[MESSAGE];
+    while (*text != '\0') {
+        int count = 0;
+        while (*text != '\0' && count < MESSAGE) {
+            letters[count++] = from_windows_1252(static_cast<unsigned char>(*text++));
         }
-        if (used > sizeof encoded - MB_LEN_MAX || p[1] == '\0') {
-            if (std::fwrite(encoded, 1, used, stream) != used) {
-                return false;
-            }
-            used = 0;
+        if (!write_chars(stream, letters, count)) {
+            return false;
         }
     }
     return true;
