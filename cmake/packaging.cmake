@@ -19,6 +19,8 @@ if(WIN32)
   install(FILES ${PROJECT_BINARY_DIR}/LEGGIMI.txt sample/originale.txt ${PROJECT_BINARY_DIR}/LICENSE.txt DESTINATION .)
   set(CPACK_STRIP_FILES ON)
   set(CPACK_GENERATOR ZIP)
+  # The files at the zip's root: Explorer's "Extract all" makes the one folder.
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
   set(CPACK_PACKAGE_FILE_NAME "quadrivo-${PROJECT_VERSION}-win32")
 else()
   include(GNUInstallDirs)

@@ -1,18 +1,30 @@
 #!/usr/bin/env bash
 # The packages as a user gets them, made as the README says: `make package` in
 # two clones of the project, in folders of different names and depths, must
-# give the same bytes. The zip holds a 32-bit Windows console program with its
-# version, manifest and icon, which runs a whole pass under Wine, and its texts
+# give the same bytes. The zip holds, at its root, a 32-bit Windows console
+# program with its version, manifest and icon, all under Italian, importing
+# only what Windows ships, which runs a whole pass under Wine, and its texts
 # with CR LF line ends; the .deb passes lintian, holds its manual pages and
-# licence, and its program, extracted, makes a calendar. Exit 77: tools missing.
-# Usage: package_test.sh SOURCE_DIR
+# licence, and its program, extracted, makes a calendar; make install and
+# make uninstall leave nothing of the program behind. Where this machine
+# cannot run 32-bit programs, the zip's program is looked at, not run, and the
+# 64-bit build of the same source runs the pass under Wine in its place.
+# Exit 77: tools missing.
+# Usage: package_test.sh SOURCE_DIR, or package_test.sh --tools to say only
+# which tools are missing (exit 77) or nothing (exit 0).
 set -euo pipefail
-src=$1
-for tool in git i686-w64-mingw32-g++ i686-w64-mingw32-objdump dpkg-shlibdeps dpkg-deb lintian hardening-check \
-            wine unzip /usr/bin/python3; do
+here=$(cd "$(dirname "$0")" && pwd)
+runs_32bit=yes
+"$here/../tools/runs-32bit" || runs_32bit=no
+tools="git i686-w64-mingw32-g++ i686-w64-mingw32-objdump dpkg-shlibdeps dpkg-deb lintian hardening-check wine unzip
+       /usr/bin/python3"
+[ $runs_32bit = yes ] || tools="$tools x86_64-w64-mingw32-g++ /usr/lib/wine/wine64"
+for tool in $tools; do
   command -v $tool >/dev/null || { echo "$tool not installed (tools/install-missing package package-check wine)"; exit 77; }
 done
 /usr/bin/python3 -c 'import pefile' 2>/dev/null || { echo "python3-pefile not installed"; exit 77; }
+[ "${1:-}" != --tools ] || exit 0
+src=$1
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 fail() { echo "FAILED: $*"; exit 1; }
@@ -35,8 +47,11 @@ tar tzf "$dir/one/quadrivo/build-package/quadrivo-$version.tar.gz" > "$dir/dist"
 ! grep -v -E "^quadrivo-$version/" "$dir/dist" && ! grep -q '/\.git/' "$dir/dist" && grep -q '/CMakeLists.txt$' "$dir/dist" ||
   fail "the source tarball is not one folder of sources"
 
+# Every file at the zip's root: "Extract all" makes the one folder.
+[ "$(unzip -Z1 "$zip" | sort | tr '\n' ' ')" = "LEGGIMI.txt LICENSE.txt originale.txt quadrivo.exe " ] ||
+  fail "the zip does not hold the four files at its root: $(unzip -Z1 "$zip" | tr '\n' ' ')"
 mkdir "$dir/zip" && (cd "$dir/zip" && unzip -q "$zip")
-win=$dir/zip/quadrivo-$version-win32
+win=$dir/zip
 i686-w64-mingw32-objdump -f -p "$win/quadrivo.exe" > "$dir/exe"
 grep -q 'file format pei-i386' "$dir/exe" || fail "quadrivo.exe is not 32-bit"
 grep -q 'Windows CUI' "$dir/exe" || fail "quadrivo.exe is not a console program"
@@ -61,18 +76,54 @@ assert pefile.RESOURCE_TYPE["RT_GROUP_ICON"] in types, "no icon"
 data = types[pefile.RESOURCE_TYPE["RT_MANIFEST"]].directory.entries[0].directory.entries[0].data.struct
 manifest = exe.get_data(data.OffsetToData, data.Size).decode()
 assert 'level="asInvoker"' in manifest and manifest.count("<supportedOS") == 4, manifest
+# The icon in the sizes Windows shows: 16, 32, 48 and 256 pixels, the last a PNG.
+import struct
+group = types[pefile.RESOURCE_TYPE["RT_GROUP_ICON"]].directory.entries[0].directory.entries[0].data.struct
+directory = exe.get_data(group.OffsetToData, group.Size)
+icons = {e.id: e for e in types[pefile.RESOURCE_TYPE["RT_ICON"]].directory.entries}
+sizes = {}
+for i in range(struct.unpack_from("<H", directory, 4)[0]):
+    width, _, _, _, _, _, _, image = struct.unpack_from("<BBBBHHIH", directory, 6 + 14 * i)
+    data = icons[image].directory.entries[0].data.struct
+    sizes[width or 256] = exe.get_data(data.OffsetToData, 8) == b"\x89PNG\r\n\x1a\n"
+assert sizes == {16: False, 32: False, 48: False, 256: True}, sizes
+# Every resource under Italian.
+for kind in exe.DIRECTORY_ENTRY_RESOURCE.entries:
+    for name in kind.directory.entries:
+        for language in name.directory.entries:
+            assert (language.data.lang, language.data.sublang) == (0x10, 0x01), (kind.id, name.id, language.id)
 EOF
-# One whole pass of the zip's program under Wine, in a Wine prefix of its own.
-(cd "$win" && printf 't\r\nLupi Rossi\r\nn\r\n' | WINEPREFIX=$dir/wine WINEDEBUG=-all wine quadrivo.exe > "$dir/wine.out" 2>&1) ||
-  { cat "$dir/wine.out"; fail "the zip's program failed under Wine"; }
-WINEPREFIX=$dir/wine wineserver -k 2>/dev/null || true
+# Only DLLs that every Windows has: nothing of the compiler's own runtime.
+/usr/bin/python3 - "$win/quadrivo.exe" <<'EOF' || fail "quadrivo.exe imports a DLL that Windows does not ship"
+import sys, pefile
+imported = {entry.dll.decode().lower() for entry in pefile.PE(sys.argv[1]).DIRECTORY_ENTRY_IMPORT}
+assert imported <= {"kernel32.dll", "msvcrt.dll", "user32.dll", "advapi32.dll", "ntdll.dll"}, imported
+EOF
+# One whole pass of the zip's program under Wine, in a Wine prefix of its own;
+# where 32-bit programs cannot run, of the 64-bit build beside the zip's files.
+if [ $runs_32bit = yes ]; then
+  run=$win loader=wine prefix=$dir/wine
+else
+  echo "This machine cannot run 32-bit programs: the 64-bit build runs the pass under Wine instead."
+  (cd "$dir/one/quadrivo" && make windows64) > "$dir/make.log" 2>&1 || { cat "$dir/make.log"; fail "make windows64"; }
+  run=$dir/zip64 loader=/usr/lib/wine/wine64 prefix=$dir/wine64
+  cp -r "$win" "$run" && cp "$dir/one/quadrivo/build-win64/quadrivo.exe" "$run/"
+  export WINELOADER=$loader
+fi
+(cd "$run" && printf 't\r\nLupi Rossi\r\nn\r\n' | WINEPREFIX=$prefix WINEDEBUG=-all $loader quadrivo.exe > "$dir/wine.out" 2>&1) ||
+  { cat "$dir/wine.out"; fail "the Windows program failed under Wine"; }
+WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
 grep -q 'Complimenti! Il tuo calendario' "$dir/wine.out" || fail "no success message under Wine"
-grep -q $'Lupi Rossi.*\r$' "$win/calendario.txt" || fail "the zip's program made no calendar"
+grep -q $'Lupi Rossi.*\r$' "$run/calendario.txt" || fail "the Windows program made no calendar"
 
 lintian "$deb" > "$dir/lintian" 2>&1 || true
 ! grep -E '^[EW]: ' "$dir/lintian" || fail "lintian errors or warnings"
 dpkg-deb --info "$deb" > "$dir/info" || fail "dpkg-deb --info"
 grep -q '^ Depends: libc6' "$dir/info" || fail "no Depends on the C library"
+# The README asks for the C library version that the package depends on.
+libc=$(sed -n 's/^ Depends:.*libc6 (>= \([0-9.]*\)).*/\1/p' "$dir/info")
+grep 'la libreria C' "$src/README.md" | grep -q "la libreria C $libc " ||
+  fail "the README's C library version is not the package's $libc"
 grep -q "^ Version: $version-1$" "$dir/info" || fail "no Debian revision"
 dpkg-deb -x "$deb" "$dir/root"
 for file in usr/bin/quadrivo usr/share/man/man1/quadrivo.1.gz usr/share/man/it/man1/quadrivo.1.gz \
@@ -86,4 +137,13 @@ mkdir "$dir/run" && cp "$dir/root/usr/share/doc/quadrivo/examples/originale.txt"
 out=$(cd "$dir/run" && printf 't\nLupi Rossi\nn\n' | LC_ALL=C "$dir/root/usr/bin/quadrivo" 2>/dev/null) || fail "the extracted program failed"
 grep -q 'Complimenti! Il tuo calendario' <<<"$out" || fail "no success message"
 grep -q 'Lupi Rossi' "$dir/run/calendario.txt" || fail "calendario.txt lacks the team's lines"
+# make install then make uninstall, staged: nothing of the program stays, the shared folders do.
+stage=$dir/stage
+(cd "$dir/one/quadrivo" && make install DESTDIR="$stage" PREFIX=/usr/local && make uninstall DESTDIR="$stage" PREFIX=/usr/local) \
+  > "$dir/make.log" 2>&1 || { cat "$dir/make.log"; fail "make install, make uninstall"; }
+left=$(cd "$stage" && find . \( -type f -o -path '*/share/doc/quadrivo*' \) -print)
+[ -z "$left" ] || fail "make uninstall left $left"
+for shared in bin share/man/man1; do
+  [ -d "$stage/usr/local/$shared" ] || fail "make uninstall removed the shared folder $shared"
+done
 echo "both packages are whole, alike in two builds, and run"

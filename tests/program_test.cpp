@@ -797,17 +797,20 @@ TEST_F(OnATerminal, EndOfInputKeyAtTheStartOfALineEndsTheRun) {
 }
 
 // A Windows console shows the same on every code page: the program talks to it
-// in wide characters. QUADRIVO_EXE names the Windows program under Wine.
+// in wide characters. QUADRIVO_EXE names the Windows program under Wine, and
+// QUADRIVO_WINE the loader that runs it.
 TEST_F(OnATerminal, EveryWindowsCodePageShowsTheSame) {
     const char* exe = std::getenv("QUADRIVO_EXE");
     if (exe == nullptr) {
         GTEST_SKIP() << "a Windows console only";
     }
+    const char* loader = std::getenv("QUADRIVO_WINE");  // Wine's 32-bit or 64-bit loader
+    const std::string wine = loader != nullptr ? loader : "wine";
     std::string windows_path = std::string("Z:") + exe;
     std::replace(windows_path.begin(), windows_path.end(), '/', '\\');
     for (const char* code_page : {"437", "850", "1252", "65001"}) {
         SCOPED_TRACE(code_page);
-        one_pass(std::string("wine cmd /c \"chcp ") + code_page + " >nul & " + windows_path + "\"");
+        one_pass(wine + " cmd /c \"chcp " + code_page + " >nul & " + windows_path + "\"");
     }
 }
 
