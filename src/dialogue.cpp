@@ -1,6 +1,7 @@
 #include "dialogue.hpp"
 
 #include "constants.hpp"
+#include "buffers.hpp"
 #include "file.hpp"
 #include "replacement.hpp"
 #include "selection.hpp"
@@ -96,37 +97,37 @@ static bool ask_name(Console& console, char32_t (&nome)[NAME], int& cont) {
 // exist; an existing file keeps its content until a pass can replace it.
 // Returns false, after reporting it, when it cannot.
 static bool check_calendar(Console& console, const char* file_name) {
-    if (prepare_target(file_name)) {
+    if (prepare_target(file_name) == 0) {
         return true;
     }
     console.warn(ERR_CANNOT_WRITE, file_name);
     return false;
 }
 
-// Copies the team's lines of the source calendar into a new calendar file,
-// which replaces the earlier one only once the whole pass has worked.
-// Returns what the pass did; every failure is reported, naming its file.
-static SelectionReport copy_team_lines(Console& console, const char* file_name, const TeamName& name) {
-    File read1(SOURCE_FILE, "rb");
-    SourceLines source(read1.get());
-    if (!read1.is_open() || !source.start()) {
-        console.warn(ERR_CANNOT_READ, SOURCE_FILE);
-        return {SelectionResult::read_failed, 0, false};
-    }
-    if (source.utf16()) {
-        console.warn(ERR_UTF16);
-        return {SelectionResult::read_failed, 0, false};
-    }
+// Reads the source's lines into read, and the team's among them into a new
+// calendar, which replaces the earlier one, in one step, once the source is
+// read and closed. Returns what the pass did; every failure is reported, naming its file.
+static SelectionReport copy_team_lines(Console& console, const char* file_name, const TeamName& name,
+                                       ReadLines& read) {
     Replacement write1(file_name);
-    if (!write1.held()) {
-        console.warn(ERR_CANNOT_WRITE, file_name);
-        return {SelectionResult::write_failed, 0, false};
+    SelectionReport report{SelectionResult::read_failed, 0, false};
+    {
+        File read1(SOURCE_FILE, "rb");
+        SourceLines source(read1.get());
+        if (!read1.is_open() || !source.start()) {
+            console.warn(ERR_CANNOT_READ, SOURCE_FILE);
+            return report;
+        }
+        if (source.utf16()) {
+            console.warn(ERR_UTF16);
+            return report;
+        }
+        report = select_team_lines(source, write1.content(), read, name);
+        if (!read1.close()) {
+            report.result = SelectionResult::read_failed;
+        }
     }
-    SelectionReport report = select_team_lines(source, write1.stream(), name);
-    if (!read1.close() && report.result == SelectionResult::ok) {
-        report.result = SelectionResult::read_failed;
-    }
-    if (report.result == SelectionResult::ok && !write1.commit()) {
+    if (report.result == SelectionResult::ok && write1.commit() != 0) {
         report.result = SelectionResult::write_failed;
     }
     if (report.result == SelectionResult::read_failed) {
@@ -134,7 +135,7 @@ static SelectionReport copy_team_lines(Console& console, const char* file_name, 
     } else if (report.result == SelectionResult::write_failed) {
         console.warn(ERR_CANNOT_WRITE, file_name);
     }
-    return report;  // uncommitted, write1 removes its new file as it goes
+    return report;
 }
 
 // Tells on standard error what a pass that worked may hide: lines after the
@@ -149,13 +150,10 @@ static void tell_what_was_missed(Console& console, const SelectionReport& report
 }
 
 // After a pass that selected nothing: tells how the calendar spells the name,
-// when it spells it nearly so.
-static void suggest_spelling(Console& console, const char32_t (&nome)[NAME], int cont) {
-    File read1(SOURCE_FILE, "rb");
-    SourceLines source(read1.get());
+// when the lines the pass read spell it nearly so.
+static void suggest_spelling(Console& console, const ReadLines& read, const char32_t (&nome)[NAME], int cont) {
     Spelling spelling;
-    if (read1.is_open() && source.start() &&
-        find_spelling(source, nome, cont, console.shows_any_character(), spelling)) {
+    if (find_spelling(read, nome, cont, console.shows_any_character(), spelling)) {
         console.warn(NOTE_SPELLING, spelling.text, spelling.length);
     }
 }
@@ -171,13 +169,14 @@ static PassEnd make_calendar(Console& console, const CalendarFormat& format) {
     if (!ask_name(console, nome, cont)) {
         return PassEnd::input_ended;
     }
-    const SelectionReport report = copy_team_lines(console, format.file_name, TeamName(nome, cont));
+    ReadLines read;
+    const SelectionReport report = copy_team_lines(console, format.file_name, TeamName(nome, cont), read);
     if (report.result != SelectionResult::ok) {
         return PassEnd::failed;
     }
     tell_what_was_missed(console, report, format.file_name);
     if (report.selected == 0 && cont > 0) {
-        suggest_spelling(console, nome, cont);
+        suggest_spelling(console, read, nome, cont);
     }
     return PassEnd::succeeded;
 }

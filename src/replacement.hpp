@@ -1,53 +1,45 @@
-// Replacing a calendar file whole or not at all: the new content goes to a
-// temporary file beside it, which is synced and then renamed over it in one
-// step. The one place that knows how files are created, synced and renamed.
+// Replacing a calendar file whole or not at all. The new content is made in
+// memory; only then is it written, in one short step, to a new file beside
+// the target that takes the target's place, so that the earlier calendar
+// stays whole whatever ends a pass. The one place that knows how files are
+// created, synced and renamed.
 #pragma once
 
-#include <cstdio>
-
-#include "constants.hpp"
+#include "buffers.hpp"
 
 namespace quadrivo {
 
 // Makes sure file_name can later be replaced, at the moment the user chooses
 // it: a missing file is created empty, an existing one is left untouched. A
 // symbolic link is accepted without being followed: the replacement takes its
-// place. Returns false for a file this user may not write, and for anything
-// that is neither a regular file nor a link (a folder, a FIFO, a device),
-// which is never opened.
-bool prepare_target(const char* file_name);
+// place. Refuses a file with no write permission at all (read-only for every
+// user, root included), a file this user may not write, and anything that is
+// neither a regular file nor a link (a folder, a FIFO, a device), which is
+// never opened. Returns 0, or the platform's error code (errno, GetLastError).
+int prepare_target(const char* file_name);
 
-// The new content of one file, on the model of a lock file: held while it is
-// written, then committed (put in place) or rolled back (removed). Dropped
-// without a commit, it rolls back.
+// The new content of one file, on the model of a lock file: held while the
+// pass fills it, then committed (written and put in place in one step).
+// Nothing is on disk until the commit, so dropping it uncommitted rolls back.
 class Replacement {
 public:
-    // Creates, exclusively, a temporary file beside file_name. Where the folder
-    // refuses new files but file_name itself may be written, file_name is
-    // emptied and written in place instead. held() tells whether either worked.
-    explicit Replacement(const char* file_name);
-    ~Replacement() { rollback(); }
+    explicit Replacement(const char* file_name) : target_(file_name) {}
     Replacement(const Replacement&) = delete;
     Replacement& operator=(const Replacement&) = delete;
 
-    bool held() const { return stream_ != nullptr; }
+    // Where the new content goes: plain text, LF line ends (Windows writes CR LF).
+    CalendarText& content() { return content_; }
 
-    // Where the new content is written (text mode, as the calendar is).
-    std::FILE* stream() const { return stream_; }
-
-    // Flushes and syncs the new content, gives it the earlier file's permission
-    // bits (or the usual ones for a new file) and renames it over file_name;
-    // then syncs the folder. Returns false, the temporary file removed and the
-    // earlier file as it was, when any step before the rename fails.
-    bool commit();
-
-    // Removes the temporary file, leaving file_name as it was.
-    void rollback();
+    // Writes the content to a new file beside the target, syncs it, gives it
+    // the earlier file's permissions and puts it in place; in a folder that
+    // refuses new files, rewrites the target itself once the room it needs is
+    // reserved. A target made read-only meanwhile is refused. Returns 0, or the
+    // platform's error code with the earlier file as it was and no new file left.
+    int commit();
 
 private:
     const char* target_;
-    char temp_[TEMP_NAME] = "";  // empty when writing in place
-    std::FILE* stream_ = nullptr;
+    CalendarText content_;
 };
 
 }  // namespace quadrivo

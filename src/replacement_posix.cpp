@@ -1,85 +1,94 @@
-// Replacing a file on POSIX: mkstemp beside the target, fsync, rename, then
-// fsync of the folder. Signals that end the program remove the temporary file.
+// Replacing a file on POSIX. The new file is made without a name (O_TMPFILE),
+// written and synced, then named with linkat and renamed over the target with
+// the signals blocked, so that only SIGKILL in that one step can leave a name
+// behind. Where the file system cannot do that, a named temporary file
+// (mkstemp) that the ending signals remove. Where the folder refuses new
+// files, the target is rewritten in place once the room it needs is reserved.
 #include <fcntl.h>
-#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
+#include <cstdio>
 
 #include "replacement.hpp"
+#include "temp_file_posix.hpp"
 
 namespace quadrivo {
 
 namespace {
 
-// The temporary file that a signal handler must remove. A handler can reach
-// nothing else, so this one record is global; it is set and cleared with the
-// signals blocked, and read only by the handler.
-char g_temp_file[TEMP_NAME];
-volatile sig_atomic_t g_temp_held = 0;
-
-constexpr int ENDING_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
-
-// Removes the temporary file, then ends the program as the signal would have.
-extern "C" void remove_temp_and_end(int signal_number) {
-    if (g_temp_held) {
-        unlink(g_temp_file);
+// A file descriptor that closes itself; close() tells whether the close worked.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() { close(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    // Returns 0 or the error of the close.
+    int close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd < 0 || ::close(fd) == 0 ? 0 : errno;
     }
-    raise(signal_number);  // delivered once the handler returns: SA_RESETHAND put back the default
+
+private:
+    int fd_;
+};
+
+// Tells whether an error of creating a file beside the target means that the
+// folder refuses new files.
+bool folder_refuses(int error) { return error == EACCES || error == EPERM; }
+
+// Tells whether an error means the file system cannot make or name a file
+// without a name: the named temporary file is tried instead.
+bool no_nameless_files(int error) {
+    return error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == ENOENT;
 }
 
-// Blocks every signal, so that the record changes in one step. Returns the
-// mask to put back.
-sigset_t block_signals() {
-    sigset_t all;
-    sigset_t before;
-    sigfillset(&all);
-    sigprocmask(SIG_BLOCK, &all, &before);
-    return before;
-}
-
-void unblock_signals(const sigset_t& before) { sigprocmask(SIG_SETMASK, &before, nullptr); }
-
-// Records the temporary file and installs the handler for every ending signal
-// not ignored at start: an ignored one stays ignored. Signals are blocked.
-void record_temp_file(const char* temp) {
-    std::memcpy(g_temp_file, temp, sizeof g_temp_file);
-    g_temp_held = 1;
-    struct sigaction action {};
-    action.sa_handler = remove_temp_and_end;
-    action.sa_flags = SA_RESETHAND | SA_NODEFER;
-    sigfillset(&action.sa_mask);
-    for (const int signal_number : ENDING_SIGNALS) {
-        struct sigaction before {};
-        if (sigaction(signal_number, &action, &before) == 0 && before.sa_handler == SIG_IGN) {
-            sigaction(signal_number, &before, nullptr);
-        }
+// Returns 0 when name may be replaced: missing, a link, or a regular file that
+// has a write permission bit and that this user may write. A file with no
+// write bit is read-only for everyone, root included, though no call fails for root.
+int replaceable(const char* name) {
+    struct stat st {};
+    if (lstat(name, &st) != 0) {
+        return errno == ENOENT ? 0 : errno;
     }
-}
-
-// Forgets the temporary file and puts back the default action where the
-// handler was installed. Signals are blocked.
-void forget_temp_file() {
-    g_temp_held = 0;
-    struct sigaction default_action {};
-    default_action.sa_handler = SIG_DFL;
-    for (const int signal_number : ENDING_SIGNALS) {
-        struct sigaction before {};
-        if (sigaction(signal_number, &default_action, &before) == 0 && before.sa_handler != remove_temp_and_end) {
-            sigaction(signal_number, &before, nullptr);
-        }
+    if (S_ISLNK(st.st_mode)) {
+        return 0;
     }
-}
-
-// Tells whether this user may write the file name, opening it without
-// following a link, without blocking (should it have become a FIFO) and
-// without changing it.
-bool may_write(const char* name) {
+    if (S_ISDIR(st.st_mode)) {
+        return EISDIR;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return EINVAL;
+    }
+    if ((st.st_mode & 0222) == 0) {
+        return EACCES;
+    }
+    // Opened without following a link, without blocking, without changing it.
     const int fd = open(name, O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    return fd >= 0 && close(fd) == 0;
+    if (fd < 0) {
+        return errno;
+    }
+    return close(fd) == 0 ? 0 : errno;
+}
+
+// Writes size bytes at the file's current offset. Returns 0 or the error.
+int write_all(int fd, const char* bytes, std::size_t size) {
+    while (size > 0) {
+        const ssize_t done = write(fd, bytes, size);
+        if (done < 0 && errno != EINTR) {
+            return errno;
+        }
+        if (done > 0) {
+            bytes += done;
+            size -= static_cast<std::size_t>(done);
+        }
+    }
+    return 0;
 }
 
 // Returns the usual permission bits of a new file: 0666 less the umask.
@@ -89,109 +98,175 @@ mode_t usual_mode() {
     return 0666 & ~mask;
 }
 
-// Syncs the folder of the working directory, so that a rename in it lasts.
-// A file system that cannot sync folders (EINVAL) is no failure.
-bool sync_folder() {
-    const int fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
+// Writes the content to the new file fd, gives it the earlier file's
+// permission bits (a new file keeps those it was made with) and syncs it.
+int fill(int fd, const CalendarText& content, const char* target) {
+    if (const int error = write_all(fd, content.data(), content.size())) {
+        return error;
     }
-    const bool synced = fsync(fd) == 0 || errno == EINVAL;
-    return close(fd) == 0 && synced;
+    struct stat earlier {};
+    if (lstat(target, &earlier) == 0 && S_ISREG(earlier.st_mode) && fchmod(fd, earlier.st_mode & 07777) != 0) {
+        return errno;
+    }
+    return fsync(fd) == 0 ? 0 : errno;
+}
+
+// Syncs the working folder, so that a rename in it lasts. A file system that
+// cannot sync folders (EINVAL) is no failure.
+int sync_folder() {
+    Descriptor folder(open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0) {
+        return errno;
+    }
+    if (fsync(folder.get()) != 0 && errno != EINVAL) {
+        return errno;
+    }
+    return folder.close();
+}
+
+// Renames the named new file over the target, checked once more, or removes
+// it. Signals are blocked.
+int put_in_place(const char* temp, const char* target) {
+    int error = replaceable(target);
+    if (error == 0 && std::rename(temp, target) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        unlink(temp);
+    }
+    return error;
+}
+
+// The name ".calendario.txt.<pid>-<n>" beside the target, for attempt n.
+void temp_name(const char* target, int attempt, char (&temp)[TEMP_NAME]) {
+    std::snprintf(temp, sizeof temp, ".%s.%ld-%d", target, static_cast<long>(getpid()), attempt);
+}
+
+// Names the nameless file fd beside the target and renames it over the
+// target, the signals blocked from the link to the rename.
+int link_in_place(Descriptor& fd, const char* target) {
+    char proc[32];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd.get());
+    char temp[TEMP_NAME];
+    const SignalsBlocked blocked;
+    for (int attempt = 0;; ++attempt) {
+        temp_name(target, attempt, temp);
+        if (linkat(AT_FDCWD, proc, AT_FDCWD, temp, AT_SYMLINK_FOLLOW) == 0) {
+            break;
+        }
+        if (errno != EEXIST || attempt == 100) {
+            return errno;  // another's file of that name is never touched
+        }
+    }
+    if (const int error = fd.close()) {
+        unlink(temp);
+        return error;
+    }
+    return put_in_place(temp, target);
+}
+
+// The fallback where files cannot be made without a name: mkstemp beside the
+// target, removed by any ending signal while it exists.
+int via_named_file(const CalendarText& content, const char* target) {
+    char name[TEMP_NAME];
+    std::snprintf(name, sizeof name, ".%s.XXXXXX", target);
+    TempFile temp(name);
+    if (temp.fd() < 0) {
+        return temp.error();
+    }
+    int error = fchmod(temp.fd(), usual_mode()) == 0 ? fill(temp.fd(), content, target) : errno;
+    error = error != 0 ? error : temp.close();
+    if (error == 0) {
+        const SignalsBlocked blocked;
+        error = put_in_place(name, target);  // renames the file, or removes it
+        temp.forget();
+    }
+    return error != 0 ? error : sync_folder();
+}
+
+// Reserves length bytes for fd, whose size is now size, without changing what
+// it holds. Where a reservation beyond the end is refused, the file is
+// extended instead, and cut back to its size if that fails.
+int reserve(int fd, off_t size, off_t length) {
+    rlimit limit {};
+    if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        static_cast<rlim_t>(length) > limit.rlim_cur) {
+        return EFBIG;  // a write would stop at the limit, halfway
+    }
+#ifdef FALLOC_FL_KEEP_SIZE
+    if (fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, length) == 0) {
+        return 0;
+    }
+    if (errno != EOPNOTSUPP && errno != ENOSYS) {
+        return errno;
+    }
+#endif
+    const int error = posix_fallocate(fd, 0, length);
+    if (error != 0 && ftruncate(fd, size) != 0) {
+        return errno;
+    }
+    return error;
+}
+
+// Rewrites the target in place, for a folder that refuses new files: the room
+// reserved first, so that a full disk leaves the file as it was; then the
+// content from the start, the file cut to its length and synced, signals blocked.
+int rewrite_in_place(const CalendarText& content, const char* target) {
+    if (const int error = replaceable(target)) {
+        return error;
+    }
+    Descriptor fd(open(target, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (fd.get() < 0 || fstat(fd.get(), &st) != 0) {
+        return errno;
+    }
+    const off_t length = static_cast<off_t>(content.size());
+    if (length > st.st_size) {
+        if (const int error = reserve(fd.get(), st.st_size, length)) {
+            return error;
+        }
+    }
+    const SignalsBlocked blocked;
+    if (const int error = write_all(fd.get(), content.data(), content.size())) {
+        return error;
+    }
+    if (ftruncate(fd.get(), length) != 0 || fsync(fd.get()) != 0) {
+        return errno;
+    }
+    return fd.close();
 }
 
 }  // namespace
 
-bool prepare_target(const char* file_name) {
+int prepare_target(const char* file_name) {
     // O_EXCL creates nothing through a link and opens nothing that stands there already.
     const int fd = open(file_name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
-        return close(fd) == 0;
+        return close(fd) == 0 ? 0 : errno;
     }
-    struct stat st {};
-    return lstat(file_name, &st) == 0 && (S_ISLNK(st.st_mode) || (S_ISREG(st.st_mode) && may_write(file_name)));
+    return errno == EEXIST ? replaceable(file_name) : errno;
 }
 
-Replacement::Replacement(const char* file_name) : target_(file_name) {
-    // ".calendario.txt.XXXXXX", the Xs for mkstemp to make random.
-    char* end = temp_;
-    *end++ = '.';
-    for (const char* c = file_name; *c != '\0' && end < temp_ + TEMP_NAME - 8; ++c) {
-        *end++ = *c;
+int Replacement::commit() {
+    if (const int error = replaceable(target_)) {
+        return error;
     }
-    std::memcpy(end, ".XXXXXX", 8);
-    const sigset_t before = block_signals();
-    int fd = mkstemp(temp_);  // O_EXCL, mode 0600, a random suffix
-    const int error = errno;
-    if (fd >= 0) {
-        record_temp_file(temp_);
-    }
-    unblock_signals(before);
-    if (fd < 0) {
-        temp_[0] = '\0';
-        // A folder that refuses new files: the file itself, if writable, as before. Never on
-        // a full disk, where emptying the file would lose the earlier calendar.
-        if ((error != EACCES && error != EPERM) || !may_write(file_name)) {
-            return;
-        }
-        fd = open(file_name, O_WRONLY | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) {
-            return;
+    Descriptor fd(open(".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+    int error = fd.get() < 0 ? errno : fill(fd.get(), content_, target_);
+    if (error == 0) {
+        error = link_in_place(fd, target_);
+        if (error == 0) {
+            return sync_folder();
         }
     }
-    stream_ = fdopen(fd, "w");
-    if (stream_ == nullptr) {
-        close(fd);
-        rollback();
+    if (folder_refuses(error)) {
+        return rewrite_in_place(content_, target_);
     }
-}
-
-bool Replacement::commit() {
-    if (stream_ == nullptr) {
-        return false;
+    if (!no_nameless_files(error)) {
+        return error;
     }
-    std::FILE* stream = stream_;
-    stream_ = nullptr;
-    const int fd = fileno(stream);
-    const bool in_place = temp_[0] == '\0';
-    // The earlier file's permission bits are kept; one made read-only since it
-    // was chosen is the user's wish, and is not replaced.
-    struct stat st {};
-    const bool earlier = !in_place && lstat(target_, &st) == 0 && S_ISREG(st.st_mode);
-    const bool refused = earlier && !may_write(target_);
-    bool written = std::fflush(stream) == 0 && fsync(fd) == 0;
-    written = !refused && written && (in_place || fchmod(fd, earlier ? st.st_mode & 07777 : usual_mode()) == 0);
-    written = std::fclose(stream) == 0 && written;
-    if (!written || in_place) {
-        rollback();
-        return written;
-    }
-    const sigset_t before = block_signals();
-    const bool renamed = std::rename(temp_, target_) == 0;
-    if (renamed) {
-        forget_temp_file();
-        temp_[0] = '\0';
-    }
-    unblock_signals(before);
-    if (!renamed) {
-        rollback();
-        return false;
-    }
-    return sync_folder();
-}
-
-void Replacement::rollback() {
-    if (stream_ != nullptr) {
-        std::fclose(stream_);
-        stream_ = nullptr;
-    }
-    if (temp_[0] != '\0') {
-        const sigset_t before = block_signals();
-        unlink(temp_);
-        forget_temp_file();
-        unblock_signals(before);
-        temp_[0] = '\0';
-    }
+    error = via_named_file(content_, target_);
+    return folder_refuses(error) ? rewrite_in_place(content_, target_) : error;
 }
 
 }  // namespace quadrivo

@@ -1,8 +1,13 @@
 // Replacing a file on Windows: a new file beside the target (CREATE_NEW),
-// FlushFileBuffers, then MoveFileExW over the target, written through.
-#include <fcntl.h>
-#include <io.h>
+// marked for deletion as soon as it is made, so that a kill, Ctrl-C or a
+// closed window removes it; written with CR LF line ends and flushed; the mark
+// cleared just before it takes the target's place: ReplaceFileW over an
+// earlier file (its attributes, security and creation time kept), MoveFileExW
+// where there was none. Where the folder refuses new files, the target is
+// rewritten in place once it has been extended to the new length.
 #include <windows.h>
+
+#include <cstdio>
 
 #include "replacement.hpp"
 
@@ -20,124 +25,213 @@ struct WideName {
     wchar_t text[TEMP_NAME];
 };
 
+// The full path of a file name of ours: Wine's ReplaceFileW refuses relative ones.
+struct FullName {
+    explicit FullName(const char* name) {
+        const DWORD length = GetFullPathNameW(WideName(name).text, MAX_PATH, text, nullptr);
+        if (length == 0 || length >= MAX_PATH) {
+            text[0] = L'\0';
+        }
+    }
+    wchar_t text[MAX_PATH];
+};
+
+// A handle that closes itself; close() tells whether the close worked.
+class Handle {
+public:
+    explicit Handle(HANDLE handle) : handle_(handle) {}
+    ~Handle() { close(); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE get() const { return handle_; }
+    bool open() const { return handle_ != INVALID_HANDLE_VALUE; }
+    // Returns 0 or the error of the close.
+    DWORD close() {
+        const HANDLE handle = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        return handle == INVALID_HANDLE_VALUE || CloseHandle(handle) ? 0 : GetLastError();
+    }
+
+private:
+    HANDLE handle_;
+};
+
 // Opens name for writing with the given disposition, sharing it as the C runtime does.
-HANDLE open_for_writing(const char* name, DWORD disposition) {
-    return CreateFileW(WideName(name).text, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                       disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+HANDLE open_for_writing(const char* name, DWORD access, DWORD disposition) {
+    return CreateFileW(WideName(name).text, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// Tells whether this user may write the existing file name, without changing it.
-bool may_write(const char* name) {
-    const HANDLE handle = open_for_writing(name, OPEN_EXISTING);
-    return handle != INVALID_HANDLE_VALUE && CloseHandle(handle);
-}
-
-// Tells whether name is a file the user made read-only.
-bool read_only(const char* name) {
+// Returns 0 when name may be replaced: missing, a link, or a file without the
+// read-only attribute that this user may write.
+DWORD replaceable(const char* name) {
     const DWORD attributes = GetFileAttributesW(WideName(name).text);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
-           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND ? 0 : error;
+    }
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return 0;  // a link: replaced, never followed
+    }
+    if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_READONLY)) != 0) {
+        return ERROR_ACCESS_DENIED;
+    }
+    Handle handle(open_for_writing(name, GENERIC_WRITE, OPEN_EXISTING));
+    return handle.open() ? handle.close() : GetLastError();
 }
 
-// Returns a C stream, text mode as the calendar is written, on handle; closes it on failure.
-std::FILE* stream_on(HANDLE handle) {
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_TEXT | _O_WRONLY);
-    if (fd < 0) {
-        CloseHandle(handle);
-        return nullptr;
+// Marks the open file for deletion when its last handle closes, or clears the mark.
+DWORD mark_for_deletion(HANDLE handle, bool marked) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = marked ? TRUE : FALSE;
+    return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition)
+               ? 0
+               : GetLastError();
+}
+
+// Returns the content's length once its line ends are CR LF.
+LONGLONG written_length(const CalendarText& content) {
+    LONGLONG length = static_cast<LONGLONG>(content.size());
+    for (std::size_t i = 0; i < content.size(); ++i) {
+        length += content.data()[i] == '\n' ? 1 : 0;
     }
-    std::FILE* stream = _fdopen(fd, "w");
-    if (stream == nullptr) {
-        _close(fd);
+    return length;
+}
+
+// Writes the content with CR LF line ends, as a text-mode stream would, a
+// buffer's worth at a time; then flushes it to the disk.
+DWORD write_all(HANDLE handle, const CalendarText& content) {
+    char chunk[BLOCK];
+    std::size_t used = 0;
+    for (std::size_t i = 0; i <= content.size(); ++i) {
+        if (used + 2 > sizeof chunk || (i == content.size() && used > 0)) {
+            DWORD written = 0;
+            if (!WriteFile(handle, chunk, static_cast<DWORD>(used), &written, nullptr) || written != used) {
+                return GetLastError() != 0 ? GetLastError() : ERROR_WRITE_FAULT;
+            }
+            used = 0;
+        }
+        if (i < content.size()) {
+            if (content.data()[i] == '\n') {
+                chunk[used++] = '\r';
+            }
+            chunk[used++] = content.data()[i];
+        }
     }
-    return stream;
+    return FlushFileBuffers(handle) ? 0 : GetLastError();
+}
+
+// Sets the end of the file at length.
+bool set_end(HANDLE handle, LONGLONG length) {
+    LARGE_INTEGER at;
+    at.QuadPart = length;
+    return SetFilePointerEx(handle, at, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
+}
+
+// Puts the new file temp in the target's place: ReplaceFileW keeps an earlier
+// file's attributes, security and creation time (under Wine the hidden
+// attribute is put back by hand); a link or a missing target is simply renamed over.
+DWORD put_in_place(const char* temp, const char* target) {
+    const DWORD attributes = GetFileAttributesW(WideName(target).text);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return MoveFileExW(WideName(temp).text, WideName(target).text,
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+                   ? 0
+                   : GetLastError();
+    }
+    if (!ReplaceFileW(FullName(target).text, FullName(temp).text, nullptr, 0, nullptr, nullptr)) {
+        return GetLastError();
+    }
+    const DWORD kept = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+    const DWORD now = GetFileAttributesW(WideName(target).text);
+    if (now != INVALID_FILE_ATTRIBUTES && (now & kept) != kept) {
+        SetFileAttributesW(WideName(target).text, now | kept);
+    }
+    return 0;
+}
+
+// Rewrites the target in place, for a folder that refuses new files: the file
+// extended first where the content is longer, so that a full disk leaves it
+// as it was; then the content from the start and the file cut to its length.
+DWORD rewrite_in_place(const CalendarText& content, const char* target) {
+    if (const DWORD error = replaceable(target)) {
+        return error;
+    }
+    Handle handle(open_for_writing(target, GENERIC_WRITE, OPEN_EXISTING));
+    LARGE_INTEGER size;
+    if (!handle.open() || !GetFileSizeEx(handle.get(), &size)) {
+        return GetLastError();
+    }
+    const LONGLONG length = written_length(content);
+    if (length > size.QuadPart && !set_end(handle.get(), length)) {
+        const DWORD error = GetLastError();
+        set_end(handle.get(), size.QuadPart);
+        return error;
+    }
+    LARGE_INTEGER start{};
+    if (!SetFilePointerEx(handle.get(), start, nullptr, FILE_BEGIN)) {
+        return GetLastError();
+    }
+    if (const DWORD error = write_all(handle.get(), content)) {
+        return error;
+    }
+    if (!set_end(handle.get(), length) || !FlushFileBuffers(handle.get())) {
+        return GetLastError();
+    }
+    return handle.close();
+}
+
+// Creates a new file beside target, named ".<target>.<random suffix>" in
+// temp, with the access that deletion needs; another run's file of the same
+// name is skipped. Returns its handle, or INVALID_HANDLE_VALUE (GetLastError).
+HANDLE create_beside(const char* target, char (&temp)[TEMP_NAME]) {
+    DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        seed = seed * 1103515245u + 12345u;
+        std::snprintf(temp, sizeof temp, ".%s.%06lx", target, static_cast<unsigned long>(seed >> 8) & 0xFFFFFF);
+        const HANDLE handle = open_for_writing(temp, GENERIC_WRITE | DELETE, CREATE_NEW);
+        if (handle != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) {
+            return handle;
+        }
+    }
+    return INVALID_HANDLE_VALUE;
 }
 
 }  // namespace
 
-bool prepare_target(const char* file_name) {
-    const DWORD attributes = GetFileAttributesW(WideName(file_name).text);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        if (GetLastError() != ERROR_FILE_NOT_FOUND) {
-            return false;
-        }
-        // CREATE_NEW: a file another run made meanwhile is left alone and taken as it is.
-        const HANDLE handle = open_for_writing(file_name, CREATE_NEW);
-        if (handle == INVALID_HANDLE_VALUE) {
-            return GetLastError() == ERROR_FILE_EXISTS && may_write(file_name);
-        }
-        return CloseHandle(handle) != 0;
+int prepare_target(const char* file_name) {
+    // CREATE_NEW: a file another run made meanwhile is left alone and taken as it is.
+    Handle handle(open_for_writing(file_name, GENERIC_WRITE, CREATE_NEW));
+    if (handle.open()) {
+        return static_cast<int>(handle.close());
     }
-    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        return true;  // a link: replaced, never followed
-    }
-    return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_READONLY)) == 0 &&
-           may_write(file_name);
+    const DWORD error = GetLastError();
+    return static_cast<int>(error == ERROR_FILE_EXISTS ? replaceable(file_name) : error);
 }
 
-Replacement::Replacement(const char* file_name) : target_(file_name) {
-    // A random suffix; another run's file of the same name is skipped.
-    DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    for (int attempt = 0; attempt < 100 && handle == INVALID_HANDLE_VALUE; ++attempt) {
-        seed = seed * 1103515245u + 12345u;
-        std::snprintf(temp_, sizeof temp_, ".%s.%06lx", file_name, static_cast<unsigned long>(seed >> 8) & 0xFFFFFF);
-        handle = open_for_writing(temp_, CREATE_NEW);
-        if (handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
-            break;
-        }
+int Replacement::commit() {
+    if (const DWORD error = replaceable(target_)) {
+        return static_cast<int>(error);
     }
-    if (handle == INVALID_HANDLE_VALUE) {
-        const bool refused = GetLastError() == ERROR_ACCESS_DENIED;
-        temp_[0] = '\0';
-        // A folder that refuses new files: the file itself, if writable, as before.
-        if (!refused || read_only(file_name)) {
-            return;
-        }
-        handle = open_for_writing(file_name, TRUNCATE_EXISTING);
-        if (handle == INVALID_HANDLE_VALUE) {
-            return;
-        }
+    char temp[TEMP_NAME];
+    Handle handle(create_beside(target_, temp));
+    if (!handle.open()) {
+        const DWORD error = GetLastError();
+        return static_cast<int>(error == ERROR_ACCESS_DENIED ? rewrite_in_place(content_, target_) : error);
     }
-    stream_ = stream_on(handle);
-    if (stream_ == nullptr) {
-        rollback();
+    DWORD error = mark_for_deletion(handle.get(), true);
+    error = error != 0 ? error : write_all(handle.get(), content_);
+    error = error != 0 ? error : replaceable(target_);  // made read-only meanwhile: refused
+    error = error != 0 ? error : mark_for_deletion(handle.get(), false);
+    if (error != 0) {
+        return static_cast<int>(error);  // the handle closes and the marked file goes
     }
-}
-
-bool Replacement::commit() {
-    if (stream_ == nullptr) {
-        return false;
+    error = handle.close();
+    error = error != 0 ? error : put_in_place(temp, target_);
+    if (error != 0) {
+        DeleteFileW(WideName(temp).text);
     }
-    std::FILE* stream = stream_;
-    stream_ = nullptr;
-    const bool in_place = temp_[0] == '\0';
-    bool written = std::fflush(stream) == 0 &&
-                   FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))));
-    written = std::fclose(stream) == 0 && written;
-    // A file made read-only since it was chosen is the user's wish: it is not replaced.
-    if (!written || in_place || read_only(target_)) {
-        rollback();
-        return written && in_place;
-    }
-    if (!MoveFileExW(WideName(temp_).text, WideName(target_).text,
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        rollback();
-        return false;
-    }
-    temp_[0] = '\0';
-    return true;
-}
-
-void Replacement::rollback() {
-    if (stream_ != nullptr) {
-        std::fclose(stream_);
-        stream_ = nullptr;
-    }
-    if (temp_[0] != '\0') {
-        DeleteFileW(WideName(temp_).text);
-        temp_[0] = '\0';
-    }
+    return static_cast<int>(error);
 }
 
 }  // namespace quadrivo

@@ -120,15 +120,8 @@ bool TeamName::found_in(std::string_view text) const {
            (ansi_len_ > 0 && text.find(std::string_view(ansi_, ansi_len_)) != std::string_view::npos);
 }
 
-// Writes the len bytes of riga and one more line end: a line that ended
-// with its line end is thus followed by an empty line.
-// Returns false when a write failed.
-static bool write_line(std::FILE* write1, const char (&riga)[ROW], int len) {
-    return std::fwrite(riga, 1, static_cast<std::size_t>(len), write1) == static_cast<std::size_t>(len) &&
-           std::fwrite("\n", 1, 1, write1) == 1;
-}
-
-SelectionReport select_team_lines(SourceLines& source, std::FILE* write1, const TeamName& name) {
+SelectionReport select_team_lines(SourceLines& source, CalendarText& calendar, ReadLines& read,
+                                  const TeamName& name) {
     SelectionReport report{SelectionResult::ok, 0, false};
     char riga[ROW];
     bool last_was_piece = false;  // the last line read was a piece of a longer line
@@ -141,14 +134,15 @@ SelectionReport select_team_lines(SourceLines& source, std::FILE* write1, const 
         if (len == 0) {
             return report;
         }
+        read.add(riga, len);
         // Only the bytes before the line end are searched: a name never spans two lines.
         last_was_piece = riga[len - 1] != '\n';
         const int text = last_was_piece ? len : len - 1;
         if (name.found_in(std::string_view(riga, static_cast<std::size_t>(text)))) {
-            if (!write_line(write1, riga, len)) {
-                report.result = SelectionResult::write_failed;
-                return report;
-            }
+            // The line and one more line end: a whole line is thus followed by an
+            // empty one. NUM lines of ROW bytes and their line ends always fit.
+            calendar.append(riga, static_cast<std::size_t>(len));
+            calendar.append("\n", 1);
             ++report.selected;
         }
     }

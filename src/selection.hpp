@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "buffers.hpp"
 #include "charset.hpp"
 #include "constants.hpp"
 
@@ -69,7 +70,7 @@ private:
     int ansi_len_ = 0;  // 0 when the name is not plain ASCII and Windows-1252 cannot hold it
 };
 
-enum class SelectionResult { ok, read_failed, write_failed };
+enum class SelectionResult { ok, read_failed, write_failed };  // a pass itself fails only to read
 
 // What a pass did.
 struct SelectionReport {
@@ -79,10 +80,11 @@ struct SelectionReport {
 };
 
 // Reads the first NUM lines of the source (a line longer than ROW - 1 bytes is
-// taken in pieces of ROW bytes, each counted as a line) and writes to write1
-// every line that holds the name, followed by one more line end. Stops early
-// at the end of the source, or at the first failed read or write. The caller
-// opens and closes both files.
-SelectionReport select_team_lines(SourceLines& source, std::FILE* write1, const TeamName& name);
+// taken in pieces of ROW bytes, each counted as a line), keeps each in read,
+// and appends to calendar every line that holds the name, followed by one more
+// line end. Stops early at the end of the source, or at a failed read. The
+// caller opens and closes the source, and decides where the calendar goes.
+SelectionReport select_team_lines(SourceLines& source, CalendarText& calendar, ReadLines& read,
+                                  const TeamName& name);
 
 }  // namespace quadrivo

@@ -222,7 +222,7 @@ void search_line(const Pattern& pattern, const char* riga, int len, int m, bool 
 
 }  // namespace
 
-bool find_spelling(SourceLines& source, const char32_t (&nome)[NAME], int cont, bool any_character,
+bool find_spelling(const ReadLines& read, const char32_t (&nome)[NAME], int cont, bool any_character,
                    Spelling& found) {
     Pattern pattern;
     make_pattern(nome, cont, pattern);
@@ -230,17 +230,11 @@ bool find_spelling(SourceLines& source, const char32_t (&nome)[NAME], int cont, 
         return false;
     }
     Candidates candidates;
-    char riga[ROW];
     Line line;
-    for (int m = 0; m < NUM; ++m) {
-        const int len = source.next(riga);
-        if (len < 0) {
-            return false;
-        }
-        if (len == 0) {
-            break;
-        }
-        search_line(pattern, riga, riga[len - 1] == '\n' ? len - 1 : len, m, any_character, line, candidates);
+    for (int m = 0; m < read.count(); ++m) {
+        const std::string_view riga = read.line(m);
+        const int len = static_cast<int>(riga.size());
+        search_line(pattern, riga.data(), riga.back() == '\n' ? len - 1 : len, m, any_character, line, candidates);
     }
     const Candidate* best = candidates.best();
     if (best != nullptr) {

@@ -2,8 +2,8 @@
 // spelling nearest to the typed name among the lines the pass read.
 #pragma once
 
+#include "buffers.hpp"
 #include "constants.hpp"
-#include "selection.hpp"
 
 namespace quadrivo {
 
@@ -13,8 +13,7 @@ struct Spelling {
     int length = 0;
 };
 
-// Reads the source's first NUM lines (long ones in pieces, as the pass does)
-// and looks for the name written differently: letters without case or
+// Looks in the lines a pass read for the name written differently: letters without case or
 // diacritics, each run of blanks one blank, the name's end blanks ignored;
 // then with one typo for a name of 5 to 9 characters, two from 10 on (a letter
 // wrong, missing, extra, or two neighbours swapped). Of the spellings found it
@@ -22,8 +21,8 @@ struct Spelling {
 // in the most lines, then the first. A spelling is offered only when typed it
 // selects lines: at most NAME - 1 characters, no control character, all of
 // one encoding, and all in Windows-1252 unless any_character.
-// Returns false when no spelling is near or the source cannot be read.
-bool find_spelling(SourceLines& source, const char32_t (&nome)[NAME], int cont, bool any_character,
+// Returns false when no spelling is near.
+bool find_spelling(const ReadLines& read, const char32_t (&nome)[NAME], int cont, bool any_character,
                    Spelling& found);
 
 }  // namespace quadrivo

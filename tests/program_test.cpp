@@ -5,6 +5,7 @@
 // QUADRIVO_CRLF=1 then expects CR LF wherever the program writes a line end.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -463,7 +464,10 @@ TEST_P(LongSource, NoticeOnlyWhenLinesWereLeft) {
 INSTANTIATE_TEST_SUITE_P(Cases, LongSource, ::testing::ValuesIn(lengths), case_name<Length>);
 
 // A pass puts a whole new calendar in place of the earlier one, or leaves it as it was.
-enum class Around { earlier, link, dangling_link, private_mode, no_calendar, read_only_file, read_only_folder, full_disk };
+enum class Around {
+    earlier, link, dangling_link, private_mode, no_calendar, read_only_file, read_only_folder, full_disk,
+    read_only_folder_full_disk, read_only_for_root
+};
 
 struct Replace {
     const char* what;
@@ -490,6 +494,10 @@ const Replace replacements[] = {
     {"read-only folder: rewritten in place", Around::read_only_folder, CALENDAR, LUPI_LINES, "", 0644},
     {"full disk mid-write: earlier kept", Around::full_disk, numbered(100), EARLIER, cannot_write("calendario.txt"),
      0644},
+    {"read-only folder, size limit: earlier kept", Around::read_only_folder_full_disk, numbered(100), EARLIER,
+     cannot_write("calendario.txt"), 0644},
+    {"no write bit: refused to root too", Around::read_only_for_root, CALENDAR, EARLIER, cannot_write("calendario.txt"),
+     0444},
     {"0x1A inside the source is data", Around::earlier, "Lupi\x1A - Orsi\nOrsi\nLupi\n", "Lupi\x1A - Orsi\n\nLupi\n\n",
      "", 0644},
     {"0x1A last in the source dropped", Around::earlier, "Orsi\nLupi - Orsi\x1A", "Lupi - Orsi\n\n", "", 0644},
@@ -498,7 +506,8 @@ const Replace replacements[] = {
 
 TEST_P(Replacing, WholeOrNotAtAll) {
     const Replace& c = GetParam();
-    const bool posix_only = c.around != Around::earlier && c.around != Around::read_only_file;
+    const bool posix_only = c.around != Around::earlier && c.around != Around::read_only_file &&
+                            c.around != Around::read_only_for_root;
     if (windows_build() && posix_only) {
         GTEST_SKIP() << "links, modes, folders and limits as POSIX has them";
     }
@@ -515,9 +524,10 @@ TEST_P(Replacing, WholeOrNotAtAll) {
     }
     // Permissions hold for root only through another user.
     const bool as_root = geteuid() == 0 && !windows_build();
-    if (c.around == Around::read_only_file || c.around == Around::read_only_folder) {
+    const bool folder_read_only = c.around == Around::read_only_folder || c.around == Around::read_only_folder_full_disk;
+    if (c.around == Around::read_only_file || folder_read_only) {
         fs::permissions(root_, fs::perms(0755));
-        fs::permissions(path(""), fs::perms(c.around == Around::read_only_folder ? 0555 : 0777));
+        fs::permissions(path(""), fs::perms(folder_read_only ? 0555 : 0777));
         ASSERT_EQ(chmod(path("calendario.txt").c_str(), c.mode), 0);
         if (as_root) {  // a copy of the program, where that user may run it
             fs::copy_file(QUADRIVO_PROGRAM, root_ / "io" / "quadrivo");
@@ -526,16 +536,16 @@ TEST_P(Replacing, WholeOrNotAtAll) {
             wrapper_ = " setpriv --reuid=65534 --regid=65534 --clear-groups";
         }
     }
-    if (c.around == Around::private_mode) {
-        ASSERT_EQ(chmod(path("calendario.txt").c_str(), 0640), 0);
+    if (c.around == Around::private_mode || c.around == Around::read_only_for_root) {
+        ASSERT_EQ(chmod(path("calendario.txt").c_str(), c.mode), 0);
     }
-    if (c.around == Around::full_disk) {
+    if (c.around == Around::full_disk || c.around == Around::read_only_folder_full_disk) {
         prefix_ = "trap '' XFSZ; ulimit -f 1; ";  // 512 bytes, then every write fails
     }
     prefix_ += windows_build() ? "" : "umask 022; ";
     const Result r = run("t\nLupi\nn\n");
     fs::permissions(path(""), fs::perms::owner_all);
-    const bool refused = c.around == Around::read_only_file;
+    const bool refused = c.around == Around::read_only_file || c.around == Around::read_only_for_root;
     EXPECT_EQ(r.out, as_written(refused ? FORMAT_Q + RESTART_Q
                                         : FORMAT_Q + NAME_Q + (c.err.empty() ? DONE + DONE_TXT : "") + RESTART_Q));
     EXPECT_EQ(r.err, as_written(c.err));
@@ -550,8 +560,8 @@ TEST_P(Replacing, WholeOrNotAtAll) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, Replacing, ::testing::ValuesIn(replacements), case_name<Replace>);
 
-// A run on a terminal whose source is a FIFO: it reads the first block the
-// test writes, then waits for more, its new calendar unfinished.
+// A run on a terminal whose source is a FIFO: it reads the first lines the
+// test writes, then waits for more, its new calendar unfinished in memory.
 class HeldRun : public Program {
 protected:
     void SetUp() override {
@@ -569,10 +579,14 @@ protected:
         fifo_ = open(path("originale.txt").c_str(), O_WRONLY);
         ASSERT_GE(fifo_, 0);
         send(lines(1, 60));
-        for (int tries = 0; tries < 100 && left_behind().empty(); ++tries) {
+        // The run has read what was sent once the FIFO is empty; it waits for the rest.
+        int unread = 1;
+        for (int tries = 0; tries < 200 && unread > 0; ++tries) {
             usleep(50000);
+            ASSERT_EQ(ioctl(fifo_, FIONREAD, &unread), 0);
         }
-        ASSERT_NE(left_behind(), "");
+        ASSERT_EQ(unread, 0);
+        EXPECT_EQ(left_behind(), "");  // the new calendar is in memory only
     }
     void TearDown() override {
         if (fifo_ >= 0) {
@@ -606,7 +620,7 @@ TEST_P(Signalled, RunLeavesTheEarlierCalendarAndNoTemporaryFile) {
     EXPECT_EQ(left_behind(), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, Signalled, ::testing::Values(SIGINT, SIGTERM, SIGHUP));
+INSTANTIATE_TEST_SUITE_P(Signals, Signalled, ::testing::Values(SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGKILL));
 
 TEST_F(HeldRun, OverlappingRunsEachLeaveAWholeCalendar) {
     fs::remove(path("originale.txt"));  // the held run keeps its FIFO open

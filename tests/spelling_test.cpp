@@ -1,5 +1,6 @@
 // The spelling hint over a small calendar: typed name, the hint or none.
 #include <cstdio>
+#include <memory>
 #include <string>
 
 using namespace std::string_literals;
@@ -8,6 +9,7 @@ using namespace std::string_literals;
 
 #include "case_name.hpp"
 #include "charset.hpp"
+#include "selection.hpp"
 #include "spelling.hpp"
 
 namespace {
@@ -74,8 +76,13 @@ TEST_P(Spelling, HintIsTheFilesOwnSpelling) {
     std::rewind(read1);
     quadrivo::SourceLines lines(read1);
     ASSERT_TRUE(lines.start());
+    auto read = std::make_unique<quadrivo::ReadLines>();
+    char riga[quadrivo::ROW];
+    for (int len; (len = lines.next(riga)) > 0;) {
+        read->add(riga, len);
+    }
     quadrivo::Spelling found;
-    const bool hinted = quadrivo::find_spelling(lines, nome, static_cast<int>(c.typed.size()), c.any_character, found);
+    const bool hinted = quadrivo::find_spelling(*read, nome, static_cast<int>(c.typed.size()), c.any_character, found);
     std::fclose(read1);
     EXPECT_EQ(hinted ? std::u32string(found.text, static_cast<std::size_t>(found.length)) : U"", c.hint);
 }
