@@ -137,32 +137,35 @@ int put_in_place(const char* temp, const char* target) {
     return error;
 }
 
-// The name ".calendario.txt.<pid>-<n>" beside the target, for attempt n.
-void temp_name(const char* target, int attempt, char (&temp)[TEMP_NAME]) {
-    std::snprintf(temp, sizeof temp, ".%s.%ld-%d", target, static_cast<long>(getpid()), attempt);
-}
-
-// Names the nameless file fd beside the target and renames it over the
-// target, the signals blocked from the link to the rename.
+// Names the nameless file fd ".<target>.<pid>-<n>" beside the target and
+// renames it over the target, checked once more just before, the signals
+// blocked from the check to the rename; closes it after (it is synced: a close
+// can hardly fail, and a failure is still told).
 int link_in_place(Descriptor& fd, const char* target) {
     char proc[32];
     std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd.get());
     char temp[TEMP_NAME];
-    const SignalsBlocked blocked;
-    for (int attempt = 0;; ++attempt) {
-        temp_name(target, attempt, temp);
-        if (linkat(AT_FDCWD, proc, AT_FDCWD, temp, AT_SYMLINK_FOLLOW) == 0) {
-            break;
+    {
+        const SignalsBlocked blocked;
+        if (const int error = replaceable(target)) {
+            return error;
         }
-        if (errno != EEXIST || attempt == 100) {
-            return errno;  // another's file of that name is never touched
+        for (int attempt = 0;; ++attempt) {
+            std::snprintf(temp, sizeof temp, ".%s.%ld-%d", target, static_cast<long>(getpid()), attempt);
+            if (linkat(AT_FDCWD, proc, AT_FDCWD, temp, AT_SYMLINK_FOLLOW) == 0) {
+                break;
+            }
+            if (errno != EEXIST || attempt == 100) {
+                return errno;  // another's file of that name is never touched
+            }
+        }
+        if (std::rename(temp, target) != 0) {
+            const int error = errno;
+            unlink(temp);
+            return error;
         }
     }
-    if (const int error = fd.close()) {
-        unlink(temp);
-        return error;
-    }
-    return put_in_place(temp, target);
+    return fd.close();
 }
 
 // The fallback where files cannot be made without a name: mkstemp beside the

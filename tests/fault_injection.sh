@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# Each system call of one whole run made to fail in turn (EIO, then ENOSPC),
+# and the program killed at each in turn, by strace's tampering; then the
+# forced fallback (no file without a name) with ending signals delivered
+# while the new file is written. After every run: calendario.txt is the
+# earlier calendar or the whole new one, never anything else; exit status 0
+# only with the new one in place and the success lines shown; a failure is
+# told on standard error; no other file is left in the folder (after a
+# SIGKILL, only at the one call between naming the new file and renaming it).
+# Usage: fault_injection.sh PROGRAM SAMPLE. Exit 77: strace missing or not allowed here.
+set -uo pipefail
+program=$(realpath "$1") sample=$(realpath "$2")
+command -v strace >/dev/null || { echo "strace not installed (tools/install-missing test)"; exit 77; }
+strace -o /dev/null true 2>/dev/null || { echo "strace cannot trace here (ptrace refused)"; exit 77; }
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+earlier=$'Delfini - Lupi 2-1\n\n'
+failures=0
+fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+
+# One run in a fresh folder, strace's options first: status, out, err and the folder's files.
+run() {
+  rm -rf "$dir/work" && mkdir "$dir/work" && cp "$sample" "$dir/work/originale.txt"
+  printf '%s' "$earlier" > "$dir/work/calendario.txt"
+  (cd "$dir/work" && printf 't\nLupi Rossi\nn\n' |
+    LC_ALL=C timeout 30 strace -f -qq "$@" "$program" > "$dir/out" 2> "$dir/err") 2>/dev/null  # no "Killed" notices
+  status=$?
+  files=$(cd "$dir/work" && ls -A | grep -v -x -e originale.txt -e calendario.txt | tr '\n' ' ')
+}
+
+# Checks one run; what: the tampering, left_ok: a file may be left (SIGKILL between link and rename).
+check() {
+  local what=$1 left_ok=$2 calendar
+  calendar=$(cat "$dir/work/calendario.txt"; echo .)
+  if [ "$calendar" != "$new." ] && [ "$calendar" != "$earlier." ]; then
+    fail "$what: calendario.txt is neither the earlier nor the new calendar"
+  fi
+  if [ $status -eq 0 ] && { [ "$calendar" != "$new." ] || ! grep -q 'Complimenti' "$dir/out"; }; then
+    fail "$what: exit status 0 without the new calendar and the success lines"
+  fi
+  if [ $status -ne 0 ] && [ $status -lt 128 ] && [ ! -s "$dir/err" ]; then
+    fail "$what: exit status $status and nothing on standard error"
+  fi
+  if [ -n "$files" ] && [ "$left_ok" != yes ]; then
+    fail "$what: left $files"
+  fi
+}
+
+# The reference run: the new calendar, and every system call in order.
+run -o "$dir/trace"
+new=$(cat "$dir/work/calendario.txt"; echo .)
+new=${new%.}
+[ $status -eq 0 ] && [ "$new" != "$earlier" ] || { echo "FAILED: the untampered run did not make the calendar"; exit 1; }
+mapfile -t calls < <(sed -n 's/^[0-9]* \([a-z_0-9]*\)(.*/\1/p' "$dir/trace")
+echo "${#calls[@]} system calls in one run"
+grep -q 'O_TMPFILE.* = [0-9]' "$dir/trace" || echo "Note: no file without a name here: the named fallback was tested"
+
+declare -A seen=()
+for call in "${calls[@]}"; do
+  case $call in exit_group | exit | execve) continue ;; esac  # the program's own start and end
+  seen[$call]=$((${seen[$call]:-0} + 1))
+  n=${seen[$call]}
+  for error in EIO ENOSPC; do
+    run -o /dev/null -e trace="$call" -e inject="$call:error=$error:when=$n"
+    check "$call #$n failing with $error" no
+  done
+  run -o /dev/null -e trace="$call" -e inject="$call:signal=KILL:when=$n"
+  left_ok=no
+  [ "$call" = rename ] && left_ok=yes  # named, not yet renamed
+  check "killed at $call #$n" $left_ok
+done
+
+# The named fallback, forced by refusing the file without a name, each of a
+# few ending signals sent while the new file is being synced (held 2 s there).
+tmpfile_call=$(grep -n 'O_TMPFILE' "$dir/trace" | head -1 | cut -d: -f1)
+if [ -n "$tmpfile_call" ]; then
+  n=$(head -n "$tmpfile_call" "$dir/trace" | grep -c ' openat(')
+  for signal in QUIT PIPE ALRM USR1 USR2 XFSZ VTALRM PROF; do
+    rm -f "$dir/pid"
+    (run -o /dev/null -e inject="openat:error=EOPNOTSUPP:when=$n" -e inject=fsync:delay_enter=2000000:when=1 \
+         -e trace=openat,fsync; echo "$status" > "$dir/status") &
+    sleep 1
+    pid=
+    for candidate in $(pgrep -x "$(basename "$program")"); do
+      [ "$(readlink "/proc/$candidate/cwd")" = "$dir/work" ] && pid=$candidate
+    done
+    held=$(cd "$dir/work" && ls -A | grep '^\.calendario\.txt\.')
+    [ -n "$pid" ] && kill -s "$signal" "$pid"
+    wait
+    status=$(cat "$dir/status")
+    files=$(cd "$dir/work" && ls -A | grep -v -x -e originale.txt -e calendario.txt | tr '\n' ' ')
+    [ -n "$pid" ] && [ -n "$held" ] || fail "SIG$signal: no run held with its named new file"
+    check "SIG$signal during the named fallback's commit" no
+    [ "$(cat "$dir/work/calendario.txt")" = "$(printf '%s' "$earlier")" ] || fail "SIG$signal: the calendar was replaced"
+  done
+fi
+
+[ $failures -eq 0 ] || { echo "$failures failures"; exit 1; }
+echo "every failure and kill left the earlier or the new calendar, told the truth and left nothing"
