@@ -70,11 +70,21 @@ for call in "${calls[@]}"; do
   check "killed at $call #$n" $left_ok
 done
 
-# The named fallback, forced by refusing the file without a name, each of a
-# few ending signals sent while the new file is being synced (held 2 s there).
+# The named fallback, where files without a name are refused (a file system
+# without them, a missing /proc): the pass still makes its calendar.
 tmpfile_call=$(grep -n 'O_TMPFILE' "$dir/trace" | head -1 | cut -d: -f1)
 if [ -n "$tmpfile_call" ]; then
   n=$(head -n "$tmpfile_call" "$dir/trace" | grep -c ' openat(')
+  for tamper in "openat:error=EOPNOTSUPP:when=$n" linkat:error=ENOENT:when=1; do
+    run -o /dev/null -e trace=openat,linkat -e inject="$tamper"
+    check "$tamper" no
+    [ $status -eq 0 ] || fail "$tamper: the fallback did not make the calendar"
+  done
+fi
+
+# Each of a few ending signals sent while the named fallback's new file is
+# being synced (held 2 s there).
+if [ -n "$tmpfile_call" ]; then
   for signal in QUIT PIPE ALRM USR1 USR2 XFSZ VTALRM PROF; do
     rm -f "$dir/pid"
     (run -o /dev/null -e inject="openat:error=EOPNOTSUPP:when=$n" -e inject=fsync:delay_enter=2000000:when=1 \

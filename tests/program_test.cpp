@@ -622,6 +622,18 @@ TEST_P(Signalled, RunLeavesTheEarlierCalendarAndNoTemporaryFile) {
 
 INSTANTIATE_TEST_SUITE_P(Signals, Signalled, ::testing::Values(SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGKILL));
 
+TEST_F(HeldRun, CalendarMadeReadOnlyMeanwhileIsKept) {
+    ASSERT_EQ(chmod(path("calendario.txt").c_str(), 0444), 0);  // refused to root too: no write bit
+    close(fifo_);
+    fifo_ = -1;
+    ASSERT_TRUE(held_->expect("Impossibile scrivere il file calendario.txt"));
+    ASSERT_TRUE(held_->expect("ricominciare"));
+    held_->type("n\r");
+    EXPECT_EQ(held_->finish(), 1);
+    EXPECT_EQ(get("calendario.txt"), EARLIER);
+    EXPECT_EQ(left_behind(), "");
+}
+
 TEST_F(HeldRun, OverlappingRunsEachLeaveAWholeCalendar) {
     fs::remove(path("originale.txt"));  // the held run keeps its FIFO open
     put("originale.txt", CALENDAR);
@@ -808,6 +820,26 @@ TEST_F(OnATerminal, EndOfInputKeyAtTheStartOfALineEndsTheRun) {
     EXPECT_EQ(terminal.finish(), 0);
     EXPECT_EQ(terminal.shown().find("Inserisci"), std::string::npos) << terminal.shown();
     EXPECT_EQ(get("calendario.txt"), NONE);
+}
+
+// A hidden calendar stays hidden once replaced: Windows attributes are kept.
+TEST_F(Program, HiddenCalendarStaysHidden) {
+    const char* exe = std::getenv("QUADRIVO_EXE");
+    const char* loader = std::getenv("QUADRIVO_WINE");
+    if (exe == nullptr || loader == nullptr) {
+        GTEST_SKIP() << "a Windows file attribute, under Wine only";
+    }
+    put("originale.txt", CALENDAR);
+    put("calendario.doc", EARLIER);
+    const std::string attrib = "cd '" + path("").string() + "' && " + loader + " cmd /c attrib ";
+    ASSERT_EQ(std::system((attrib + "+h calendario.doc >/dev/null 2>&1").c_str()), 0);
+    const Result r = run("w\nLupi\nn\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(get("calendario.doc"), as_written(LUPI_LINES));
+    ASSERT_EQ(std::system((attrib + "calendario.doc > '" + (root_ / "io" / "attrib").string() + "' 2>&1").c_str()), 0);
+    const std::string shown = bytes_of(root_ / "io" / "attrib");
+    EXPECT_NE(shown.find(" H "), std::string::npos) << shown;
+    EXPECT_EQ(left_behind(), "");
 }
 
 // A Windows console shows the same on every code page: the program talks to it

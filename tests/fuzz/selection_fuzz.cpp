@@ -79,42 +79,42 @@ std::string expected_calendar(std::string_view name, std::string_view raw) {
     return written;
 }
 
-// Runs the pass over source for the name; returns its report, or aborts when the streams fail.
-quadrivo::SelectionReport run_pass(std::string& source, const char32_t (&nome)[NAME], int cont, char** buffer,
-                                   std::size_t* length) {
+// What one pass made: the calendar and the lines kept for the hint.
+struct Made {
+    quadrivo::CalendarText calendar;
+    quadrivo::ReadLines read;
+};
+
+// Runs the pass over source for the name into made; returns its report, or aborts when the stream fails.
+quadrivo::SelectionReport run_pass(std::string& source, const char32_t (&nome)[NAME], int cont, Made& made) {
     std::FILE* read1 = fmemopen(source.data(), source.size(), "r");
-    std::FILE* write1 = open_memstream(buffer, length);
-    if (read1 == nullptr || write1 == nullptr) {
+    if (read1 == nullptr) {
         std::abort();
     }
     quadrivo::SourceLines lines(read1);
     const bool started = lines.start();
-    quadrivo::SelectionReport report = quadrivo::select_team_lines(lines, write1, quadrivo::TeamName(nome, cont));
+    quadrivo::SelectionReport report =
+        quadrivo::select_team_lines(lines, made.calendar, made.read, quadrivo::TeamName(nome, cont));
     if (!started) {
         report.result = quadrivo::SelectionResult::read_failed;
     }
     std::fclose(read1);
-    std::fclose(write1);
     return report;
 }
 
 // After a pass that selected nothing: a hint, if any, is at most NAME - 1
 // characters and, typed, selects lines.
-void check_hint(std::string& source, const char32_t (&nome)[NAME], int cont, bool any_character) {
-    std::FILE* read1 = fmemopen(source.data(), source.size(), "r");
-    quadrivo::SourceLines lines(read1);
+void check_hint(std::string& source, const quadrivo::ReadLines& read, const char32_t (&nome)[NAME], int cont,
+                bool any_character) {
     quadrivo::Spelling hint;
-    const bool hinted = lines.start() && quadrivo::find_spelling(lines, nome, cont, any_character, hint);
-    std::fclose(read1);
-    if (!hinted) {
+    if (!quadrivo::find_spelling(read, nome, cont, any_character, hint)) {
         return;
     }
     char32_t typed[NAME];
     std::copy(hint.text, hint.text + hint.length, typed);
-    char* buffer = nullptr;
-    std::size_t length = 0;
-    const int selected = hint.length < NAME ? run_pass(source, typed, hint.length, &buffer, &length).selected : 0;
-    std::free(buffer);
+    static Made again;
+    again = Made{};
+    const int selected = hint.length < NAME ? run_pass(source, typed, hint.length, again).selected : 0;
     if (selected == 0) {
         std::fprintf(stderr, "a hint that selects nothing when typed\n");
         std::abort();
@@ -134,19 +134,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t k = 0; k < name.size(); ++k) {
         nome[k] = quadrivo::from_windows_1252(static_cast<unsigned char>(name[k]));
     }
-    char* buffer = nullptr;
-    std::size_t length = 0;
     const int cont = static_cast<int>(name.size());
-    const quadrivo::SelectionReport report = run_pass(source, nome, cont, &buffer, &length);
+    static Made made;  // fixed storage, as the program's own
+    made = Made{};
+    const quadrivo::SelectionReport report = run_pass(source, nome, cont, made);
     const bool agrees = report.result == quadrivo::SelectionResult::ok &&
-                        std::string_view(buffer, length) == expected_calendar(name, source);
-    std::free(buffer);
+                        std::string_view(made.calendar.data(), made.calendar.size()) == expected_calendar(name, source);
     if (!agrees) {
         std::fprintf(stderr, "the pass wrote a different calendar than the rule gives\n");
         std::abort();
     }
     if (report.selected == 0) {
-        check_hint(source, nome, cont, size % 2 == 0);
+        check_hint(source, made.read, nome, cont, size % 2 == 0);
     }
     return 0;
 }
