@@ -1,5 +1,6 @@
-// What the console does alike on every platform; reading and writing text is
-// in console_posix.cpp and console_windows.cpp.
+// What the console does alike on every platform: the run's console faults,
+// the order of the two output streams, and typed bytes read as characters;
+// reading and writing a console is in console_posix.cpp and console_windows.cpp.
 #include "console.hpp"
 
 #include <cstring>
@@ -58,6 +59,63 @@ bool Console::report_fault() {
         warn(ERR_CONSOLE_OUT);
     }
     return in_failed_ || out_failed_;
+}
+
+int TypedBytes::next_byte() {
+    if (pending_count_ > 0) {
+        return pending_[--pending_count_];
+    }
+    const int c = std::getc(in_);
+    if (c == EOF) {
+        return std::ferror(in_) ? INPUT_FAILED : INPUT_END;
+    }
+    return c;
+}
+
+int TypedBytes::next_unit() {
+    const int c = next_byte();
+    if (c == '\r') {
+        const int next = next_byte();
+        if (next == '\n' || next == INPUT_FAILED) {
+            return next;
+        }
+        if (next != INPUT_END) {
+            unread(next);
+        }
+    }
+    return c;
+}
+
+// Returns the character of the UTF-8 sequence that starts with the byte lead.
+// When the bytes after it do not complete a well-formed sequence, lead alone
+// is the character, its Windows-1252 letter, and the rest is read again.
+int TypedBytes::decode_utf8(int lead) {
+    const Utf8Lead form = utf8_lead(static_cast<unsigned char>(lead));
+    if (form.length == 0) {
+        return static_cast<int>(from_windows_1252(static_cast<unsigned char>(lead)));
+    }
+    unsigned char bytes[UTF8_MAX] = {static_cast<unsigned char>(lead)};
+    for (int have = 1; have < form.length; ++have) {
+        const int next = next_byte();
+        const int low = have == 1 ? form.second_min : 0x80;
+        const int high = have == 1 ? form.second_max : 0xBF;
+        if (next < low || next > high) {
+            if (next >= 0) {
+                unread(next);
+            }
+            for (int k = have - 1; k >= 1; --k) {
+                unread(bytes[k]);
+            }
+            return static_cast<int>(from_windows_1252(bytes[0]));
+        }
+        bytes[have] = static_cast<unsigned char>(next);
+    }
+    return static_cast<int>(utf8_decode(bytes, form.length));
+}
+
+int TypedBytes::next_char() {
+    const int c = next_unit();
+    return c < 0x80 ? c : decode_utf8(c);  // ASCII, or the end of input
 }
 
 }  // namespace quadrivo

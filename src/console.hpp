@@ -1,5 +1,6 @@
 // The console: characters typed in, the program's messages out, whatever the
-// platform and the console's encoding. The one place that knows about either.
+// platform and the console's encoding. The one place that knows about either;
+// each platform's file keeps its own state.
 #pragma once
 
 #include <cstdio>
@@ -14,18 +15,15 @@ inline constexpr int INPUT_FAILED = -2;  // the console can no longer be used
 
 class Console {
 public:
-    // Reads from in and writes to out and err. On POSIX their encoding is the
-    // locale's codeset, UTF-8 for a terminal under the C locale; on Windows a
-    // stream that is a console is used through the wide console API, one that
-    // is redirected as Windows-1252 bytes.
-    Console(std::FILE* in, std::FILE* out, std::FILE* err);
+    virtual ~Console() = default;
     Console(const Console&) = delete;
     Console& operator=(const Console&) = delete;
 
     // Reads one typed character, however many bytes it takes; CR LF is one
-    // line end. A byte that does not decode is the Windows-1252 letter of that
-    // byte. Returns the character's code point, INPUT_END at the end of the
-    // input, or INPUT_FAILED once a read or a write of the console has failed.
+    // line end. Where bytes are read, a well-formed UTF-8 sequence is one
+    // character and any other byte its Windows-1252 letter. Returns the
+    // character's code point, INPUT_END at the end of the input, or
+    // INPUT_FAILED once a read or a write of the console has failed.
     int read_char();
 
     // Writes a message, Windows-1252 text, to standard output and flushes it.
@@ -41,49 +39,53 @@ public:
 
     // Tells whether standard error shows every character, or only those of
     // Windows-1252 (a redirected stream, a single-byte console).
-    bool shows_any_character() const;
+    virtual bool shows_any_character() const = 0;
 
     // Tells on standard error whether the console failed. Returns true if it did.
     bool report_fault();
 
-private:
-    int read_typed();
-    bool write_text(std::FILE* stream, const char* text);
-    bool write_chars(std::FILE* stream, const char32_t* text, int length);
+protected:
+    Console(std::FILE* in, std::FILE* out, std::FILE* err) : in_(in), out_(out), err_(err) {}
+
+    // The next typed character, as read_char() tells it.
+    virtual int read_typed() = 0;
+    // Writes Windows-1252 text, or length characters, to stream (out_ or err_).
+    virtual bool write_text(std::FILE* stream, const char* text) = 0;
+    virtual bool write_chars(std::FILE* stream, const char32_t* text, int length) = 0;
 
     std::FILE* in_;
     std::FILE* out_;
     std::FILE* err_;
+
+private:
     bool in_failed_ = false;
     bool out_failed_ = false;
+};
 
-#ifdef _WIN32
-    int read_console();
+// Typed bytes read from a stream, as a character at a time: a well-formed
+// UTF-8 sequence is one character, any other byte its Windows-1252 letter,
+// CR LF one line end. How redirected input and a UTF-8 or C-locale terminal are read.
+class TypedBytes {
+public:
+    explicit TypedBytes(std::FILE* in) : in_(in) {}
+
+    // Returns the next character, INPUT_END or INPUT_FAILED.
+    int next_char();
+    // Returns the next byte, CR LF as one LF; INPUT_END or INPUT_FAILED.
     int next_unit();
-    int peek_unit();
 
-    void* in_console_;  // console handles, or nullptr for a redirected stream
-    void* out_console_;
-    void* err_console_;
-    wchar_t typed_[TYPED];  // one console line, or as much of it as fits
-    unsigned long typed_len_ = 0;
-    unsigned long typed_pos_ = 0;
-    bool typed_ended_ = false;
-#else
-    // How the console's bytes are read and written: as Windows-1252 (the C and
-    // POSIX locales), as well-formed UTF-8, or through the C library's converters.
-    enum class Codeset { windows_1252, utf8, locale };
-    static Codeset codeset_of(std::FILE* stream);
+private:
     int next_byte();
-    void unread(int byte);
+    void unread(int byte) { pending_[pending_count_++] = byte; }
     int decode_utf8(int lead);
 
-    Codeset in_codeset_;  // each stream its own: a terminal and a redirection may differ
-    Codeset out_codeset_;
-    Codeset err_codeset_;
+    std::FILE* in_;
     int pending_[UTF8_MAX];  // bytes read ahead and given back, the next on top
     int pending_count_ = 0;
-#endif
 };
+
+// Makes this platform's console on the three streams and runs body with it.
+// Returns what body returns.
+int with_console(std::FILE* in, std::FILE* out, std::FILE* err, int (*body)(Console&));
 
 }  // namespace quadrivo

@@ -1,5 +1,7 @@
 // The console on POSIX: bytes in the locale's codeset, decoded one character
-// at a time; the messages encoded the same way.
+// at a time; the messages encoded the same way. Where the bytes are single
+// (the C and POSIX locales) typed text is read as UTF-8 first, as a UTF-8
+// terminal is, and the messages go out as Windows-1252 bytes.
 #include <langinfo.h>
 #include <unistd.h>
 
@@ -11,9 +13,15 @@
 
 namespace quadrivo {
 
+namespace {
+
+// How the console's bytes are read and written: as Windows-1252 (the C and
+// POSIX locales), as well-formed UTF-8, or through the C library's converters.
+enum class Codeset { windows_1252, utf8, locale };
+
 // Returns how stream is read or written: by the locale's codeset, except that
 // the C locale on a terminal means no locale was set, and terminals are UTF-8.
-Console::Codeset Console::codeset_of(std::FILE* stream) {
+Codeset codeset_of(std::FILE* stream) {
     const char* codeset = nl_langinfo(CODESET);
     if (std::strcmp(codeset, "UTF-8") == 0) {
         return Codeset::utf8;
@@ -25,89 +33,44 @@ Console::Codeset Console::codeset_of(std::FILE* stream) {
     return Codeset::locale;
 }
 
-Console::Console(std::FILE* in, std::FILE* out, std::FILE* err)
-    : in_(in), out_(out), err_(err), in_codeset_(codeset_of(in)), out_codeset_(codeset_of(out)),
-      err_codeset_(codeset_of(err)) {}
+class PosixConsole final : public Console {
+public:
+    PosixConsole(std::FILE* in, std::FILE* out, std::FILE* err)
+        : Console(in, out, err), bytes_(in), in_codeset_(codeset_of(in)), out_codeset_(codeset_of(out)),
+          err_codeset_(codeset_of(err)) {}
 
-// Returns the next byte of the input, those given back first; INPUT_END or INPUT_FAILED.
-int Console::next_byte() {
-    if (pending_count_ > 0) {
-        return pending_[--pending_count_];
-    }
-    const int c = std::getc(in_);
-    if (c == EOF) {
-        return std::ferror(in_) ? INPUT_FAILED : INPUT_END;
-    }
-    return c;
-}
+    bool shows_any_character() const override { return err_codeset_ == Codeset::utf8; }
 
-// Gives a byte back, to be read again before those given back earlier.
-void Console::unread(int byte) { pending_[pending_count_++] = byte; }
+private:
+    int read_typed() override;
+    bool write_text(std::FILE* stream, const char* text) override;
+    bool write_chars(std::FILE* stream, const char32_t* text, int length) override;
 
-// Returns the character of the UTF-8 sequence that starts with the byte lead.
-// When the bytes after it do not complete a well-formed sequence, lead alone
-// is the character, its Windows-1252 letter, and the rest is read again.
-int Console::decode_utf8(int lead) {
-    const Utf8Lead form = utf8_lead(static_cast<unsigned char>(lead));
-    if (form.length == 0) {
-        return static_cast<int>(from_windows_1252(static_cast<unsigned char>(lead)));
-    }
-    unsigned char bytes[UTF8_MAX] = {static_cast<unsigned char>(lead)};
-    for (int have = 1; have < form.length; ++have) {
-        const int next = next_byte();
-        const int low = have == 1 ? form.second_min : 0x80;
-        const int high = have == 1 ? form.second_max : 0xBF;
-        if (next < low || next > high) {
-            if (next >= 0) {
-                unread(next);
-            }
-            for (int k = have - 1; k >= 1; --k) {
-                unread(bytes[k]);
-            }
-            return static_cast<int>(from_windows_1252(bytes[0]));
-        }
-        bytes[have] = static_cast<unsigned char>(next);
-    }
-    return static_cast<int>(utf8_decode(bytes, form.length));
-}
+    TypedBytes bytes_;
+    Codeset in_codeset_;  // each stream its own: a terminal and a redirection may differ
+    Codeset out_codeset_;
+    Codeset err_codeset_;
+};
 
-int Console::read_typed() {
-    const int c = next_byte();
-    if (c == '\r') {
-        const int next = next_byte();
-        if (next == '\n' || next == INPUT_FAILED) {
-            return next;
-        }
-        if (next != INPUT_END) {
-            unread(next);
-        }
-        return c;
+int PosixConsole::read_typed() {
+    if (in_codeset_ != Codeset::locale) {
+        return bytes_.next_char();
     }
-    if (c < 0x80) {  // ASCII, or the end of input
-        return c;
+    // Another codeset: the C library knows it. Multibyte ones are taken a byte at a time.
+    const int c = bytes_.next_unit();
+    if (c < 0x80) {
+        return c;  // ASCII, or the end of input
     }
-    switch (in_codeset_) {
-    case Codeset::utf8:
-        return decode_utf8(c);
-    case Codeset::windows_1252:
-        break;
-    case Codeset::locale: {
-        // Another codeset: the C library knows it. Multibyte ones are taken a byte at a time.
-        const char byte = static_cast<char>(c);
-        std::mbstate_t state{};
-        wchar_t wide = 0;
-        if (std::mbrtowc(&wide, &byte, 1, &state) == 1) {
-            return static_cast<int>(wide);
-        }
-        break;
-    }
+    const char byte = static_cast<char>(c);
+    std::mbstate_t state{};
+    wchar_t wide = 0;
+    if (std::mbrtowc(&wide, &byte, 1, &state) == 1) {
+        return static_cast<int>(wide);
     }
     return static_cast<int>(from_windows_1252(static_cast<unsigned char>(c)));
 }
 
-bool Console::shows_any_character() const { return err_codeset_ == Codeset::utf8; }
-
-bool Console::write_chars(std::FILE* stream, const char32_t* text, int length) {
+bool PosixConsole::write_chars(std::FILE* stream, const char32_t* text, int length) {
     const Codeset codeset = stream == err_ ? err_codeset_ : out_codeset_;
     // Each character is encoded in turn, a buffer's worth written at a time.
     char encoded[MESSAGE];
@@ -137,7 +100,7 @@ bool Console::write_chars(std::FILE* stream, const char32_t* text, int length) {
     return true;
 }
 
-bool Console::write_text(std::FILE* stream, const char* text) {
+bool PosixConsole::write_text(std::FILE* stream, const char* text) {
     const Codeset codeset = stream == err_ ? err_codeset_ : out_codeset_;
     if (codeset == Codeset::windows_1252) {
         return std::fputs(text, stream) != EOF;
@@ -154,6 +117,13 @@ bool Console::write_text(std::FILE* stream, const char* text) {
         }
     }
     return true;
+}
+
+}  // namespace
+
+int with_console(std::FILE* in, std::FILE* out, std::FILE* err, int (*body)(Console&)) {
+    PosixConsole console(in, out, err);
+    return body(console);
 }
 
 }  // namespace quadrivo

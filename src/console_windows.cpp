@@ -1,6 +1,7 @@
 // The console on Windows: a stream that is a console is read and written as
 // wide characters, so that its code page does not matter; a redirected stream
-// is Windows-1252 bytes through the C runtime's text mode (CR LF read as LF).
+// is bytes through the C runtime's text mode (CR LF read as LF), read as
+// UTF-8 first (an answers file saved by Notepad) and written as Windows-1252.
 #include <io.h>
 #include <windows.h>
 
@@ -10,22 +11,49 @@
 
 namespace quadrivo {
 
-static constexpr UINT WINDOWS_1252 = 1252;
+namespace {
+
+constexpr UINT WINDOWS_1252 = 1252;
 
 // Returns the console behind stream, or nullptr when the stream is redirected.
-static void* console_of(std::FILE* stream) {
+HANDLE console_of(std::FILE* stream) {
     const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
     DWORD mode = 0;
     return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) ? handle : nullptr;
 }
 
-Console::Console(std::FILE* in, std::FILE* out, std::FILE* err)
-    : in_(in), out_(out), err_(err), in_console_(console_of(in)), out_console_(console_of(out)),
-      err_console_(console_of(err)) {}
+class WindowsConsole final : public Console {
+public:
+    WindowsConsole(std::FILE* in, std::FILE* out, std::FILE* err)
+        : Console(in, out, err), bytes_(in), in_console_(console_of(in)), out_console_(console_of(out)),
+          err_console_(console_of(err)) {}
+
+    bool shows_any_character() const override { return err_console_ != nullptr; }
+
+private:
+    int read_typed() override;
+    bool write_text(std::FILE* stream, const char* text) override;
+    bool write_chars(std::FILE* stream, const char32_t* text, int length) override;
+    int read_console();
+    int next_unit();
+    int peek_unit();
+    HANDLE console_for(std::FILE* stream) const {
+        return stream == out_ ? out_console_ : stream == err_ ? err_console_ : nullptr;
+    }
+
+    TypedBytes bytes_;     // a redirected standard input
+    HANDLE in_console_;    // console handles, or nullptr for a redirected stream
+    HANDLE out_console_;
+    HANDLE err_console_;
+    wchar_t typed_[TYPED];  // one console line, or as much of it as fits
+    DWORD typed_len_ = 0;
+    DWORD typed_pos_ = 0;
+    bool typed_ended_ = false;
+};
 
 // Returns the next UTF-16 unit typed, reading a line of the console when the
 // last one is used up; INPUT_END or INPUT_FAILED.
-int Console::next_unit() {
+int WindowsConsole::next_unit() {
     if (typed_pos_ == typed_len_) {
         if (typed_ended_) {
             return INPUT_END;
@@ -46,7 +74,7 @@ int Console::next_unit() {
 }
 
 // Returns the next unit without taking it: what completes a CR LF or a surrogate pair.
-int Console::peek_unit() {
+int WindowsConsole::peek_unit() {
     const int unit = next_unit();
     if (unit >= 0) {
         --typed_pos_;
@@ -56,7 +84,7 @@ int Console::peek_unit() {
 
 // Returns the next character typed at the console: CR LF is one line end, a
 // surrogate pair one character, a lone surrogate the replacement character.
-int Console::read_console() {
+int WindowsConsole::read_console() {
     const int unit = next_unit();
     if (unit == '\r' && peek_unit() == '\n') {
         ++typed_pos_;
@@ -73,21 +101,10 @@ int Console::read_console() {
     return unit >= 0xDC00 && unit <= 0xDFFF ? 0xFFFD : unit;
 }
 
-int Console::read_typed() {
-    if (in_console_ != nullptr) {
-        return read_console();
-    }
-    const int c = std::getc(in_);
-    if (c == EOF) {
-        return std::ferror(in_) ? INPUT_FAILED : INPUT_END;
-    }
-    return static_cast<int>(from_windows_1252(static_cast<unsigned char>(c)));
-}
+int WindowsConsole::read_typed() { return in_console_ != nullptr ? read_console() : bytes_.next_char(); }
 
-bool Console::shows_any_character() const { return err_console_ != nullptr; }
-
-bool Console::write_chars(std::FILE* stream, const char32_t* text, int length) {
-    void* console = stream == out_ ? out_console_ : stream == err_ ? err_console_ : nullptr;
+bool WindowsConsole::write_chars(std::FILE* stream, const char32_t* text, int length) {
+    const HANDLE console = console_for(stream);
     for (int i = 0; i < length; ++i) {
         if (console == nullptr) {
             const int byte = to_windows_1252(text[i]);
@@ -113,8 +130,8 @@ bool Console::write_chars(std::FILE* stream, const char32_t* text, int length) {
     return true;
 }
 
-bool Console::write_text(std::FILE* stream, const char* text) {
-    void* console = stream == out_ ? out_console_ : stream == err_ ? err_console_ : nullptr;
+bool WindowsConsole::write_text(std::FILE* stream, const char* text) {
+    const HANDLE console = console_for(stream);
     if (console == nullptr) {
         return std::fputs(text, stream) != EOF;
     }
@@ -132,6 +149,13 @@ bool Console::write_text(std::FILE* stream, const char* text) {
         left -= static_cast<std::size_t>(chunk);
     }
     return true;
+}
+
+}  // namespace
+
+int with_console(std::FILE* in, std::FILE* out, std::FILE* err, int (*body)(Console&)) {
+    WindowsConsole console(in, out, err);
+    return body(console);
 }
 
 }  // namespace quadrivo

@@ -11,6 +11,5 @@ int main() {
     // The locale's character type decides how the console's characters are
     // read and written; nothing else of the locale is used, so nothing else is loaded.
     std::setlocale(LC_CTYPE, "");
-    quadrivo::Console console(stdin, stdout, stderr);
-    return quadrivo::run_dialogue(console);
+    return quadrivo::with_console(stdin, stdout, stderr, quadrivo::run_dialogue);
 }

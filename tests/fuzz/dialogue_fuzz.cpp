@@ -150,11 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (in == nullptr || out == nullptr || err == nullptr) {
         std::abort();
     }
-    int status;
-    {
-        quadrivo::Console console(in, out, err);
-        status = quadrivo::run_dialogue(console);
-    }
+    const int status = quadrivo::with_console(in, out, err, quadrivo::run_dialogue);
     std::fclose(in);
     std::fclose(out);
     std::fclose(err);
