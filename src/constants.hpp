@@ -41,9 +41,40 @@ inline constexpr const char* MSG_RESTART_QUESTION =
     "\nVoui ricominciare?(y/n)\n"
     "NB:Scegliendo lo stesso formato di prima, il vecchio file verr\xE0 perso\n";
 
-// Errors, printed with the name of the file at fault.
-inline constexpr const char* ERR_CANNOT_READ = "Impossibile leggere il file %s!\n";
-inline constexpr const char* ERR_CANNOT_WRITE = "Impossibile scrivere il file %s!\n";
+// Errors on files, one line each on standard error: the sentence with the
+// file's name (%s), then its cause, then ".\n".
+inline constexpr const char* ERR_CANNOT_READ = "Impossibile leggere il file %s: ";
+inline constexpr const char* ERR_CANNOT_WRITE = "Impossibile scrivere il file %s: ";
+inline constexpr const char* ERR_END = ".\n";
+
+// Why a file could not be read or written.
+enum class Cause {
+    missing, folder, not_a_file, may_not_read, read_only, may_not_write, folder_refuses, disk_full, too_big,
+    read_only_disk, calendar_held, source_held, system
+};
+
+// The words of each cause, in the order above; %s is the working folder's
+// full path (WORKING_FOLDER when the system cannot tell it). A system cause
+// is the system's own description of the error.
+inline constexpr const char* CAUSES[] = {
+    "non si trova nella cartella %s",
+    "\xE8 una cartella",
+    "non \xE8 un file normale",
+    "non hai il permesso di leggerlo",
+    "\xE8 di sola lettura",
+    "non hai il permesso di scriverlo",
+    "non hai il permesso di scrivere nella cartella %s",
+    "il disco \xE8 pieno",
+    "il file supera la dimensione massima consentita",
+    "il disco \xE8 di sola lettura",
+    "\xE8 aperto in un altro programma (per esempio Excel o Word); chiudilo e riprova",
+    "\xE8 aperto in un altro programma che lo blocca; chiudilo e riprova",
+    "",
+};
+inline constexpr const char* WORKING_FOLDER = "di lavoro";
+inline constexpr const char* UNKNOWN_ERROR = "errore sconosciuto";  // a code the system cannot describe
+inline constexpr const char* FOLDER_CUT = "...";  // in front of a folder's path shortened from the left
+
 inline constexpr const char* ERR_UTF16 =
     "Impossibile leggere il file originale.txt: \xE8 salvato in UTF-16 (Unicode). "
     "Salvalo come UTF-8 o ANSI e riprova.\n";
@@ -59,7 +90,11 @@ inline constexpr const char* NOTE_ONLY_FIRST_LINES =
     "le righe successive non sono state lette.\n";
 inline constexpr const char* NOTE_NOTHING_SELECTED =
     "Nessuna delle prime 120 righe di originale.txt contiene il nome inserito "
-    "(contano maiuscole, minuscole e spazi): %s resta vuoto.\n";
+    "(contano maiuscole, minuscole e spazi): %s \xE8 vuoto.\n";
+// The same, for a source that ended before its 120th line.
+inline constexpr const char* NOTE_NOTHING_IN_SHORT_SOURCE =
+    "Nessuna riga di originale.txt contiene il nome inserito "
+    "(contano maiuscole, minuscole e spazi): %s \xE8 vuoto.\n";
 // After that notice, when the calendar spells the name otherwise (%s: that spelling).
 inline constexpr const char* NOTE_SPELLING = "Forse intendevi \xAB%s\xBB: in originale.txt \xE8 scritto cos\xEC.\n";
 

@@ -2,6 +2,7 @@
 
 #include "constants.hpp"
 #include "buffers.hpp"
+#include "failure.hpp"
 #include "file.hpp"
 #include "replacement.hpp"
 #include "selection.hpp"
@@ -95,27 +96,32 @@ static bool ask_name(Console& console, char32_t (&nome)[NAME], int& cont) {
 
 // Makes sure the calendar file can be replaced, creating it when it does not
 // exist; an existing file keeps its content until a pass can replace it.
-// Returns false, after reporting it, when it cannot.
+// Returns false, after reporting why, when it cannot.
 static bool check_calendar(Console& console, const char* file_name) {
-    if (prepare_target(file_name) == 0) {
-        return true;
+    const int error = prepare_target(file_name);
+    if (error != 0) {
+        report_failure(console, error, file_name, true);
     }
-    console.warn(ERR_CANNOT_WRITE, file_name);
-    return false;
+    return error == 0;
 }
 
 // Reads the source's lines into read, and the team's among them into a new
 // calendar, which replaces the earlier one, in one step, once the source is
-// read and closed. Returns what the pass did; every failure is reported, naming its file.
+// read and closed. Returns what the pass did; every failure is reported with
+// its file and its cause.
 static SelectionReport copy_team_lines(Console& console, const char* file_name, const TeamName& name,
                                        ReadLines& read) {
     Replacement write1(file_name);
     SelectionReport report{SelectionResult::read_failed, 0, false};
     {
         File read1(SOURCE_FILE, "rb");
+        if (!read1.is_open()) {
+            report_failure(console, last_error(), SOURCE_FILE, false);
+            return report;
+        }
         SourceLines source(read1.get());
-        if (!read1.is_open() || !source.start()) {
-            console.warn(ERR_CANNOT_READ, SOURCE_FILE);
+        if (!source.start()) {
+            report_failure(console, source.error(), SOURCE_FILE, false);
             return report;
         }
         if (source.utf16()) {
@@ -123,29 +129,33 @@ static SelectionReport copy_team_lines(Console& console, const char* file_name, 
             return report;
         }
         report = select_team_lines(source, write1.content(), read, name);
-        if (!read1.close()) {
+        int error = source.error();
+        if (!read1.close() && report.result == SelectionResult::ok) {
             report.result = SelectionResult::read_failed;
+            error = last_error();
+        }
+        if (report.result == SelectionResult::read_failed) {
+            report_failure(console, error, SOURCE_FILE, false);
+            return report;
         }
     }
-    if (report.result == SelectionResult::ok && write1.commit() != 0) {
+    if (const int error = write1.commit()) {
         report.result = SelectionResult::write_failed;
-    }
-    if (report.result == SelectionResult::read_failed) {
-        console.warn(ERR_CANNOT_READ, SOURCE_FILE);
-    } else if (report.result == SelectionResult::write_failed) {
-        console.warn(ERR_CANNOT_WRITE, file_name);
+        report_failure(console, error, file_name, true);
     }
     return report;
 }
 
 // Tells on standard error what a pass that worked may hide: lines after the
-// 120th left unread, or no line selected at all.
-static void tell_what_was_missed(Console& console, const SelectionReport& report, const char* file_name) {
+// 120th left unread, or no line selected at all, in a source of 120 lines
+// or more, or in a shorter one.
+static void tell_what_was_missed(Console& console, const SelectionReport& report, const ReadLines& read,
+                                 const char* file_name) {
     if (report.more_lines) {
         console.warn(NOTE_ONLY_FIRST_LINES);
     }
     if (report.selected == 0) {
-        console.warn(NOTE_NOTHING_SELECTED, file_name);
+        console.warn(read.count() < NUM ? NOTE_NOTHING_IN_SHORT_SOURCE : NOTE_NOTHING_SELECTED, file_name);
     }
 }
 
@@ -174,7 +184,7 @@ static PassEnd make_calendar(Console& console, const CalendarFormat& format) {
     if (report.result != SelectionResult::ok) {
         return PassEnd::failed;
     }
-    tell_what_was_missed(console, report, format.file_name);
+    tell_what_was_missed(console, report, read, format.file_name);
     if (report.selected == 0 && cont > 0) {
         suggest_spelling(console, read, nome, cont);
     }

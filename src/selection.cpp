@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "failure.hpp"
+
 namespace quadrivo {
 
 bool SourceLines::fill() {
@@ -17,7 +19,11 @@ bool SourceLines::fill() {
         if (got == 0) {
             held_ctrl_z_ = false;  // the end: a held 0x1A was the old DOS end-of-file mark
             len_ = 0;
-            return !std::ferror(in_);
+            if (std::ferror(in_)) {
+                error_ = last_error();
+                return false;
+            }
+            return true;
         }
         len_ = kept + got;
         held_ctrl_z_ = block_[len_ - 1] == CTRL_Z;
@@ -26,6 +32,23 @@ bool SourceLines::fill() {
         }
     }
     return true;
+}
+
+bool SourceLines::utf16() const {
+    if (pos_ != 0 || len_ < 2) {
+        return false;
+    }
+    if ((block_[0] == '\xFF' && block_[1] == '\xFE') || (block_[0] == '\xFE' && block_[1] == '\xFF')) {
+        return true;
+    }
+    // Without a mark: the high bytes of Latin text are NUL, in even or odd places.
+    int nul[2] = {0, 0};
+    for (std::size_t i = 0; i < len_; ++i) {
+        nul[i % 2] += block_[i] == '\0' ? 1 : 0;
+    }
+    const int even = static_cast<int>((len_ + 1) / 2);
+    const int odd = static_cast<int>(len_ / 2);
+    return len_ >= 4 && ((nul[0] == even && nul[1] == 0) || (nul[1] == odd && nul[0] == 0));
 }
 
 int SourceLines::peek() {

@@ -29,11 +29,13 @@ public:
     // Returns the count stored, 0 when the file has ended, -1 on a read error.
     int next(char (&riga)[ROW]);
 
-    // Tells whether the file begins with a UTF-16 byte order mark; after start().
-    bool utf16() const {
-        return pos_ == 0 && len_ >= 2 &&
-               ((block_[0] == '\xFF' && block_[1] == '\xFE') || (block_[0] == '\xFE' && block_[1] == '\xFF'));
-    }
+    // Tells whether the file is UTF-16: it begins with a byte order mark, or
+    // its first block (4 bytes at least) has NUL in every even byte, or every
+    // odd one, and in none of the others; after start().
+    bool utf16() const;
+
+    // The platform's error code of the last failed read.
+    int error() const { return error_; }
 
     // Tells whether more follows. After a piece of a longer line, the line end
     // that ends that line does not count. Returns 1 or 0, -1 on a read error.
@@ -51,6 +53,7 @@ private:
     std::size_t pos_ = 0;
     std::size_t len_ = 0;
     bool held_ctrl_z_ = false;  // the block's last byte, 0x1A, is held back until more is read
+    int error_ = 0;
 };
 
 // The team's name in the two byte forms a calendar may hold it in: UTF-8, and

@@ -43,19 +43,27 @@ const std::string RESTART_Q =
     "\nVoui ricominciare?(y/n)\n"
     "NB:Scegliendo lo stesso formato di prima, il vecchio file verr\xE0 perso\n";
 
-const std::string CANNOT_READ = "Impossibile leggere il file originale.txt!\n";
+// A failure's line; "<DIR>" stands for the work folder, as the program names it.
+std::string cannot_read(const std::string& cause) { return "Impossibile leggere il file originale.txt: " + cause + ".\n"; }
+std::string cannot_write(const std::string& file, const std::string& cause) {
+    return "Impossibile scrivere il file " + file + ": " + cause + ".\n";
+}
+const std::string MISSING = cannot_read("non si trova nella cartella <DIR>");
+const std::string A_FOLDER = "\xE8 una cartella";
+const std::string READ_ONLY = "\xE8 di sola lettura";
+const std::string TOO_BIG = "il file supera la dimensione massima consentita";
 const std::string ONLY_120 =
     "Attenzione: sono state esaminate solo le prime 120 righe di originale.txt; "
     "le righe successive non sono state lette.\n";
-std::string nothing_in(const std::string& file) {
-    return "Nessuna delle prime 120 righe di originale.txt contiene il nome inserito "
-           "(contano maiuscole, minuscole e spazi): " + file + " resta vuoto.\n";
+std::string nothing_in(const std::string& file, const std::string& lines = "Nessuna riga") {
+    return lines + " di originale.txt contiene il nome inserito "
+           "(contano maiuscole, minuscole e spazi): " + file + " \xE8 vuoto.\n";
 }
-const std::string NOTHING_TXT = nothing_in("calendario.txt");
+const std::string NOTHING_TXT = nothing_in("calendario.txt");  // a source shorter than 120 lines
+const std::string NOTHING_IN_120 = nothing_in("calendario.txt", "Nessuna delle prime 120 righe");
 std::string hint(const std::string& spelling) {
     return "Forse intendevi \xAB" + spelling + "\xBB: in originale.txt \xE8 scritto cos\xEC.\n";
 }
-std::string cannot_write(const std::string& file) { return "Impossibile scrivere il file " + file + "!\n"; }
 
 // A small calendar; the lines holding "Delfini" and "Lupi" are listed below.
 const std::string CALENDAR =
@@ -68,6 +76,7 @@ const std::string CALENDAR =
     "Lupi - Orsi 3-0\n";
 const std::string DELFINI_LINES = "Delfini - Lupi 2-1\n\nFalchi - Delfini 1-1\n\n";
 const std::string LUPI_LINES = "Delfini - Lupi 2-1\n\nLupi - Orsi 3-0\n\n";
+const std::string EARLIER = "Delfini - Lupi 2-1\n\n";  // a calendar an earlier pass made
 
 bool windows_build() {
     const char* crlf = std::getenv("QUADRIVO_CRLF");
@@ -153,6 +162,31 @@ protected:
                                  (merged ? "2>&1" : "2> '" + (io / "err").string() + "'");
         const int status = std::system(line.c_str());
         return {bytes_of(io / "out"), merged ? "" : bytes_of(io / "err"), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+    }
+
+    // The text with "<DIR>" replaced by the work folder as the program names it.
+    std::string in_folder(std::string text) const {
+        std::string folder = path("").parent_path().string();
+        if (windows_build()) {
+            folder = "Z:" + folder;
+            std::replace(folder.begin(), folder.end(), '/', '\\');
+        }
+        const std::size_t at = text.find("<DIR>");
+        return at == std::string::npos ? text : text.replace(at, 5, folder);
+    }
+
+    // Runs the program as the user nobody, from a copy it may run, the work
+    // folder's files still root's. Returns false where the tests do not run as
+    // root: no other user can be had.
+    bool as_another_user() {
+        if (geteuid() != 0 || windows_build()) {
+            return false;
+        }
+        fs::permissions(root_, fs::perms(0755));
+        fs::copy_file(QUADRIVO_PROGRAM, root_ / "io" / "quadrivo");
+        program_ = (root_ / "io" / "quadrivo").string();
+        wrapper_ = " setpriv --reuid=65534 --regid=65534 --clear-groups";
+        return true;
     }
 
     fs::path root_;
@@ -303,11 +337,11 @@ TEST_F(Program, OnlyTheFirst120LinesAreExamined) {
 }
 
 // Each failure: the message on standard error, no success lines, exit status 1.
-enum class Blocker { none, folder, fifo };
+enum class Blocker { none, folder, fifo, unreadable, others, closed_folder, utf16_unmarked };
 
 struct Failure {
     const char* what;
-    const char* blocked;  // the file put out of use, as a folder or a link to a full disk
+    const char* blocked;  // the file put out of use
     Blocker how;
     bool with_source;
     std::string input;
@@ -319,33 +353,58 @@ void PrintTo(const Failure& c, std::ostream* os) { *os << c.what; }
 
 class Failures : public Program, public ::testing::WithParamInterface<Failure> {};
 
+const std::string UTF16 =
+    "Impossibile leggere il file originale.txt: \xE8 salvato in UTF-16 (Unicode). Salvalo come UTF-8 o ANSI e riprova.\n";
+
 const Failure failures[] = {
     {"calendar file is a folder", "calendario.txt", Blocker::folder, true, "t\nn\n", FORMAT_Q + RESTART_Q,
-     cannot_write("calendario.txt")},
+     cannot_write("calendario.txt", A_FOLDER)},
     {"calendar file is a FIFO, never opened", "calendario.xls", Blocker::fifo, true, "x\nn\n",
-     FORMAT_Q + RESTART_Q, cannot_write("calendario.xls")},
-    {"source calendar missing", "", Blocker::none, false, "t\nDelfini\nn\n", FORMAT_Q + NAME_Q + RESTART_Q,
-     CANNOT_READ},
+     FORMAT_Q + RESTART_Q, cannot_write("calendario.xls", "non \xE8 un file normale")},
+    {"another user's calendar", "calendario.txt", Blocker::others, true, "t\nn\n", FORMAT_Q + RESTART_Q,
+     cannot_write("calendario.txt", "non hai il permesso di scriverlo")},
+    {"a folder that refuses new files", "calendario.doc", Blocker::closed_folder, true, "w\nn\n",
+     FORMAT_Q + RESTART_Q, cannot_write("calendario.doc", "non hai il permesso di scrivere nella cartella <DIR>")},
+    {"source calendar missing", "", Blocker::none, false, "t\nDelfini\nn\n", FORMAT_Q + NAME_Q + RESTART_Q, MISSING},
     {"source calendar is a folder", "originale.txt", Blocker::folder, false, "t\nDelfini\nn\n",
-     FORMAT_Q + NAME_Q + RESTART_Q, CANNOT_READ},
+     FORMAT_Q + NAME_Q + RESTART_Q, cannot_read(A_FOLDER)},
+    {"source calendar unreadable", "originale.txt", Blocker::unreadable, true, "t\nDelfini\nn\n",
+     FORMAT_Q + NAME_Q + RESTART_Q, cannot_read("non hai il permesso di leggerlo")},
+    {"source in UTF-16 without a mark", "originale.txt", Blocker::utf16_unmarked, false, "t\nLupi\nn\n",
+     FORMAT_Q + NAME_Q + RESTART_Q, UTF16},
 };
 
-TEST_P(Failures, ReportedNamingTheFile) {
+TEST_P(Failures, ReportedNamingTheFileAndTheCause) {
     const Failure& f = GetParam();
-    if (f.how == Blocker::fifo) {
-        if (windows_build()) {
-            GTEST_SKIP() << "a FIFO is a POSIX matter";
-        }
-        ASSERT_EQ(mkfifo(path(f.blocked).c_str(), 0666), 0);
-    } else if (f.how == Blocker::folder) {
-        fs::create_directory(path(f.blocked));
+    const bool permissions = f.how == Blocker::unreadable || f.how == Blocker::others || f.how == Blocker::closed_folder;
+    if (windows_build() && (f.how == Blocker::fifo || permissions)) {
+        GTEST_SKIP() << "FIFOs and permission bits are a POSIX matter";
     }
     if (f.with_source) {
         put("originale.txt", CALENDAR);
     }
+    if (f.how == Blocker::fifo) {
+        ASSERT_EQ(mkfifo(path(f.blocked).c_str(), 0666), 0);
+    } else if (f.how == Blocker::folder) {
+        fs::create_directory(path(f.blocked));
+    } else if (f.how == Blocker::utf16_unmarked) {
+        put(f.blocked, "L\0u\0p\0i\0\r\0\n\0"s);
+    } else if (permissions) {
+        if (f.how == Blocker::others) {
+            put(f.blocked, EARLIER);
+        }
+        if (!as_another_user()) {
+            GTEST_SKIP() << "needs another user: the tests run as root to have one";
+        }
+        if (f.how != Blocker::closed_folder) {
+            ASSERT_EQ(chmod(path(f.blocked).c_str(), f.how == Blocker::unreadable ? 0 : 0644), 0);
+        }
+        fs::permissions(path(""), fs::perms(f.how == Blocker::closed_folder ? 0555 : 0777));
+    }
     const Result r = run(f.input);
+    fs::permissions(path(""), fs::perms::owner_all);
     EXPECT_EQ(r.out, as_written(f.out));
-    EXPECT_EQ(r.err, as_written(f.err));
+    EXPECT_EQ(r.err, as_written(in_folder(f.err)));
     EXPECT_EQ(r.status, 1);
 }
 
@@ -359,7 +418,7 @@ TEST_F(Program, SourceMissingLeavesTheCalendarEmptyAndClosed) {
 
 TEST_F(Program, ErrorAppearsInOrderWithTheDialogue) {
     const Result r = run("t\nDelfini\nn\n", "C", true);
-    EXPECT_EQ(r.out, as_written(FORMAT_Q + NAME_Q + CANNOT_READ + RESTART_Q));
+    EXPECT_EQ(r.out, as_written(FORMAT_Q + NAME_Q + in_folder(MISSING) + RESTART_Q));
 }
 
 // A pass leaves an earlier calendar as it was unless it can replace it.
@@ -380,18 +439,15 @@ void PrintTo(const Keep& c, std::ostream* os) { *os << c.what; }
 
 class KeptCalendar : public Program, public ::testing::WithParamInterface<Keep> {};
 
-const std::string EARLIER = "Delfini - Lupi 2-1\n\n";
 const std::string CONSOLE_IN = "Impossibile leggere lo standard input!\n";
 const std::string CONSOLE_OUT = "Impossibile scrivere sullo standard output!\n";
 
 const Keep keeps[] = {
     {"source missing after an earlier pass", Source::missing, Streams::usual, "t\nLupi\nn\n",
-     FORMAT_Q + NAME_Q + RESTART_Q, CANNOT_READ, 1},
+     FORMAT_Q + NAME_Q + RESTART_Q, MISSING, 1},
     {"source a folder after an earlier pass", Source::folder, Streams::usual, "t\nLupi\nn\n",
-     FORMAT_Q + NAME_Q + RESTART_Q, CANNOT_READ, 1},
-    {"source saved in UTF-16", Source::utf16, Streams::usual, "t\nLupi\nn\n", FORMAT_Q + NAME_Q + RESTART_Q,
-     "Impossibile leggere il file originale.txt: \xE8 salvato in UTF-16 (Unicode). Salvalo come UTF-8 o ANSI e riprova.\n",
-     1},
+     FORMAT_Q + NAME_Q + RESTART_Q, cannot_read(A_FOLDER), 1},
+    {"source saved in UTF-16", Source::utf16, Streams::usual, "t\nLupi\nn\n", FORMAT_Q + NAME_Q + RESTART_Q, UTF16, 1},
     {"console closed at the pause", Source::calendar, Streams::usual, "t", FORMAT_Q + NAME_Q, "", 0},
     {"console closed before the name", Source::calendar, Streams::usual, "t\n", FORMAT_Q + NAME_Q, "", 0},
     {"console closed after a too long name", Source::calendar, Streams::usual, "t\nDelfini e Lupi Rossi\n",
@@ -418,7 +474,7 @@ TEST_P(KeptCalendar, UntilThePassCanReplaceIt) {
     if (k.streams != Streams::stdout_full) {
         EXPECT_EQ(r.out, as_written(k.out));
     }
-    EXPECT_EQ(r.err, as_written(k.err));
+    EXPECT_EQ(r.err, as_written(in_folder(k.err)));
     EXPECT_EQ(r.status, k.status);
     EXPECT_EQ(get("calendario.txt"), EARLIER);
 }
@@ -450,7 +506,9 @@ const Length lengths[] = {
     {"120 lines", numbered(120), "Lupi", ""},
     {"120 lines, the last without its line end", numbered(120, ""), "Lupi", ""},
     {"121 lines", numbered(121), "Lupi", ONLY_120},
-    {"121 lines, nothing selected", numbered(121), "Orsi", ONLY_120 + NOTHING_TXT},
+    {"121 lines, nothing selected", numbered(121), "Orsi", ONLY_120 + NOTHING_IN_120},
+    {"120 lines, nothing selected", numbered(120), "Orsi", NOTHING_IN_120},
+    {"119 lines, nothing selected", numbered(119), "Orsi", NOTHING_TXT},
 };
 
 TEST_P(LongSource, NoticeOnlyWhenLinesWereLeft) {
@@ -490,14 +548,15 @@ const Replace replacements[] = {
     {"dangling link replaced, nothing made outside", Around::dangling_link, CALENDAR, LUPI_LINES, "", 0644},
     {"earlier permission bits kept", Around::private_mode, CALENDAR, LUPI_LINES, "", 0640},
     {"new calendar gets the usual bits", Around::no_calendar, CALENDAR, LUPI_LINES, "", 0644},
-    {"read-only file refused", Around::read_only_file, CALENDAR, EARLIER, cannot_write("calendario.txt"), 0444},
-    {"read-only folder: rewritten in place", Around::read_only_folder, CALENDAR, LUPI_LINES, "", 0644},
-    {"full disk mid-write: earlier kept", Around::full_disk, numbered(100), EARLIER, cannot_write("calendario.txt"),
-     0644},
-    {"read-only folder, size limit: earlier kept", Around::read_only_folder_full_disk, numbered(100), EARLIER,
-     cannot_write("calendario.txt"), 0644},
-    {"no write bit: refused to root too", Around::read_only_for_root, CALENDAR, EARLIER, cannot_write("calendario.txt"),
+    {"read-only file refused", Around::read_only_file, CALENDAR, EARLIER, cannot_write("calendario.txt", READ_ONLY),
      0444},
+    {"read-only folder: rewritten in place", Around::read_only_folder, CALENDAR, LUPI_LINES, "", 0644},
+    {"size limit mid-write: earlier kept", Around::full_disk, numbered(100), EARLIER,
+     cannot_write("calendario.txt", TOO_BIG), 0644},
+    {"read-only folder, size limit: earlier kept", Around::read_only_folder_full_disk, numbered(100), EARLIER,
+     cannot_write("calendario.txt", TOO_BIG), 0644},
+    {"no write bit: refused to root too", Around::read_only_for_root, CALENDAR, EARLIER,
+     cannot_write("calendario.txt", READ_ONLY), 0444},
     {"0x1A inside the source is data", Around::earlier, "Lupi\x1A - Orsi\nOrsi\nLupi\n", "Lupi\x1A - Orsi\n\nLupi\n\n",
      "", 0644},
     {"0x1A last in the source dropped", Around::earlier, "Orsi\nLupi - Orsi\x1A", "Lupi - Orsi\n\n", "", 0644},
@@ -522,18 +581,13 @@ TEST_P(Replacing, WholeOrNotAtAll) {
         }
         fs::create_symlink(outside, path("calendario.txt"));
     }
-    // Permissions hold for root only through another user.
-    const bool as_root = geteuid() == 0 && !windows_build();
+    // Permissions hold for root only through another user, who owns the calendar.
     const bool folder_read_only = c.around == Around::read_only_folder || c.around == Around::read_only_folder_full_disk;
     if (c.around == Around::read_only_file || folder_read_only) {
-        fs::permissions(root_, fs::perms(0755));
         fs::permissions(path(""), fs::perms(folder_read_only ? 0555 : 0777));
         ASSERT_EQ(chmod(path("calendario.txt").c_str(), c.mode), 0);
-        if (as_root) {  // a copy of the program, where that user may run it
-            fs::copy_file(QUADRIVO_PROGRAM, root_ / "io" / "quadrivo");
-            program_ = (root_ / "io" / "quadrivo").string();
+        if (as_another_user()) {
             ASSERT_EQ(chown(path("calendario.txt").c_str(), 65534, 65534), 0);
-            wrapper_ = " setpriv --reuid=65534 --regid=65534 --clear-groups";
         }
     }
     if (c.around == Around::private_mode || c.around == Around::read_only_for_root) {
@@ -750,7 +804,7 @@ TEST_F(Program, FailedPassKeepsStatusOneAfterALaterSuccess) {
     fs::create_directory(path("calendario.doc"));
     const Result r = run("w\ny\nt\nLupi\nn\n");
     EXPECT_EQ(r.out, as_written(FORMAT_Q + RESTART_Q + FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q));
-    EXPECT_EQ(r.err, as_written(cannot_write("calendario.doc")));
+    EXPECT_EQ(r.err, as_written(cannot_write("calendario.doc", A_FOLDER)));
     EXPECT_EQ(get("calendario.txt"), as_written(LUPI_LINES));
     EXPECT_EQ(r.status, 1);
 }

@@ -1,0 +1,122 @@
+// Causes of failures on Windows: the system's own error code, and a look at
+// the file's attributes; a probe with DELETE access tells a file another
+// program holds from one this user may not write.
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "failure.hpp"
+
+namespace quadrivo {
+
+namespace {
+
+// The wide form of a file name of ours (ASCII).
+struct WideName {
+    explicit WideName(const char* name) {
+        if (MultiByteToWideChar(CP_ACP, 0, name, -1, text, MAX_PATH) == 0) {
+            text[0] = L'\0';
+        }
+    }
+    wchar_t text[MAX_PATH];
+};
+
+// Tells whether another program holds the file: open for deletion, it refuses
+// to share it. Under Wine, MoveFileExW over a held file fails as access denied.
+bool held_by_another(const char* file_name) {
+    const HANDLE handle = CreateFileW(WideName(file_name).text, DELETE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(handle);
+        return false;
+    }
+    const DWORD error = GetLastError();
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+// Appends the UTF-16 text, surrogate pairs joined, to characters. Returns the new length.
+int add_utf16(const wchar_t* wide, int units, char32_t* characters, int length, int capacity) {
+    for (int i = 0; i < units && length < capacity; ++i) {
+        char32_t c = wide[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
+        }
+        characters[length++] = c;
+    }
+    return length;
+}
+
+}  // namespace
+
+int last_error() { return static_cast<int>(_doserrno); }
+
+Cause cause_of(int error, const char* file_name, bool writing) {
+    const DWORD attributes = GetFileAttributesW(WideName(file_name).text);
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return Cause::folder;  // opening a folder is denied access
+    }
+    if (writing && exists && (attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+        return Cause::not_a_file;
+    }
+    const Cause held = writing ? Cause::calendar_held : Cause::source_held;
+    switch (static_cast<DWORD>(error)) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return Cause::missing;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return Cause::disk_full;
+    case ERROR_FILE_TOO_LARGE:
+        return Cause::too_big;
+    case ERROR_WRITE_PROTECT:
+        return Cause::read_only_disk;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return held;
+    case ERROR_ACCESS_DENIED:
+        if (writing && exists && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            return Cause::read_only;
+        }
+        if (exists && held_by_another(file_name)) {
+            return held;
+        }
+        if (!writing) {
+            return Cause::may_not_read;
+        }
+        return exists ? Cause::may_not_write : Cause::folder_refuses;
+    default:
+        return Cause::system;
+    }
+}
+
+int working_folder(char32_t* folder, int capacity) {
+    wchar_t wide[MAX_PATH * 4];
+    const DWORD units = GetCurrentDirectoryW(MAX_PATH * 4, wide);
+    if (units == 0 || units >= MAX_PATH * 4) {
+        return -1;
+    }
+    return add_utf16(wide, static_cast<int>(units), folder, 0, capacity);
+}
+
+int system_description(int error, char32_t* text, int capacity) {
+    // In the system's own language: an Italian Windows says it in Italian.
+    wchar_t wide[MESSAGE];
+    const DWORD units = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                       static_cast<DWORD>(error), 0, wide, MESSAGE, nullptr);
+    int length = add_utf16(wide, static_cast<int>(units), text, 0, capacity);
+    if (length == 0) {
+        for (const char* unknown = UNKNOWN_ERROR; *unknown != '\0' && length < capacity; ++unknown) {
+            text[length++] = static_cast<char32_t>(*unknown);  // ASCII
+        }
+    }
+    while (length > 0 && (text[length - 1] == '.' || text[length - 1] == '\n' || text[length - 1] == '\r' ||
+                          text[length - 1] == ' ')) {
+        --length;
+    }
+    return length;
+}
+
+}  // namespace quadrivo
