@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -121,7 +122,12 @@ protected:
         fs::create_directory(root_ / "work");
         fs::create_directory(root_ / "io");
     }
-    void TearDown() override { fs::remove_all(root_); }
+    void TearDown() override {
+        if (!mounted_.empty()) {
+            umount(mounted_.c_str());
+        }
+        fs::remove_all(root_);
+    }
 
     fs::path path(const std::string& name) const { return root_ / "work" / name; }
 
@@ -190,6 +196,7 @@ protected:
     }
 
     fs::path root_;
+    fs::path mounted_;     // a file system mounted for the test, unmounted after
     std::string prefix_;   // shell commands run first: limits, umask
     std::string wrapper_;  // a command the program runs under: another user
     std::string program_ = QUADRIVO_PROGRAM;
@@ -524,7 +531,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, LongSource, ::testing::ValuesIn(lengths), case_n
 // A pass puts a whole new calendar in place of the earlier one, or leaves it as it was.
 enum class Around {
     earlier, link, dangling_link, private_mode, no_calendar, read_only_file, read_only_folder, full_disk,
-    read_only_folder_full_disk, read_only_for_root
+    read_only_folder_full_disk, read_only_for_root, full_tmpfs
 };
 
 struct Replace {
@@ -557,6 +564,8 @@ const Replace replacements[] = {
      cannot_write("calendario.txt", TOO_BIG), 0644},
     {"no write bit: refused to root too", Around::read_only_for_root, CALENDAR, EARLIER,
      cannot_write("calendario.txt", READ_ONLY), 0444},
+    {"disk full: earlier kept", Around::full_tmpfs, numbered(100), EARLIER,
+     cannot_write("calendario.txt", "il disco \xE8 pieno"), 0644},
     {"0x1A inside the source is data", Around::earlier, "Lupi\x1A - Orsi\nOrsi\nLupi\n", "Lupi\x1A - Orsi\n\nLupi\n\n",
      "", 0644},
     {"0x1A last in the source dropped", Around::earlier, "Orsi\nLupi - Orsi\x1A", "Lupi - Orsi\n\n", "", 0644},
@@ -569,6 +578,13 @@ TEST_P(Replacing, WholeOrNotAtAll) {
                             c.around != Around::read_only_for_root;
     if (windows_build() && posix_only) {
         GTEST_SKIP() << "links, modes, folders and limits as POSIX has them";
+    }
+    if (c.around == Around::full_tmpfs) {
+        // Two pages: the source and the earlier calendar fill them.
+        if (geteuid() != 0 || std::system(("mount -t tmpfs -o size=8k tmpfs '" + path("").string() + "'").c_str()) != 0) {
+            GTEST_SKIP() << "needs root to mount a small tmpfs; the size-limit rows stand for a full disk";
+        }
+        mounted_ = path("");
     }
     put("originale.txt", c.source);
     if (c.around != Around::no_calendar && c.around != Around::link && c.around != Around::dangling_link) {
@@ -901,6 +917,56 @@ TEST_F(Program, HiddenCalendarStaysHidden) {
     EXPECT_NE(shown.find(" H "), std::string::npos) << shown;
     EXPECT_EQ(left_behind(), "");
 }
+
+// A file another program holds open (Excel, Word): the user is told to close it.
+struct Held {
+    const char* what;
+    const char* file;
+    const char* share;  // what the holder lets others do: none, read
+    std::string input;
+    std::string out;
+    std::string err;
+};
+
+void PrintTo(const Held& c, std::ostream* os) { *os << c.what; }
+
+class HeldFile : public Program, public ::testing::WithParamInterface<Held> {};
+
+const std::string CLOSE_IT = "\xE8 aperto in un altro programma (per esempio Excel o Word); chiudilo e riprova";
+
+const Held helds[] = {
+    {"calendar held, nothing shared", "calendario.xls", "none", "x\nn\n", FORMAT_Q + RESTART_Q,
+     cannot_write("calendario.xls", CLOSE_IT)},
+    {"calendar held, reading shared", "calendario.xls", "read", "x\nn\n", FORMAT_Q + RESTART_Q,
+     cannot_write("calendario.xls", CLOSE_IT)},
+    {"source held, nothing shared", "originale.txt", "none", "t\nLupi\nn\n", FORMAT_Q + NAME_Q + RESTART_Q,
+     cannot_read("\xE8 aperto in un altro programma che lo blocca; chiudilo e riprova")},
+};
+
+TEST_P(HeldFile, TheUserIsToldToCloseIt) {
+    const Held& h = GetParam();
+    const char* holder = std::getenv("QUADRIVO_HOLD");
+    const char* loader = std::getenv("QUADRIVO_WINE");
+    if (holder == nullptr || loader == nullptr) {
+        GTEST_SKIP() << "a file held by a Windows program, under Wine only";
+    }
+    put("originale.txt", CALENDAR);
+    put("calendario.xls", EARLIER);
+    const std::string in_work = "cd '" + path("").string() + "' && ";
+    ASSERT_EQ(std::system((in_work + loader + " '" + holder + "' " + h.file + " " + h.share + " &").c_str()), 0);
+    for (int tries = 0; tries < 600 && !fs::exists(path("held")); ++tries) {
+        usleep(50000);
+    }
+    ASSERT_TRUE(fs::exists(path("held")));
+    const Result r = run(h.input);
+    put("release", "");
+    EXPECT_EQ(r.out, as_written(h.out));
+    EXPECT_EQ(r.err, as_written(h.err));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(get("calendario.xls"), EARLIER);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HeldFile, ::testing::ValuesIn(helds), case_name<Held>);
 
 // A Windows console shows the same on every code page: the program talks to it
 // in wide characters. QUADRIVO_EXE names the Windows program under Wine, and

@@ -20,4 +20,5 @@ trap cleanup EXIT
 wineserver -p
 "$loader" wineboot -i >/dev/null 2>&1
 QUADRIVO_WINE=$loader QUADRIVO_COMMAND="$loader '$exe'" QUADRIVO_EXE=$exe QUADRIVO_CRLF=1 \
+  QUADRIVO_HOLD=$(dirname "$exe")/hold_file.exe \
   ctest --test-dir "$build" -L program --output-on-failure
