@@ -2,8 +2,9 @@
 # Counts the machine instructions (callgrind, whole process) of one pass over
 # the sample calendar: the program, a minimal C program doing the same reads
 # and search, and grep -F; for an ASCII and an accented name, in the C and the
-# C.UTF-8 locale. A last row is a name found nowhere in a real calendar, where
-# the program also searches every line for a spelling hint and finds none.
+# C.UTF-8 locale. Then a name found nowhere in a real calendar, where the
+# program also searches every line for a spelling hint and finds none; and a
+# hard file for the hint, where every place nearly holds the name.
 # Prints a table; it measures, it does not judge.
 # Usage: run.sh PROGRAM MINIMAL SAMPLE REAL_CALENDAR
 set -euo pipefail
@@ -42,4 +43,9 @@ for name in "Lupi Rossi" "Citt\xE0 di Montefiore"; do
 done
 cp "$real" originale.txt
 echo "Over $(basename "$real"), a name found nowhere and near nothing (the spelling hint searched for):"
+row Barcellona C
 row Barcellona C.UTF-8
+{ head -c 24000 /dev/zero | tr '\0' A; echo; } > originale.txt
+echo "A hard file, one line of 24,000 A's where every place nearly holds the name (the hint's work is capped):"
+row aaaaaaaaaaaaaaaaaaa C
+row aaaaaaaaaaaaaaaaaaa C.UTF-8

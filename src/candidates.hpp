@@ -1,9 +1,15 @@
 // The spellings a hint may offer, and which of them it offers.
 #pragma once
 
-#include "spelling.hpp"
+#include "constants.hpp"
 
 namespace quadrivo {
+
+// A spelling, as characters, exactly as the file has them.
+struct Spelling {
+    char32_t text[NAME - 1];
+    int length = 0;
+};
 
 inline constexpr int CANDIDATES = 32;  // distinct spellings kept; a better one replaces the worst
 

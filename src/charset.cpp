@@ -16,16 +16,49 @@ char32_t from_windows_1252(unsigned char byte) {
     return byte >= 0x80 && byte < 0xA0 ? HIGH_CONTROLS[byte - 0x80] : byte;
 }
 
+namespace {
+
+// The bytes 0x80 to 0x9F by their characters, sorted, for a binary search:
+// the spelling hint asks this of every character it may offer.
+struct ByCharacter {
+    char32_t character[32];
+    unsigned char byte[32];
+};
+
+constexpr ByCharacter sorted_high_controls() {
+    ByCharacter table{};
+    for (int i = 0; i < 32; ++i) {
+        int at = i;  // insertion sort, at compile time
+        while (at > 0 && table.character[at - 1] > HIGH_CONTROLS[i]) {
+            table.character[at] = table.character[at - 1];
+            table.byte[at] = table.byte[at - 1];
+            --at;
+        }
+        table.character[at] = HIGH_CONTROLS[i];
+        table.byte[at] = static_cast<unsigned char>(0x80 + i);
+    }
+    return table;
+}
+
+constexpr ByCharacter BY_CHARACTER = sorted_high_controls();
+
+}  // namespace
+
 int to_windows_1252(char32_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
         return static_cast<int>(c);
     }
-    for (int i = 0; i < 32; ++i) {
-        if (HIGH_CONTROLS[i] == c) {
-            return 0x80 + i;
+    int low = 0;
+    int high = 32;
+    while (low < high) {
+        const int middle = (low + high) / 2;
+        if (BY_CHARACTER.character[middle] < c) {
+            low = middle + 1;
+        } else {
+            high = middle;
         }
     }
-    return -1;
+    return low < 32 && BY_CHARACTER.character[low] == c ? BY_CHARACTER.byte[low] : -1;
 }
 
 int to_utf8(char32_t c, char* out) {

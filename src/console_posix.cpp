@@ -105,15 +105,21 @@ bool PosixConsole::write_text(std::FILE* stream, const char* text) {
     if (codeset == Codeset::windows_1252) {
         return std::fputs(text, stream) != EOF;
     }
-    // The Windows-1252 letters as characters, a buffer's worth at a time.
-    char32_t letters[MESSAGE];
+    // Runs of ASCII go out as they are; each other letter as a character.
     while (*text != '\0') {
-        int count = 0;
-        while (*text != '\0' && count < MESSAGE) {
-            letters[count++] = from_windows_1252(static_cast<unsigned char>(*text++));
+        std::size_t ascii = 0;
+        while (text[ascii] != '\0' && static_cast<unsigned char>(text[ascii]) < 0x80) {
+            ++ascii;
         }
-        if (!write_chars(stream, letters, count)) {
+        if (ascii > 0 && std::fwrite(text, 1, ascii, stream) != ascii) {
             return false;
+        }
+        text += ascii;
+        if (*text != '\0') {
+            const char32_t letter = from_windows_1252(static_cast<unsigned char>(*text++));
+            if (!write_chars(stream, &letter, 1)) {
+                return false;
+            }
         }
     }
     return true;

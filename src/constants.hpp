@@ -97,5 +97,10 @@ inline constexpr const char* NOTE_NOTHING_IN_SHORT_SOURCE =
     "(contano maiuscole, minuscole e spazi): %s \xE8 vuoto.\n";
 // After that notice, when the calendar spells the name otherwise (%s: that spelling).
 inline constexpr const char* NOTE_SPELLING = "Forse intendevi \xAB%s\xBB: in originale.txt \xE8 scritto cos\xEC.\n";
+// The same, for a spelling that holds a character no keyboard types (a
+// no-break space, a zero-width character, a soft hyphen, a combining accent).
+inline constexpr const char* NOTE_SPELLING_TO_COPY =
+    "Forse intendevi \xAB%s\xBB: in originale.txt \xE8 scritto cos\xEC, ma con caratteri speciali; "
+    "copialo da l\xEC e incollalo.\n";
 
 }  // namespace quadrivo

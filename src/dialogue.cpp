@@ -1,9 +1,12 @@
 #include "dialogue.hpp"
 
-#include "constants.hpp"
+#include <algorithm>
+
 #include "buffers.hpp"
+#include "constants.hpp"
 #include "failure.hpp"
 #include "file.hpp"
+#include "fold.hpp"
 #include "replacement.hpp"
 #include "selection.hpp"
 #include "spelling.hpp"
@@ -163,9 +166,11 @@ static void tell_what_was_missed(Console& console, const SelectionReport& report
 // when the lines the pass read spell it nearly so.
 static void suggest_spelling(Console& console, const ReadLines& read, const char32_t (&nome)[NAME], int cont) {
     Spelling spelling;
-    if (find_spelling(read, nome, cont, console.shows_any_character(), spelling)) {
-        console.warn(NOTE_SPELLING, spelling.text, spelling.length);
+    if (!find_spelling(read, nome, cont, console.shows_any_character(), spelling)) {
+        return;
     }
+    const bool typable = std::all_of(spelling.text, spelling.text + spelling.length, is_typable);
+    console.warn(typable ? NOTE_SPELLING : NOTE_SPELLING_TO_COPY, spelling.text, spelling.length);
 }
 
 // Runs one pass once the format is chosen: asks the team's name and copies

@@ -7,6 +7,10 @@ namespace quadrivo {
 inline constexpr int FOLD_TABLE_SIZE = 0x250;   // U+0000 to U+024F: Latin, with every accent a calendar holds
 inline constexpr char16_t WORD_CHARACTER = 0x8000;  // the entry's flag for a letter, mark or digit
 extern const char16_t FOLD_TABLE[FOLD_TABLE_SIZE];
+// The characters a keyboard does not type, as ranges first to last in order:
+// combining marks, spaces other than U+0020, the soft hyphen, zero-width characters.
+extern const char32_t UNTYPABLE[][2];
+extern const int UNTYPABLE_RANGES;
 
 // Returns c in lower case and without its diacritics (U+00DC and U+00FC are u,
 // U+0141 is U+0142); a character beyond the table is itself.
@@ -22,6 +26,25 @@ inline bool is_word_character(char32_t c) {
         return (FOLD_TABLE[c] & WORD_CHARACTER) != 0;
     }
     return !((c >= 0x2000 && c <= 0x2BFF) || (c >= 0x3000 && c <= 0x303F));
+}
+
+// Tells whether c can be typed on a keyboard: not a combining mark, a space
+// other than U+0020, a soft hyphen or a zero-width character.
+inline bool is_typable(char32_t c) {
+    if (c < 0xA0) {
+        return true;
+    }
+    int low = 0;
+    int high = UNTYPABLE_RANGES;
+    while (low < high) {  // the first range that ends at c or after
+        const int middle = (low + high) / 2;
+        if (UNTYPABLE[middle][1] < c) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    return low == UNTYPABLE_RANGES || c < UNTYPABLE[low][0];
 }
 
 }  // namespace quadrivo

@@ -41,14 +41,18 @@ bool SourceLines::utf16() const {
     if ((block_[0] == '\xFF' && block_[1] == '\xFE') || (block_[0] == '\xFE' && block_[1] == '\xFF')) {
         return true;
     }
-    // Without a mark: the high bytes of Latin text are NUL, in even or odd places.
-    int nul[2] = {0, 0};
-    for (std::size_t i = 0; i < len_; ++i) {
-        nul[i % 2] += block_[i] == '\0' ? 1 : 0;
+    // Without a mark: the high bytes of Latin text are NUL, in even or odd
+    // places. Ordinary text fails at its first two bytes.
+    const bool even_nul = block_[0] == '\0';
+    if (len_ < 4 || even_nul == (block_[1] == '\0')) {
+        return false;
     }
-    const int even = static_cast<int>((len_ + 1) / 2);
-    const int odd = static_cast<int>(len_ / 2);
-    return len_ >= 4 && ((nul[0] == even && nul[1] == 0) || (nul[1] == odd && nul[0] == 0));
+    for (std::size_t i = 2; i < len_; ++i) {
+        if ((block_[i] == '\0') != ((i % 2 == 0) == even_nul)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 int SourceLines::peek() {

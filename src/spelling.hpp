@@ -3,26 +3,23 @@
 #pragma once
 
 #include "buffers.hpp"
+#include "candidates.hpp"
 #include "constants.hpp"
 
 namespace quadrivo {
 
-// A spelling, as characters, exactly as the file has them.
-struct Spelling {
-    char32_t text[NAME - 1];
-    int length = 0;
-};
-
-// Looks in the lines a pass read for the name written differently: letters without case or
-// diacritics, each run of blanks one blank, the name's end blanks ignored;
+// Looks in the lines a pass read for the name written differently: letters
+// without case or diacritics, each run of blanks one blank, the name's end blanks ignored;
 // then with one typo for a name of 5 to 9 characters, two from 10 on (a letter
 // wrong, missing, extra, or two neighbours swapped). Of the spellings found it
 // takes the one with the fewest typos, then one of whole words, then the one
 // in the most lines, then the first. A spelling is offered only when typed it
 // selects lines: at most NAME - 1 characters, no control character, all of
 // one encoding, and all in Windows-1252 unless any_character.
-// Returns false when no spelling is near.
+// Its work is bounded whatever the lines hold: see VERIFIED in spelling.cpp.
+// work, when given, is increased by the distance cells and characters it
+// verified. Returns false when no spelling is near.
 bool find_spelling(const ReadLines& read, const char32_t (&nome)[NAME], int cont, bool any_character,
-                   Spelling& found);
+                   Spelling& found, long* work = nullptr);
 
 }  // namespace quadrivo

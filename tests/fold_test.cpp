@@ -47,4 +47,15 @@ TEST(Fold, TableIsUnicodesLowerCaseOfTheBaseLetter) {
     }
 }
 
+TEST(Fold, UntypableAreMarksOddSpacesAndInvisibles) {
+    if (!std::ifstream(UNICODE_DATA)) {
+        GTEST_SKIP() << UNICODE_DATA << " missing: install unicode-data";
+    }
+    for (const auto& [code, fields] : read_rows()) {
+        const bool invisible = code == 0xAD || (code >= 0x200B && code <= 0x200D) || code == 0x2060 || code == 0xFEFF;
+        const bool untypable = fields[2] == "Mn" || (fields[2] == "Zs" && code != 0x20) || invisible;
+        EXPECT_EQ(quadrivo::is_typable(code), !untypable) << std::hex << static_cast<unsigned>(code);
+    }
+}
+
 }  // namespace

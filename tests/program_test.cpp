@@ -65,6 +65,14 @@ const std::string NOTHING_IN_120 = nothing_in("calendario.txt", "Nessuna delle p
 std::string hint(const std::string& spelling) {
     return "Forse intendevi \xAB" + spelling + "\xBB: in originale.txt \xE8 scritto cos\xEC.\n";
 }
+// A hint that cannot be typed, the spelling in the bytes it is shown in;
+// wrap, when given, turns the rest of the line into the console's bytes.
+std::string hint_to_copy(const std::string& spelling, std::string (*wrap)(const std::string&) = nullptr) {
+    const std::string head = "Forse intendevi \xAB";
+    const std::string tail =
+        "\xBB: in originale.txt \xE8 scritto cos\xEC, ma con caratteri speciali; copialo da l\xEC e incollalo.\n";
+    return (wrap != nullptr ? wrap(head) : head) + spelling + (wrap != nullptr ? wrap(tail) : tail);
+}
 
 // A small calendar; the lines holding "Delfini" and "Lupi" are listed below.
 const std::string CALENDAR =
@@ -330,6 +338,43 @@ TEST_F(Program, MessagesFollowTheLocaleCalendarBytesDoNot) {
         EXPECT_EQ(run("t\ncitta di monte\nn\n", locale).err, as_written(utf8 ? in_utf8(hinted) : hinted)) << locale;
     }
 }
+
+// A hint that holds a character no keyboard types tells the user to copy it.
+struct Special {
+    const char* what;
+    std::string line;    // the calendar's line, in its own bytes
+    std::string typed;   // in the locale's bytes
+    const char* locale;
+    std::string hinted;  // the line on standard error after the no-match notice
+};
+
+void PrintTo(const Special& c, std::ostream* os) { *os << c.what; }
+
+class SpecialHint : public Program, public ::testing::WithParamInterface<Special> {};
+
+const Special specials[] = {
+    {"a no-break space, Windows-1252", "Juventus\xA0" "FC - Lupi\n", "Juventus FC", "C", hint_to_copy("Juventus\xA0" "FC")},
+    {"a combining accent, UTF-8", "Su\xCC\x88" "dtirol - Lupi\n", "Sudtirol", "C.UTF-8",
+     hint_to_copy("Su\xCC\x88" "dtirol", in_utf8)},
+    {"a zero-width space, UTF-8", "Bo\xE2\x80\x8B" "russia - Lupi\n", "Borussia", "C.UTF-8",
+     hint_to_copy("Bo\xE2\x80\x8B" "russia", in_utf8)},
+    {"plain letters keep the usual line", "Borussia - Lupi\n", "borussia", "C", hint("Borussia")},
+};
+
+TEST_P(SpecialHint, SaysToCopyIt) {
+    const Special& c = GetParam();
+    if (windows_build() && std::string(c.locale) != "C") {
+        GTEST_SKIP() << "a redirected Windows stream shows Windows-1252 only";
+    }
+    put("originale.txt", c.line);
+    const Result r = run("t\n" + c.typed + "\nn\n", c.locale);
+    const std::string notice = std::string(c.locale) == "C" ? NOTHING_TXT : in_utf8(NOTHING_TXT);
+    EXPECT_EQ(r.err, as_written(notice + c.hinted));
+    // Pasted back, the hint selects its line.
+    EXPECT_EQ(run("t\n" + c.line.substr(0, c.line.find(" - ")) + "\nn\n", c.locale).err, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SpecialHint, ::testing::ValuesIn(specials), case_name<Special>);
 
 TEST_F(Program, OnlyTheFirst120LinesAreExamined) {
     std::string calendar;

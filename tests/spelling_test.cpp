@@ -28,7 +28,10 @@ const std::string CALENDAR =
     "Aquila - Cervo\n"
     "Aquile - Cerva\n"
     "Aquile - Orsi\tNeri\n"
-    "Citt\xE0 S\xC3\xBC" "d - Orsi\n";
+    "Citt\xE0 S\xC3\xBC" "d - Orsi\n"
+    "Lazio - Roma FC\xC2\xA0" "Club\n"
+    "Mu\xCC\x88" "nchen - Orsi\n"
+    "Bo\xE2\x80\x8B" "russia - Orsi\n";
 
 struct Hint {
     const char* what;
@@ -51,6 +54,11 @@ const Hint hints[] = {
     {"a letter missing", U"Juvntus", U"Juventus"},
     {"a letter extra", U"Juvenntus", U"Juventus"},
     {"neighbours swapped", U"Juevntus", U"Juventus"},
+    {"neighbours swapped across two pieces", U"Juvnetus", U"Juventus"},
+    {"two swaps at pieces' edges", U"Lpui Rsosi", U"Lupi Rossi"},
+    {"a no-break space", U"Roma FC Club", U"Roma FC\u00A0Club"},
+    {"a combining accent", U"Munchen", U"Mu\u0308nchen"},
+    {"a zero-width space", U"Borussia", U"Bo\u200Brussia"},
     {"no typo under 5 letters", U"Orso", U""},
     {"two typos from 10 letters", U"Lupy Rosso", U"Lupi Rossi"},
     {"two typos under 10 letters", U"Jvuentos", U""},

@@ -102,12 +102,27 @@ quadrivo::SelectionReport run_pass(std::string& source, const char32_t (&nome)[N
     return report;
 }
 
-// After a pass that selected nothing: a hint, if any, is at most NAME - 1
-// characters and, typed, selects lines.
+// The hint's work, distances and characters verified, may grow with the bytes
+// searched by at most this much a byte, plus a constant: nothing makes it costly.
+constexpr long WORK_PER_BYTE = 1;
+constexpr long WORK_AT_MOST = 4000;
+
+// After a pass that selected nothing: the hint's work is bounded, and a hint,
+// if any, is at most NAME - 1 characters and, typed, selects lines.
 void check_hint(std::string& source, const quadrivo::ReadLines& read, const char32_t (&nome)[NAME], int cont,
                 bool any_character) {
     quadrivo::Spelling hint;
-    if (!quadrivo::find_spelling(read, nome, cont, any_character, hint)) {
+    long work = 0;
+    const bool hinted = quadrivo::find_spelling(read, nome, cont, any_character, hint, &work);
+    long bytes = 0;
+    for (int m = 0; m < read.count(); ++m) {
+        bytes += static_cast<long>(read.line(m).size());
+    }
+    if (work > WORK_PER_BYTE * bytes + WORK_AT_MOST) {
+        std::fprintf(stderr, "the hint did %ld steps of work over %ld bytes\n", work, bytes);
+        std::abort();
+    }
+    if (!hinted) {
         return;
     }
     char32_t typed[NAME];

@@ -1,0 +1,102 @@
+#include "name_pattern.hpp"
+
+namespace quadrivo {
+
+namespace {
+
+// Adds the way of cutting the folded name into count pieces in which the
+// pieces whose bit is in longer have one character more.
+void add_way(Pattern& pattern, const char32_t* folded, int count, unsigned longer) {
+    const int kept = pattern.name.length - (count - 1);  // a character left out between pieces
+    for (int j = 0, from = 0; j < count; ++j) {
+        const int piece = kept / count + ((longer >> j) & 1);
+        pattern.piece_starts |= std::uint64_t{1} << pattern.pieces.length;
+        for (int i = 0; i < piece; ++i) {
+            pattern.pieces.add(folded[from++]);
+        }
+        pattern.way_ends[pattern.ways] |= std::uint64_t{1} << (pattern.pieces.length - 1);
+        ++from;  // left out
+    }
+    pattern.piece_ends |= pattern.way_ends[pattern.ways++];
+}
+
+// Returns the union of the piece states after each character of the folded
+// text, runs of blanks one blank: the pieces are searched for all at once
+// (Shift-And). Where a piece holds a blank (STAY), a piece's blank stays
+// matched while blanks follow, without a test (other characters' masks have
+// no blank's bit); without, blanks need no care at all. Plain text costs a
+// look-up a byte.
+template <bool STAY>
+std::uint64_t piece_states(const Pattern& pattern, const char* riga, int len) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(riga);
+    const auto* end = bytes + len;
+    const std::uint64_t* by_byte = pattern.pieces.bytes;
+    const std::uint64_t stay = STAY ? by_byte[' '] : 0;
+    const std::uint64_t starts = pattern.piece_starts;
+    std::uint64_t state = 0;
+    std::uint64_t found = 0;
+    for (const unsigned char* at = bytes; at < end;) {
+        for (; at < end && *at < 0x80; ++at) {
+            state = ((state << 1) | starts | (STAY ? state & stay : 0)) & by_byte[*at];
+            found |= state;
+        }
+        if (at < end) {
+            int i = static_cast<int>(at - bytes);
+            state = ((state << 1) | starts | (state & stay)) & pattern.pieces.of(fold(next_character(bytes, len, i)));
+            found |= state;
+            at = bytes + i;
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+void make_pattern(const char32_t (&nome)[NAME], int cont, Pattern& pattern) {
+    int first = 0;
+    int last = cont;
+    while (first < last && is_blank(nome[first])) {
+        ++first;
+    }
+    while (last > first && is_blank(nome[last - 1])) {
+        --last;
+    }
+    char32_t folded[NAME - 1];
+    for (int k = first; k < last; ++k) {
+        if (!(is_blank(nome[k]) && is_blank(nome[k - 1]))) {
+            folded[pattern.name.length] = is_blank(nome[k]) ? BLANK : fold(nome[k]);
+            pattern.name.add(folded[pattern.name.length]);
+        }
+    }
+    pattern.name.done();
+    const int length = pattern.name.length;
+    if (length == 0) {
+        return;  // nothing to search for
+    }
+    for (int i = length - 1; i >= 0; --i) {
+        pattern.reversed.add(folded[i]);
+    }
+    pattern.reversed.done();
+    pattern.typos = length >= 10 ? 2 : length >= 5 ? 1 : 0;
+    const int count = pattern.typos + 1;
+    const int longer = (length - pattern.typos) % count;  // pieces a character longer than the rest
+    for (unsigned way = 0; way < (1u << count); ++way) {
+        if (__builtin_popcount(way) == longer && pattern.pieces.length + length - pattern.typos <= PIECE_BITS) {
+            add_way(pattern, folded, count, way);
+        }
+    }
+    pattern.pieces.done();
+}
+
+bool may_hold(const Pattern& pattern, const char* riga, int len) {
+    const std::uint64_t found = pattern.pieces.bytes[' '] != 0 ? piece_states<true>(pattern, riga, len)
+                                                               : piece_states<false>(pattern, riga, len);
+    for (int way = 0; way < pattern.ways; ++way) {
+        if ((found & pattern.way_ends[way]) == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace quadrivo

@@ -1,0 +1,89 @@
+// The typed name as the spelling hint searches for it: folded, with its bit
+// masks, and cut into pieces for a filter that rules lines out cheaply.
+#pragma once
+
+#include <cstdint>
+
+#include "charset.hpp"
+#include "constants.hpp"
+#include "fold.hpp"
+
+namespace quadrivo {
+
+constexpr int MAX_TYPOS = 2;
+constexpr char32_t BLANK = ' ';
+
+inline bool is_blank(char32_t c) { return c == ' ' || c == '\t'; }
+inline bool is_control(char32_t c) { return c < 0x20 || (c >= 0x7F && c < 0xA0); }
+
+// Returns the next character of the bytes at i, its Windows-1252 letter where
+// they are not UTF-8, and moves i past it; ASCII without a call.
+inline char32_t next_character(const unsigned char* bytes, int len, int& i) {
+    char32_t c = bytes[i];
+    i += c < 0x80 ? 1 : decode_char(bytes + i, len - i, c);
+    return c;
+}
+
+// Characters searched for bit-parallel: the bit masks (of type Bits) of their
+// positions, by the folded character; and, so that plain text costs a look-up
+// a byte, by the ASCII byte itself, folded and a tab a blank.
+template <typename Bits, int SIZE>
+struct Masks {
+    char32_t text[SIZE];
+    int length = 0;
+    Bits ascii[128] = {};  // by folded character
+    Bits bytes[128] = {};  // by byte
+
+    void add(char32_t c) {
+        if (c < 128) {
+            ascii[c] |= Bits{1} << length;
+        }
+        text[length++] = c;
+    }
+    // Fills the table by byte, once every character is added.
+    void done() {
+        for (char32_t b = 0; b < 128; ++b) {
+            bytes[b] = ascii[is_blank(b) ? BLANK : fold(b)];
+        }
+    }
+    Bits of(char32_t c) const {
+        if (c < 128) {
+            return ascii[c];
+        }
+        Bits bits = 0;
+        for (int i = 0; i < length; ++i) {
+            bits |= text[i] == c ? Bits{1} << i : 0;
+        }
+        return bits;
+    }
+};
+
+constexpr int PIECE_BITS = 64;
+
+// The typed name folded, ends trimmed and each run of blanks one blank, and
+// the typos allowed for its length. For the filter, its pieces: typos + 1 of
+// them, one character left out between each two, so that a near spelling
+// holds one of them exactly (a swap of two neighbours spoils at most one).
+// The pieces can be cut in several ways (which of them is a character longer);
+// a near spelling holds a piece of every way, so every way that fits in
+// PIECE_BITS is searched for at once, and a line must pass them all.
+struct Pattern {
+    Masks<std::uint32_t, NAME - 1> name;
+    Masks<std::uint32_t, NAME - 1> reversed;  // the name backwards, for verifying
+    int typos = 0;
+    Masks<std::uint64_t, PIECE_BITS> pieces;  // the pieces of every way, one after another
+    std::uint64_t piece_starts = 0;
+    std::uint64_t piece_ends = 0;
+    std::uint64_t way_ends[3] = {};  // the last characters of each way's pieces
+    int ways = 0;
+};
+
+// Makes the pattern of the name's cont characters nome[0] .. nome[cont - 1];
+// a name of blanks alone leaves it empty (length 0), nothing to search for.
+void make_pattern(const char32_t (&nome)[NAME], int cont, Pattern& pattern);
+
+// Tells whether the text may hold the pattern within its typos: for every way
+// of cutting it, one of the pieces appears exactly in the folded text.
+bool may_hold(const Pattern& pattern, const char* riga, int len);
+
+}  // namespace quadrivo
