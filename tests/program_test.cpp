@@ -998,13 +998,17 @@ TEST_P(HeldFile, TheUserIsToldToCloseIt) {
     put("originale.txt", CALENDAR);
     put("calendario.xls", EARLIER);
     const std::string in_work = "cd '" + path("").string() + "' && ";
-    ASSERT_EQ(std::system((in_work + loader + " '" + holder + "' " + h.file + " " + h.share + " &").c_str()), 0);
+    ASSERT_EQ(std::system((in_work + loader + " '" + holder + "' " + h.file + " " + h.share + " >/dev/null 2>&1 &").c_str()),
+              0);
     for (int tries = 0; tries < 600 && !fs::exists(path("held")); ++tries) {
         usleep(50000);
     }
     ASSERT_TRUE(fs::exists(path("held")));
     const Result r = run(h.input);
     put("release", "");
+    for (int tries = 0; tries < 200 && fs::exists(path("held")); ++tries) {
+        usleep(50000);  // the holder lets go
+    }
     EXPECT_EQ(r.out, as_written(h.out));
     EXPECT_EQ(r.err, as_written(h.err));
     EXPECT_EQ(r.status, 1);

@@ -45,11 +45,11 @@ std::string in_utf8(std::string_view message) {
     return utf8;
 }
 
-// The notice that a pass selected nothing, for each calendar file.
-std::string nothing_selected(const char* file_name) {
+// The notice that a pass selected nothing, for a calendar file, as the console shows it.
+std::string nothing_selected(const char* notice_format, const char* file_name) {
     char notice[256];
-    std::snprintf(notice, sizeof notice, quadrivo::NOTE_NOTHING_SELECTED, file_name);
-    return notice;
+    std::snprintf(notice, sizeof notice, notice_format, file_name);
+    return in_utf8(notice);
 }
 
 // Tells whether text is a sequence of the given messages.
@@ -72,24 +72,28 @@ bool only_messages(std::string_view text, std::initializer_list<std::string_view
 
 // Tells whether text is a sequence of notices that nothing was selected, each
 // maybe followed by a hint whose spelling is part of a calendar line.
-bool only_notices(std::string_view text, const std::string (&nothing)[3]) {
+bool only_notices(std::string_view text, const std::string (&nothing)[6]) {
     char head[256];
     std::snprintf(head, sizeof head, "%.*s", static_cast<int>(std::strstr(quadrivo::NOTE_SPELLING, "%s") - quadrivo::NOTE_SPELLING),
                   quadrivo::NOTE_SPELLING);
     static const std::string hint_head = in_utf8(head);
-    static const std::string hint_tail = in_utf8(std::strstr(quadrivo::NOTE_SPELLING, "%s") + 2);
+    static const std::string hint_tails[] = {in_utf8(std::strstr(quadrivo::NOTE_SPELLING, "%s") + 2),
+                                             in_utf8(std::strstr(quadrivo::NOTE_SPELLING_TO_COPY, "%s") + 2)};
     while (!text.empty()) {
         const std::string_view line = text.substr(0, text.find('\n') + 1);
         text.remove_prefix(line.size());
         if (std::find(std::begin(nothing), std::end(nothing), line) != std::end(nothing)) {
             continue;
         }
-        if (line.substr(0, hint_head.size()) != hint_head || line.size() < hint_head.size() + hint_tail.size() ||
-            line.substr(line.size() - hint_tail.size()) != hint_tail) {
+        const auto tail = std::find_if(std::begin(hint_tails), std::end(hint_tails), [&](const std::string& hint_tail) {
+            return line.size() >= hint_head.size() + hint_tail.size() &&
+                   line.substr(line.size() - hint_tail.size()) == hint_tail;
+        });
+        if (line.substr(0, hint_head.size()) != hint_head || tail == std::end(hint_tails)) {
             return false;
         }
         const std::string_view spelling =
-            line.substr(hint_head.size(), line.size() - hint_head.size() - hint_tail.size());
+            line.substr(hint_head.size(), line.size() - hint_head.size() - tail->size());
         if (std::none_of(std::begin(CALENDAR_LINES), std::end(CALENDAR_LINES), [&](std::string_view calendar_line) {
                 return in_utf8(calendar_line).find(spelling) != std::string::npos;
             })) {
@@ -155,9 +159,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fclose(out);
     std::fclose(err);
     using namespace quadrivo;
-    static const std::string nothing[] = {nothing_selected(FORMATS[0].file_name),
-                                          nothing_selected(FORMATS[1].file_name),
-                                          nothing_selected(FORMATS[2].file_name)};
+    static const std::string nothing[] = {
+        nothing_selected(NOTE_NOTHING_SELECTED, FORMATS[0].file_name),
+        nothing_selected(NOTE_NOTHING_SELECTED, FORMATS[1].file_name),
+        nothing_selected(NOTE_NOTHING_SELECTED, FORMATS[2].file_name),
+        nothing_selected(NOTE_NOTHING_IN_SHORT_SOURCE, FORMATS[0].file_name),
+        nothing_selected(NOTE_NOTHING_IN_SHORT_SOURCE, FORMATS[1].file_name),
+        nothing_selected(NOTE_NOTHING_IN_SHORT_SOURCE, FORMATS[2].file_name)};
     static const std::string messages[] = {
         in_utf8(MSG_FORMAT_QUESTION),     in_utf8(MSG_WRONG_FORMAT),        in_utf8(MSG_NAME_QUESTION),
         in_utf8(MSG_NAME_TOO_LONG),       in_utf8(MSG_PASS_DONE),           in_utf8(MSG_RESTART_QUESTION),
