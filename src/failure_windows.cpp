@@ -7,20 +7,11 @@
 #include <cstdlib>
 
 #include "failure.hpp"
+#include "wide_name_windows.hpp"
 
 namespace quadrivo {
 
 namespace {
-
-// The wide form of a file name of ours (ASCII).
-struct WideName {
-    explicit WideName(const char* name) {
-        if (MultiByteToWideChar(CP_ACP, 0, name, -1, text, MAX_PATH) == 0) {
-            text[0] = L'\0';
-        }
-    }
-    wchar_t text[MAX_PATH];
-};
 
 // Tells whether another program holds the file: open for deletion, it refuses
 // to share it. Under Wine, MoveFileExW over a held file fails as access denied.

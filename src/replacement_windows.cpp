@@ -10,20 +10,11 @@
 #include <cstdio>
 
 #include "replacement.hpp"
+#include "wide_name_windows.hpp"
 
 namespace quadrivo {
 
 namespace {
-
-// The wide form of a file name of ours (ASCII); an empty string if it does not fit.
-struct WideName {
-    explicit WideName(const char* name) {
-        if (MultiByteToWideChar(CP_ACP, 0, name, -1, text, TEMP_NAME) == 0) {
-            text[0] = L'\0';
-        }
-    }
-    wchar_t text[TEMP_NAME];
-};
 
 // The full path of a file name of ours: Wine's ReplaceFileW refuses relative ones.
 struct FullName {
