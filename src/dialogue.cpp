@@ -108,39 +108,47 @@ static bool check_calendar(Console& console, const char* file_name) {
     return error == 0;
 }
 
-// Reads the source's lines into read, and the team's among them into a new
-// calendar, which replaces the earlier one, in one step, once the source is
-// read and closed. Returns what the pass did; every failure is reported with
-// its file and its cause.
+// Reads the source's lines into read and the team's among them into
+// calendar, and closes the source. Returns what the pass did; a failure is
+// reported with its cause.
+static SelectionReport read_team_lines(Console& console, const TeamName& name, CalendarText& calendar,
+                                       ReadLines& read) {
+    SelectionReport report{SelectionResult::read_failed, 0, false};
+    File read1(SOURCE_FILE, "rb");
+    if (!read1.is_open()) {
+        report_failure(console, last_error(), SOURCE_FILE, false);
+        return report;
+    }
+    SourceLines source(read1.get());
+    if (!source.start()) {
+        report_failure(console, source.error(), SOURCE_FILE, false);
+        return report;
+    }
+    if (source.utf16()) {
+        console.warn(ERR_UTF16);
+        return report;
+    }
+    report = select_team_lines(source, calendar, read, name);
+    int error = source.error();
+    if (!read1.close() && report.result == SelectionResult::ok) {
+        report.result = SelectionResult::read_failed;
+        error = last_error();
+    }
+    if (report.result == SelectionResult::read_failed) {
+        report_failure(console, error, SOURCE_FILE, false);
+    }
+    return report;
+}
+
+// Makes the new calendar in memory from the source, then puts it in place of
+// the earlier one in one step. Returns what the pass did; every failure is
+// reported with its file and its cause, the earlier calendar as it was.
 static SelectionReport copy_team_lines(Console& console, const char* file_name, const TeamName& name,
                                        ReadLines& read) {
     Replacement write1(file_name);
-    SelectionReport report{SelectionResult::read_failed, 0, false};
-    {
-        File read1(SOURCE_FILE, "rb");
-        if (!read1.is_open()) {
-            report_failure(console, last_error(), SOURCE_FILE, false);
-            return report;
-        }
-        SourceLines source(read1.get());
-        if (!source.start()) {
-            report_failure(console, source.error(), SOURCE_FILE, false);
-            return report;
-        }
-        if (source.utf16()) {
-            console.warn(ERR_UTF16);
-            return report;
-        }
-        report = select_team_lines(source, write1.content(), read, name);
-        int error = source.error();
-        if (!read1.close() && report.result == SelectionResult::ok) {
-            report.result = SelectionResult::read_failed;
-            error = last_error();
-        }
-        if (report.result == SelectionResult::read_failed) {
-            report_failure(console, error, SOURCE_FILE, false);
-            return report;
-        }
+    SelectionReport report = read_team_lines(console, name, write1.content(), read);
+    if (report.result != SelectionResult::ok) {
+        return report;  // nothing was written
     }
     if (const int error = write1.commit()) {
         report.result = SelectionResult::write_failed;
