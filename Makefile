@@ -28,11 +28,14 @@ run:
 	@echo "(I file del calendario vengono scritti nella cartella $(CURDIR)/$(BUILD)/run)"
 	@cd $(BUILD)/run && ../quadrivo
 
+# Whether this machine runs 32-bit programs, asked once per target (under a
+# timeout) and handed down to what the target runs: yes or no.
+ASK_32BIT = QUADRIVO_RUNS_32BIT=$$(tools/runs-32bit && echo yes || echo no); export QUADRIVO_RUNS_32BIT
+
 test:
 	@$(INSTALL) test
 	$(call build,)
-	@tools/windows-note package
-	ctest --test-dir $(BUILD) --output-on-failure
+	@$(ASK_32BIT); tools/windows-note package && ctest --test-dir $(BUILD) --output-on-failure
 
 # The 32-bit Windows console program, build-win32/quadrivo.exe.
 windows:
@@ -57,7 +60,7 @@ windows64:
 test-windows: windows
 	@$(INSTALL) test wine
 	$(call build,)
-	@if tools/runs-32bit; then \
+	@$(ASK_32BIT); if [ $$QUADRIVO_RUNS_32BIT = yes ]; then \
 	  tests/under_wine.sh $(BUILD) $(CURDIR)/build-win32/quadrivo.exe; \
 	else \
 	  tools/windows-note windows && $(MAKE) --no-print-directory windows64 && \

@@ -14,8 +14,12 @@
 # which tools are missing (exit 77) or nothing (exit 0).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-runs_32bit=yes
-"$here/../tools/runs-32bit" || runs_32bit=no
+# The make target's answer, when it has asked already (QUADRIVO_RUNS_32BIT), else ask.
+runs_32bit=${QUADRIVO_RUNS_32BIT:-}
+if [ "$runs_32bit" != yes ] && [ "$runs_32bit" != no ]; then
+  runs_32bit=yes
+  "$here/../tools/runs-32bit" || runs_32bit=no
+fi
 tools="git i686-w64-mingw32-g++ i686-w64-mingw32-objdump dpkg-shlibdeps dpkg-deb lintian hardening-check wine unzip
        /usr/bin/python3"
 [ $runs_32bit = yes ] || tools="$tools x86_64-w64-mingw32-g++ /usr/lib/wine/wine64"
