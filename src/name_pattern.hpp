@@ -10,8 +10,8 @@
 
 namespace quadrivo {
 
-constexpr int MAX_TYPOS = 2;
-constexpr char32_t BLANK = ' ';
+constexpr int MAX_TYPOS = 2;    // typos allowed, at most: in a name of 10 characters or more
+constexpr char32_t BLANK = ' ';  // what a run of blanks folds to
 
 inline bool is_blank(char32_t c) { return c == ' ' || c == '\t'; }
 inline bool is_control(char32_t c) { return c < 0x20 || (c >= 0x7F && c < 0xA0); }
