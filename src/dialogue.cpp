@@ -141,20 +141,21 @@ static SelectionReport read_team_lines(Console& console, const TeamName& name, C
 }
 
 // Makes the new calendar in memory from the source, then puts it in place of
-// the earlier one in one step. Returns what the pass did; every failure is
-// reported with its file and its cause, the earlier calendar as it was.
-static SelectionReport copy_team_lines(Console& console, const char* file_name, const TeamName& name,
-                                       ReadLines& read) {
+// the earlier one in one step; report tells what the pass read and selected.
+// Returns false when either failed, after reporting it with its file and its
+// cause, the earlier calendar as it was.
+static bool copy_team_lines(Console& console, const char* file_name, const TeamName& name, ReadLines& read,
+                            SelectionReport& report) {
     Replacement write1(file_name);
-    SelectionReport report = read_team_lines(console, name, write1.content(), read);
+    report = read_team_lines(console, name, write1.content(), read);
     if (report.result != SelectionResult::ok) {
-        return report;  // nothing was written
+        return false;  // nothing was written
     }
     if (const int error = write1.commit()) {
-        report.result = SelectionResult::write_failed;
         report_failure(console, error, file_name, true);
+        return false;
     }
-    return report;
+    return true;
 }
 
 // Tells on standard error what a pass that worked may hide: lines after the
@@ -193,8 +194,8 @@ static PassEnd make_calendar(Console& console, const CalendarFormat& format) {
         return PassEnd::input_ended;
     }
     ReadLines read;
-    const SelectionReport report = copy_team_lines(console, format.file_name, TeamName(nome, cont), read);
-    if (report.result != SelectionResult::ok) {
+    SelectionReport report{};
+    if (!copy_team_lines(console, format.file_name, TeamName(nome, cont), read, report)) {
         return PassEnd::failed;
     }
     tell_what_was_missed(console, report, read, format.file_name);

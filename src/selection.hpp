@@ -73,7 +73,7 @@ private:
     int ansi_len_ = 0;  // 0 when the name is not plain ASCII and Windows-1252 cannot hold it
 };
 
-enum class SelectionResult { ok, read_failed, write_failed };  // a pass itself fails only to read
+enum class SelectionResult { ok, read_failed };
 
 // What a pass did.
 struct SelectionReport {
