@@ -49,35 +49,73 @@ inline constexpr const char* ERR_END = ".\n";
 
 // Why a file could not be read or written.
 enum class Cause {
-    missing, folder, not_a_file, may_not_read, read_only, may_not_write, folder_refuses, disk_full, too_big,
-    read_only_disk, calendar_held, source_held, system
+    none, missing, folder_gone, dangling_link, folder, not_a_file, may_not_read, read_only, may_not_write,
+    folder_refuses, immutable, in_use, same_file, disk_full, too_big, read_only_disk, disk_error, too_many_files,
+    no_memory, calendar_held, source_held, system, count
 };
 
-// The words of each cause, in the order above; %s is the working folder's
-// full path (WORKING_FOLDER when the system cannot tell it). A system cause
-// is the system's own description of the error.
-inline constexpr const char* CAUSES[] = {
-    "non si trova nella cartella %s",
-    "\xE8 una cartella",
-    "non \xE8 un file normale",
-    "non hai il permesso di leggerlo",
-    "\xE8 di sola lettura",
-    "non hai il permesso di scriverlo",
-    "non hai il permesso di scrivere nella cartella %s",
-    "il disco \xE8 pieno",
-    "il file supera la dimensione massima consentita",
-    "il disco \xE8 di sola lettura",
-    "\xE8 aperto in un altro programma (per esempio Excel o Word); chiudilo e riprova",
-    "\xE8 aperto in un altro programma che lo blocca; chiudilo e riprova",
-    "",
+// The words of each cause, in the order of Cause. %s is the working folder's
+// full path (WORKING_FOLDER when the system cannot tell it); in a system
+// cause, %d is the system's code and %s its own description of it.
+struct CauseWords {
+    Cause cause;
+    const char* words;
 };
+inline constexpr CauseWords CAUSES[] = {
+    {Cause::none, ""},
+    {Cause::missing, "non si trova nella cartella %s"},
+    {Cause::folder_gone, "la cartella di lavoro non esiste pi\xF9"},
+    {Cause::dangling_link, "\xE8 un collegamento che non porta a nessun file"},
+    {Cause::folder, "\xE8 una cartella"},
+    {Cause::not_a_file, "non \xE8 un file normale"},
+    {Cause::may_not_read, "non hai il permesso di leggerlo"},
+    {Cause::read_only, "\xE8 di sola lettura"},
+    {Cause::may_not_write, "non hai il permesso di scriverlo"},
+    {Cause::folder_refuses, "non hai il permesso di scrivere nella cartella %s"},
+    {Cause::immutable, "il sistema non permette di modificarlo"},
+    {Cause::in_use, "\xE8 in uso da un altro programma"},
+    {Cause::same_file, "\xE8 lo stesso file di originale.txt"},
+    {Cause::disk_full, "il disco \xE8 pieno"},
+    {Cause::too_big, "il file supera la dimensione massima consentita"},
+    {Cause::read_only_disk, "il disco \xE8 di sola lettura"},
+    {Cause::disk_error, "errore di lettura o scrittura sul disco"},
+    {Cause::too_many_files, "troppi file aperti"},
+    {Cause::no_memory, "memoria insufficiente"},
+    {Cause::calendar_held, "\xE8 aperto in un altro programma (per esempio Excel o Word); chiudilo e riprova"},
+    {Cause::source_held, "\xE8 aperto in un altro programma che lo blocca; chiudilo e riprova"},
+    {Cause::system, "errore di sistema %d (%s)"},
+};
+
+// Tells whether every cause has its words, in order.
+constexpr bool causes_in_order() {
+    for (int i = 0; i < static_cast<int>(Cause::count); ++i) {
+        if (static_cast<int>(CAUSES[i].cause) != i) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(sizeof CAUSES / sizeof CAUSES[0] == static_cast<int>(Cause::count) && causes_in_order(),
+              "one row of words for each cause, in the order of Cause");
+
 inline constexpr const char* WORKING_FOLDER = "di lavoro";
 inline constexpr const char* UNKNOWN_ERROR = "errore sconosciuto";  // a code the system cannot describe
 inline constexpr const char* FOLDER_CUT = "...";  // in front of a folder's path shortened from the left
 
+// What a file renamed to originale.txt really is, when it is no calendar.
 inline constexpr const char* ERR_UTF16 =
     "Impossibile leggere il file originale.txt: \xE8 salvato in UTF-16 (Unicode). "
     "Salvalo come UTF-8 o ANSI e riprova.\n";
+inline constexpr const char* ERR_UTF32 =
+    "Impossibile leggere il file originale.txt: \xE8 salvato in UTF-32 (Unicode). "
+    "Salvalo come UTF-8 o ANSI e riprova.\n";
+inline constexpr const char* ERR_DOCUMENT =
+    "Impossibile leggere il file originale.txt: \xE8 un documento di Excel, Word o LibreOffice, "
+    "non un file di testo. Aprilo e salvalo come testo (.txt), poi riprova.\n";
+inline constexpr const char* ERR_PDF =
+    "Impossibile leggere il file originale.txt: \xE8 un PDF, non un file di testo. "
+    "Copia il calendario dal PDF in un file di testo, poi riprova.\n";
+inline constexpr const char* ERR_NOT_TEXT = "Impossibile leggere il file originale.txt: non \xE8 un file di testo.\n";
 
 // Faults of the console itself, which end the run.
 inline constexpr const char* ERR_CONSOLE_IN = "Impossibile leggere lo standard input!\n";

@@ -79,13 +79,17 @@ static void discard_line(Console& console) {
     } while (c != '\n' && c >= 0);
 }
 
-// Asks for the team's name until one fits in nome.
+// Asks for the team's name until one fits in nome; a line end alone is no
+// name, and the question is asked again.
 // Returns false when the input ended before a name was typed.
 static bool ask_name(Console& console, char32_t (&nome)[NAME], int& cont) {
     for (;;) {
         console.say(MSG_NAME_QUESTION);
         switch (read_name(console, nome, cont)) {
         case NameRead::complete:
+            if (cont == 0) {
+                break;
+            }
             return true;
         case NameRead::input_ended:
             return false;
@@ -101,11 +105,30 @@ static bool ask_name(Console& console, char32_t (&nome)[NAME], int& cont) {
 // exist; an existing file keeps its content until a pass can replace it.
 // Returns false, after reporting why, when it cannot.
 static bool check_calendar(Console& console, const char* file_name) {
-    const int error = prepare_target(file_name);
-    if (error != 0) {
-        report_failure(console, error, file_name, true);
+    const Failure failure = prepare_target(file_name);
+    if (failure) {
+        report_failure(console, failure, file_name, true);
     }
-    return error == 0;
+    return !failure;
+}
+
+// Returns the line that refuses a source of this kind, or nullptr for text.
+static const char* refusal_of(SourceKind kind) {
+    switch (kind) {
+    case SourceKind::utf16:
+        return ERR_UTF16;
+    case SourceKind::utf32:
+        return ERR_UTF32;
+    case SourceKind::document:
+        return ERR_DOCUMENT;
+    case SourceKind::pdf:
+        return ERR_PDF;
+    case SourceKind::binary:
+        return ERR_NOT_TEXT;
+    case SourceKind::text:
+        break;
+    }
+    return nullptr;
 }
 
 // Reads the source's lines into read and the team's among them into
@@ -116,16 +139,16 @@ static SelectionReport read_team_lines(Console& console, const TeamName& name, C
     SelectionReport report{SelectionResult::read_failed, 0, false};
     File read1(SOURCE_FILE, "rb");
     if (!read1.is_open()) {
-        report_failure(console, last_error(), SOURCE_FILE, false);
+        report_failure(console, opening_failure(SOURCE_FILE, last_error(), false), SOURCE_FILE, false);
         return report;
     }
     SourceLines source(read1.get());
     if (!source.start()) {
-        report_failure(console, source.error(), SOURCE_FILE, false);
+        report_failure(console, failure_of(source.error(), false), SOURCE_FILE, false);
         return report;
     }
-    if (source.utf16()) {
-        console.warn(ERR_UTF16);
+    if (const char* refusal = refusal_of(source.kind())) {
+        console.warn(refusal);  // no calendar: nothing is written
         return report;
     }
     report = select_team_lines(source, calendar, read, name);
@@ -135,7 +158,7 @@ static SelectionReport read_team_lines(Console& console, const TeamName& name, C
         error = last_error();
     }
     if (report.result == SelectionResult::read_failed) {
-        report_failure(console, error, SOURCE_FILE, false);
+        report_failure(console, failure_of(error, false), SOURCE_FILE, false);
     }
     return report;
 }
@@ -151,8 +174,8 @@ static bool copy_team_lines(Console& console, const char* file_name, const TeamN
     if (report.result != SelectionResult::ok) {
         return false;  // nothing was written
     }
-    if (const int error = write1.commit()) {
-        report_failure(console, error, file_name, true);
+    if (const Failure failure = write1.commit()) {
+        report_failure(console, failure, file_name, true);
         return false;
     }
     return true;

@@ -1,5 +1,6 @@
 // The failure's line: the sentence, the file, the cause and, in some causes,
-// the working folder, shortened from the left when it would not fit.
+// the working folder, shortened from the left when it would not fit. Nothing
+// of a folder's name reaches the terminal as a control.
 #include "failure.hpp"
 
 #include <cstring>
@@ -10,22 +11,27 @@ namespace {
 
 constexpr int PATH_CHARACTERS = 4096;  // the longest working folder told in full before shortening
 
+// Tells whether c would act on a terminal instead of showing: C0, DEL, C1.
+bool is_control_character(char32_t c) { return c < 0x20 || (c >= 0x7F && c < 0xA0); }
+
 // A line of characters built in fixed storage; what does not fit is left out.
 struct Line {
     char32_t text[MESSAGE];
     int length = 0;
 
+    // Adds characters from outside (a folder's name): a control shows as '?'.
     void add(const char32_t* characters, int count) {
         for (int i = 0; i < count && length < MESSAGE; ++i) {
-            text[length++] = characters[i];
+            text[length++] = is_control_character(characters[i]) ? U'?' : characters[i];
         }
     }
-    // Adds count bytes of Windows-1252 text.
+    // Adds count bytes of Windows-1252 text of ours.
     void add_letters(const char* letters, std::size_t count) {
         for (std::size_t i = 0; i < count && length < MESSAGE; ++i) {
             text[length++] = from_windows_1252(static_cast<unsigned char>(letters[i]));
         }
     }
+    void add_letters(const char* letters) { add_letters(letters, std::strlen(letters)); }
 };
 
 // Tells whether c separates a path's folders.
@@ -46,40 +52,58 @@ void add_folder(Line& line, const char32_t* folder, int length, int room) {
     if (from == length) {
         from = length - (room - cut_length);  // the last name alone is too long
     }
-    line.add_letters(FOLDER_CUT, static_cast<std::size_t>(cut_length));
+    line.add_letters(FOLDER_CUT);
     line.add(folder + from, length - from);
+}
+
+// Adds the words of a system cause: the code and the system's own description.
+void add_system_cause(Line& line, const char* words, int code) {
+    const char* hole = std::strstr(words, "%s");
+    char head[MESSAGE];
+    std::snprintf(head, sizeof head, "%.*s", static_cast<int>(hole - words), words);
+    char numbered[MESSAGE];
+    std::snprintf(numbered, sizeof numbered, head, code);
+    line.add_letters(numbered);
+    char32_t description[MESSAGE];
+    line.add(description, system_description(code, description, MESSAGE));
+    line.add_letters(hole + 2);
+}
+
+// Adds the words of a cause, the working folder in place of a %s.
+void add_cause(Line& line, const char* words, int end_length) {
+    const char* hole = std::strstr(words, "%s");
+    if (hole == nullptr) {
+        line.add_letters(words);
+        return;
+    }
+    line.add_letters(words, static_cast<std::size_t>(hole - words));
+    char32_t folder[PATH_CHARACTERS];
+    const int length = working_folder(folder, PATH_CHARACTERS);
+    const int tail = static_cast<int>(std::strlen(hole + 2));
+    if (length < 0) {
+        line.add_letters(WORKING_FOLDER);
+    } else {
+        add_folder(line, folder, length, MESSAGE - line.length - tail - end_length);
+    }
+    line.add_letters(hole + 2);
 }
 
 }  // namespace
 
-void report_failure(Console& console, int error, const char* file_name, bool writing) {
+void report_failure(Console& console, Failure failure, const char* file_name, bool writing) {
     Line line;
     char sentence[MESSAGE];
     std::snprintf(sentence, sizeof sentence, writing ? ERR_CANNOT_WRITE : ERR_CANNOT_READ, file_name);
-    line.add_letters(sentence, std::strlen(sentence));
-    const Cause cause = cause_of(error, file_name, writing);
+    line.add_letters(sentence);
     const int end_length = static_cast<int>(std::strlen(ERR_END));
-    if (cause == Cause::system) {
-        char32_t description[MESSAGE];
-        line.add(description, system_description(error, description, MESSAGE));
+    const char* words = CAUSES[static_cast<int>(failure.cause)].words;
+    if (failure.cause == Cause::system) {
+        add_system_cause(line, words, failure.code);
     } else {
-        const char* words = CAUSES[static_cast<int>(cause)];
-        const char* hole = std::strstr(words, "%s");
-        line.add_letters(words, hole != nullptr ? static_cast<std::size_t>(hole - words) : std::strlen(words));
-        if (hole != nullptr) {
-            char32_t folder[PATH_CHARACTERS];
-            const int length = working_folder(folder, PATH_CHARACTERS);
-            const int tail = static_cast<int>(std::strlen(hole + 2));
-            if (length < 0) {
-                line.add_letters(WORKING_FOLDER, std::strlen(WORKING_FOLDER));
-            } else {
-                add_folder(line, folder, length, MESSAGE - line.length - tail - end_length);
-            }
-            line.add_letters(hole + 2, static_cast<std::size_t>(tail));
-        }
+        add_cause(line, words, end_length);
     }
     line.length = line.length < MESSAGE - end_length ? line.length : MESSAGE - end_length;
-    line.add_letters(ERR_END, static_cast<std::size_t>(end_length));
+    line.add_letters(ERR_END);
     console.warn("%s", line.text, line.length);
 }
 

@@ -1,4 +1,5 @@
-// Causes of failures on POSIX: errno, and a look at the file with lstat.
+// Causes of failures on POSIX: errno, and a look at a name that could not be
+// opened.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,20 +13,24 @@ namespace quadrivo {
 
 int last_error() { return errno; }
 
-Cause cause_of(int error, const char* file_name, bool writing) {
-    struct stat st {};
-    const bool exists = lstat(file_name, &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) {
-        return Cause::folder;
-    }
-    if (writing && exists && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
-        return Cause::not_a_file;  // a FIFO, a device, a socket
-    }
-    switch (error) {
+Cause cause_of(int code, bool writing) {
+    switch (code) {
     case ENOENT:
         return Cause::missing;
+    case ELOOP:
+        return Cause::dangling_link;
     case EISDIR:
         return Cause::folder;
+    case ENXIO:  // a socket, a device without its driver
+    case ENODEV:
+        return Cause::not_a_file;
+    case EACCES:
+        return writing ? Cause::may_not_write : Cause::may_not_read;
+    case EPERM:  // immutable or append-only: no permission bit helps
+        return writing ? Cause::immutable : Cause::may_not_read;
+    case ETXTBSY:
+    case EBUSY:
+        return Cause::in_use;
     case ENOSPC:
     case EDQUOT:
         return Cause::disk_full;
@@ -33,19 +38,30 @@ Cause cause_of(int error, const char* file_name, bool writing) {
         return Cause::too_big;
     case EROFS:
         return Cause::read_only_disk;
-    case EACCES:
-    case EPERM:
-        if (!writing) {
-            return Cause::may_not_read;
-        }
-        // No write bit at all is read-only, root included, though no call fails for root.
-        if (exists && S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0) {
-            return Cause::read_only;
-        }
-        return exists ? Cause::may_not_write : Cause::folder_refuses;
+    case EIO:
+        return Cause::disk_error;
+    case EMFILE:
+    case ENFILE:
+        return Cause::too_many_files;
+    case ENOMEM:
+        return Cause::no_memory;
     default:
         return Cause::system;
     }
+}
+
+Failure opening_failure(const char* file_name, int code, bool writing) {
+    Failure failure = failure_of(code, writing);
+    if (code == ENOENT) {
+        struct stat st {};
+        char folder[PATH_MAX];
+        if (getcwd(folder, sizeof folder) == nullptr && errno == ENOENT) {
+            failure.cause = Cause::folder_gone;
+        } else if (lstat(file_name, &st) == 0 && S_ISLNK(st.st_mode)) {
+            failure.cause = Cause::dangling_link;  // ls shows the name; it leads to no file
+        }
+    }
+    return failure;
 }
 
 int working_folder(char32_t* folder, int capacity) {
@@ -53,18 +69,24 @@ int working_folder(char32_t* folder, int capacity) {
     if (getcwd(bytes, sizeof bytes) == nullptr) {
         return -1;
     }
-    // Read as typed text is: UTF-8 where it is well-formed, else Windows-1252.
+    // Read as typed text is: UTF-8 where it is well-formed, else Windows-1252;
+    // a lone byte of the C1 range stays a control, whatever letter it is there.
     const auto* at = reinterpret_cast<const unsigned char*>(bytes);
     const int size = static_cast<int>(std::strlen(bytes));
     int length = 0;
     for (int i = 0; i < size && length < capacity;) {
-        i += decode_char(at + i, size - i, folder[length++]);
+        const int taken = decode_char(at + i, size - i, folder[length]);
+        if (taken == 1 && at[i] >= 0x80 && at[i] < 0xA0) {
+            folder[length] = at[i];
+        }
+        ++length;
+        i += taken;
     }
     return length;
 }
 
-int system_description(int error, char32_t* text, int capacity) {
-    const char* words = std::strerror(error);  // the C locale's: the program loads no messages
+int system_description(int code, char32_t* text, int capacity) {
+    const char* words = std::strerror(code);  // the C locale's: the program loads no messages
     int length = 0;
     for (; words[length] != '\0' && length < capacity; ++length) {
         text[length] = from_windows_1252(static_cast<unsigned char>(words[length]));

@@ -1,6 +1,6 @@
 // Causes of failures on Windows: the system's own error code, and a look at
-// the file's attributes; a probe with DELETE access tells a file another
-// program holds from one this user may not write.
+// the attributes of a file that could not be opened; a probe with DELETE
+// access tells a file another program holds from one this user may not write.
 #include <windows.h>
 
 #include <cerrno>
@@ -43,20 +43,20 @@ int add_utf16(const wchar_t* wide, int units, char32_t* characters, int length, 
 
 int last_error() { return static_cast<int>(_doserrno); }
 
-Cause cause_of(int error, const char* file_name, bool writing) {
-    const DWORD attributes = GetFileAttributesW(WideName(file_name).text);
-    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-    if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return Cause::folder;  // opening a folder is denied access
-    }
-    if (writing && exists && (attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
-        return Cause::not_a_file;
-    }
-    const Cause held = writing ? Cause::calendar_held : Cause::source_held;
-    switch (static_cast<DWORD>(error)) {
+Cause cause_of(int code, bool writing) {
+    switch (static_cast<DWORD>(code)) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
         return Cause::missing;
+    case ERROR_CANT_RESOLVE_FILENAME:  // a link that leads round in a loop
+        return Cause::dangling_link;
+    case ERROR_DIRECTORY:
+        return Cause::folder;
+    case ERROR_ACCESS_DENIED:
+        return writing ? Cause::may_not_write : Cause::may_not_read;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return writing ? Cause::calendar_held : Cause::source_held;
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
         return Cause::disk_full;
@@ -64,23 +64,35 @@ Cause cause_of(int error, const char* file_name, bool writing) {
         return Cause::too_big;
     case ERROR_WRITE_PROTECT:
         return Cause::read_only_disk;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return held;
-    case ERROR_ACCESS_DENIED:
-        if (writing && exists && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-            return Cause::read_only;
-        }
-        if (exists && held_by_another(file_name)) {
-            return held;
-        }
-        if (!writing) {
-            return Cause::may_not_read;
-        }
-        return exists ? Cause::may_not_write : Cause::folder_refuses;
+    case ERROR_CRC:
+    case ERROR_SECTOR_NOT_FOUND:
+    case ERROR_IO_DEVICE:
+    case ERROR_NOT_READY:
+        return Cause::disk_error;
+    case ERROR_TOO_MANY_OPEN_FILES:
+        return Cause::too_many_files;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+        return Cause::no_memory;
     default:
         return Cause::system;
     }
+}
+
+Failure opening_failure(const char* file_name, int code, bool writing) {
+    Failure failure = failure_of(code, writing);
+    const DWORD attributes = GetFileAttributesW(WideName(file_name).text);
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    if (failure.cause == Cause::missing && GetCurrentDirectoryW(0, nullptr) == 0) {
+        failure.cause = Cause::folder_gone;
+    } else if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        failure.cause = Cause::folder;  // opening a folder is denied access
+    } else if (exists && (attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+        failure.cause = Cause::not_a_file;
+    } else if (static_cast<DWORD>(code) == ERROR_ACCESS_DENIED && exists && held_by_another(file_name)) {
+        failure.cause = writing ? Cause::calendar_held : Cause::source_held;
+    }
+    return failure;
 }
 
 int working_folder(char32_t* folder, int capacity) {
@@ -92,11 +104,11 @@ int working_folder(char32_t* folder, int capacity) {
     return add_utf16(wide, static_cast<int>(units), folder, 0, capacity);
 }
 
-int system_description(int error, char32_t* text, int capacity) {
+int system_description(int code, char32_t* text, int capacity) {
     // In the system's own language: an Italian Windows says it in Italian.
     wchar_t wide[MESSAGE];
     const DWORD units = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                       static_cast<DWORD>(error), 0, wide, MESSAGE, nullptr);
+                                       static_cast<DWORD>(code), 0, wide, MESSAGE, nullptr);
     int length = add_utf16(wide, static_cast<int>(units), text, 0, capacity);
     if (length == 0) {
         for (const char* unknown = UNKNOWN_ERROR; *unknown != '\0' && length < capacity; ++unknown) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "buffers.hpp"
+#include "failure.hpp"
 
 namespace quadrivo {
 
@@ -13,10 +14,12 @@ namespace quadrivo {
 // it: a missing file is created empty, an existing one is left untouched. A
 // symbolic link is accepted without being followed: the replacement takes its
 // place. Refuses a file with no write permission at all (read-only for every
-// user, root included), a file this user may not write, and anything that is
-// neither a regular file nor a link (a folder, a FIFO, a device), which is
-// never opened. Returns 0, or the platform's error code (errno, GetLastError).
-int prepare_target(const char* file_name);
+// user, root included), a file this user may not write, the source itself
+// (by any link, or a link the source is to this name), a link where the
+// folder refuses new files, and anything that is neither a regular file nor a
+// link (a folder, a FIFO, a device), which is never opened. Returns why, or
+// no failure.
+Failure prepare_target(const char* file_name);
 
 // The new content of one file, on the model of a lock file: held while the
 // pass fills it, then committed (written and put in place in one step).
@@ -33,9 +36,10 @@ public:
     // Writes the content to a new file beside the target, syncs it, gives it
     // the earlier file's permissions and puts it in place; in a folder that
     // refuses new files, rewrites the target itself once the room it needs is
-    // reserved. A target made read-only meanwhile is refused. Returns 0, or the
-    // platform's error code with the earlier file as it was and no new file left.
-    int commit();
+    // reserved. A target made read-only, or the source, meanwhile is refused.
+    // A file size limit is an error, never the end of the program. Returns no
+    // failure, or why, the earlier file as it was and no new file left.
+    Failure commit();
 
 private:
     const char* target_;

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "failure.hpp"
 #include "replacement.hpp"
 #include "temp_file_posix.hpp"
 
@@ -38,6 +39,9 @@ private:
     int fd_;
 };
 
+// The failure of a step that returned code, 0 for none.
+Failure failure_of_code(int code) { return code == 0 ? Failure{} : failure_of(code, true); }
+
 // Tells whether an error of creating a file beside the target means that the
 // folder refuses new files.
 bool folder_refuses(int error) { return error == EACCES || error == EPERM; }
@@ -48,38 +52,65 @@ bool no_nameless_files(int error) {
     return error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == ENOENT;
 }
 
-// Returns 0 when name may be replaced: missing, a link, or a regular file that
-// has a write permission bit and that this user may write. A file with no
-// write bit is read-only for everyone, root included, though no call fails for root.
-int replaceable(const char* name) {
+// Tells whether st, the calendar's file (a link followed), is the source's file.
+bool is_source(const struct stat& st) {
+    struct stat source {};
+    return stat(SOURCE_FILE, &source) == 0 && source.st_dev == st.st_dev && source.st_ino == st.st_ino;
+}
+
+// Tells why a link at name may not be replaced: it leads to the source, or
+// replacing it needs a new file in a folder that refuses them (a link is
+// never written through).
+Failure link_failure(const char* name) {
+    struct stat st {};
+    if (stat(name, &st) == 0 && is_source(st)) {
+        return {Cause::same_file, 0};
+    }
+    if (faccessat(AT_FDCWD, ".", W_OK | X_OK, AT_EACCESS) != 0) {
+        return {errno == EACCES ? Cause::folder_refuses : cause_of(errno, true), errno};
+    }
+    return {};
+}
+
+// Tells why name may not be replaced, or nothing when it may: missing, a
+// link, or a regular file that has a write permission bit, that this user
+// may write and that is not the source. A file with no write bit is
+// read-only for everyone, root included, though no call fails for root.
+Failure replaceable(const char* name) {
     struct stat st {};
     if (lstat(name, &st) != 0) {
-        return errno == ENOENT ? 0 : errno;
+        return errno == ENOENT ? Failure{} : opening_failure(name, errno, true);
     }
     if (S_ISLNK(st.st_mode)) {
-        return 0;
+        return link_failure(name);
     }
     if (S_ISDIR(st.st_mode)) {
-        return EISDIR;
+        return {Cause::folder, EISDIR};
     }
     if (!S_ISREG(st.st_mode)) {
-        return EINVAL;
+        return {Cause::not_a_file, EINVAL};
     }
     if ((st.st_mode & 0222) == 0) {
-        return EACCES;
+        return {Cause::read_only, EACCES};
+    }
+    if (is_source(st)) {
+        return {Cause::same_file, 0};  // hard links of one file
     }
     // Opened without following a link, without blocking, without changing it.
-    const int fd = open(name, O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd = open(name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return errno;
+        return failure_of(errno, true);
     }
-    return close(fd) == 0 ? 0 : errno;
+    return close(fd) == 0 ? Failure{} : failure_of(errno, true);
 }
 
 // Writes size bytes at the file's current offset. Returns 0 or the error.
 int write_all(int fd, const char* bytes, std::size_t size) {
     while (size > 0) {
         const ssize_t done = write(fd, bytes, size);
+        if (done == 0) {
+            return EIO;  // a write that writes nothing would loop for ever
+        }
         if (done < 0 && errno != EINTR) {
             return errno;
         }
@@ -126,29 +157,29 @@ int sync_folder() {
 
 // Renames the named new file over the target, checked once more, or removes
 // it. Signals are blocked.
-int put_in_place(const char* temp, const char* target) {
-    int error = replaceable(target);
-    if (error == 0 && std::rename(temp, target) != 0) {
-        error = errno;
+Failure put_in_place(const char* temp, const char* target) {
+    Failure failure = replaceable(target);
+    if (!failure && std::rename(temp, target) != 0) {
+        failure = failure_of(errno, true);
     }
-    if (error != 0) {
+    if (failure) {
         unlink(temp);
     }
-    return error;
+    return failure;
 }
 
 // Names the nameless file fd ".<target>.<pid>-<n>" beside the target and
 // renames it over the target, checked once more just before, the signals
 // blocked from the check to the rename; closes it after (it is synced: a close
 // can hardly fail, and a failure is still told).
-int link_in_place(Descriptor& fd, const char* target) {
+Failure link_in_place(Descriptor& fd, const char* target) {
     char proc[32];
     std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd.get());
     char temp[TEMP_NAME];
     {
         const SignalsBlocked blocked;
-        if (const int error = replaceable(target)) {
-            return error;
+        if (const Failure failure = replaceable(target)) {
+            return failure;
         }
         for (int attempt = 0;; ++attempt) {
             std::snprintf(temp, sizeof temp, ".%s.%ld-%d", target, static_cast<long>(getpid()), attempt);
@@ -156,35 +187,39 @@ int link_in_place(Descriptor& fd, const char* target) {
                 break;
             }
             if (errno != EEXIST || attempt == 100) {
-                return errno;  // another's file of that name is never touched
+                return failure_of(errno, true);  // another's file of that name is never touched
             }
         }
         if (std::rename(temp, target) != 0) {
             const int error = errno;
             unlink(temp);
-            return error;
+            return failure_of(error, true);
         }
     }
-    return fd.close();
+    return failure_of_code(fd.close());
 }
 
 // The fallback where files cannot be made without a name: mkstemp beside the
 // target, removed by any ending signal while it exists.
-int via_named_file(const CalendarText& content, const char* target) {
+Failure via_named_file(const CalendarText& content, const char* target) {
     char name[TEMP_NAME];
     std::snprintf(name, sizeof name, ".%s.XXXXXX", target);
     TempFile temp(name);
     if (temp.fd() < 0) {
-        return temp.error();
+        return failure_of(temp.error(), true);
     }
     int error = fchmod(temp.fd(), usual_mode()) == 0 ? fill(temp.fd(), content, target) : errno;
     error = error != 0 ? error : temp.close();
-    if (error == 0) {
+    if (error != 0) {
+        return failure_of(error, true);
+    }
+    Failure failure;
+    {
         const SignalsBlocked blocked;
-        error = put_in_place(name, target);  // renames the file, or removes it
+        failure = put_in_place(name, target);  // renames the file, or removes it
         temp.forget();
     }
-    return error != 0 ? error : sync_folder();
+    return failure ? failure : failure_of_code(sync_folder());
 }
 
 // Reserves length bytes for fd, whose size is now size, without changing what
@@ -214,62 +249,101 @@ int reserve(int fd, off_t size, off_t length) {
 // Rewrites the target in place, for a folder that refuses new files: the room
 // reserved first, so that a full disk leaves the file as it was; then the
 // content from the start, the file cut to its length and synced, signals blocked.
-int rewrite_in_place(const CalendarText& content, const char* target) {
-    if (const int error = replaceable(target)) {
-        return error;
+Failure rewrite_in_place(const CalendarText& content, const char* target) {
+    if (const Failure failure = replaceable(target)) {
+        return failure;
     }
     Descriptor fd(open(target, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
     if (fd.get() < 0 || fstat(fd.get(), &st) != 0) {
-        return errno;
+        return failure_of(errno, true);
     }
     const off_t length = static_cast<off_t>(content.size());
     if (length > st.st_size) {
         if (const int error = reserve(fd.get(), st.st_size, length)) {
-            return error;
+            return failure_of(error, true);
         }
     }
     const SignalsBlocked blocked;
     if (const int error = write_all(fd.get(), content.data(), content.size())) {
-        return error;
+        return failure_of(error, true);
     }
     if (ftruncate(fd.get(), length) != 0 || fsync(fd.get()) != 0) {
-        return errno;
+        return failure_of(errno, true);
     }
-    return fd.close();
+    return failure_of_code(fd.close());
+}
+
+// A file size limit makes a write fail with EFBIG, and sends SIGXFSZ, whose
+// default action ends the program: while the calendar is written the signal
+// is ignored, so that the limit is an error told like any other. What was set
+// before comes back after; one ignored at start stays ignored.
+class SizeLimitSignalIgnored {
+public:
+    SizeLimitSignalIgnored() {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigaction(SIGXFSZ, &ignore, &before_);
+    }
+    ~SizeLimitSignalIgnored() { sigaction(SIGXFSZ, &before_, nullptr); }
+    SizeLimitSignalIgnored(const SizeLimitSignalIgnored&) = delete;
+    SizeLimitSignalIgnored& operator=(const SizeLimitSignalIgnored&) = delete;
+
+private:
+    struct sigaction before_ {};
+};
+
+// Writes the calendar: a nameless new file, else a named one, else in place.
+Failure commit_content(const CalendarText& content, const char* target) {
+    if (const Failure failure = replaceable(target)) {
+        return failure;
+    }
+    Descriptor fd(open(".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+    int error = fd.get() < 0 ? errno : fill(fd.get(), content, target);
+    Failure failure = failure_of_code(error);
+    if (!failure) {
+        failure = link_in_place(fd, target);
+        if (!failure) {
+            return failure_of_code(sync_folder());
+        }
+        error = failure.code;
+    }
+    if (folder_refuses(error)) {
+        return rewrite_in_place(content, target);
+    }
+    if (!no_nameless_files(error)) {
+        return failure;
+    }
+    failure = via_named_file(content, target);
+    return folder_refuses(failure.code) ? rewrite_in_place(content, target) : failure;
 }
 
 }  // namespace
 
-int prepare_target(const char* file_name) {
+Failure prepare_target(const char* file_name) {
     // O_EXCL creates nothing through a link and opens nothing that stands there already.
     const int fd = open(file_name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-        return close(fd) == 0 ? 0 : errno;
+    if (fd < 0) {
+        const int error = errno;
+        if (error == EEXIST) {
+            return replaceable(file_name);
+        }
+        return error == EACCES ? Failure{Cause::folder_refuses, error} : opening_failure(file_name, error, true);
     }
-    return errno == EEXIST ? replaceable(file_name) : errno;
+    // The source may be a link to this name: then the new file is the source, and goes again.
+    struct stat st {};
+    const bool source = fstat(fd, &st) == 0 && is_source(st);
+    const int closed = close(fd) == 0 ? 0 : errno;
+    if (source) {
+        unlink(file_name);
+        return {Cause::same_file, 0};
+    }
+    return failure_of_code(closed);
 }
 
-int Replacement::commit() {
-    if (const int error = replaceable(target_)) {
-        return error;
-    }
-    Descriptor fd(open(".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
-    int error = fd.get() < 0 ? errno : fill(fd.get(), content_, target_);
-    if (error == 0) {
-        error = link_in_place(fd, target_);
-        if (error == 0) {
-            return sync_folder();
-        }
-    }
-    if (folder_refuses(error)) {
-        return rewrite_in_place(content_, target_);
-    }
-    if (!no_nameless_files(error)) {
-        return error;
-    }
-    error = via_named_file(content_, target_);
-    return folder_refuses(error) ? rewrite_in_place(content_, target_) : error;
+Failure Replacement::commit() {
+    const SizeLimitSignalIgnored size_limit;
+    return commit_content(content_, target_);
 }
 
 }  // namespace quadrivo

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 
+#include "failure.hpp"
 #include "replacement.hpp"
 #include "wide_name_windows.hpp"
 
@@ -53,22 +54,52 @@ HANDLE open_for_writing(const char* name, DWORD access, DWORD disposition) {
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// Returns 0 when name may be replaced: missing, a link, or a file without the
-// read-only attribute that this user may write.
-DWORD replaceable(const char* name) {
+// The failure of a step on the target that returned code.
+Failure target_failure(const char* target, DWORD code) {
+    return code == 0 ? Failure{} : opening_failure(target, static_cast<int>(code), true);
+}
+
+// Tells whether the file at name is the source's: the same volume and file index.
+bool is_source(const char* name) {
+    BY_HANDLE_FILE_INFORMATION file[2] = {};
+    const char* names[2] = {name, SOURCE_FILE};
+    for (int i = 0; i < 2; ++i) {
+        Handle handle(CreateFileW(WideName(names[i]).text, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!handle.open() || !GetFileInformationByHandle(handle.get(), &file[i])) {
+            return false;
+        }
+    }
+    return file[0].dwVolumeSerialNumber == file[1].dwVolumeSerialNumber &&
+           file[0].nFileIndexHigh == file[1].nFileIndexHigh && file[0].nFileIndexLow == file[1].nFileIndexLow;
+}
+
+// Tells why name may not be replaced, or nothing when it may: missing, a
+// link, or a file without the read-only attribute that this user may write
+// and that is not the source.
+Failure replaceable(const char* name) {
     const DWORD attributes = GetFileAttributesW(WideName(name).text);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND ? 0 : error;
+        return error == ERROR_FILE_NOT_FOUND ? Failure{} : target_failure(name, error);
+    }
+    if (is_source(name)) {
+        return {Cause::same_file, 0};
     }
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        return 0;  // a link: replaced, never followed
+        return {};  // a link: replaced, never followed
     }
-    if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_READONLY)) != 0) {
-        return ERROR_ACCESS_DENIED;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return {Cause::folder, ERROR_ACCESS_DENIED};
+    }
+    if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+        return {Cause::not_a_file, ERROR_ACCESS_DENIED};
+    }
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return {Cause::read_only, ERROR_ACCESS_DENIED};
     }
     Handle handle(open_for_writing(name, GENERIC_WRITE, OPEN_EXISTING));
-    return handle.open() ? handle.close() : GetLastError();
+    return target_failure(name, handle.open() ? handle.close() : GetLastError());
 }
 
 // Marks the open file for deletion when its last handle closes, or clears the mark.
@@ -144,32 +175,32 @@ DWORD put_in_place(const char* temp, const char* target) {
 // Rewrites the target in place, for a folder that refuses new files: the file
 // extended first where the content is longer, so that a full disk leaves it
 // as it was; then the content from the start and the file cut to its length.
-DWORD rewrite_in_place(const CalendarText& content, const char* target) {
-    if (const DWORD error = replaceable(target)) {
-        return error;
+Failure rewrite_in_place(const CalendarText& content, const char* target) {
+    if (const Failure failure = replaceable(target)) {
+        return failure;
     }
     Handle handle(open_for_writing(target, GENERIC_WRITE, OPEN_EXISTING));
     LARGE_INTEGER size;
     if (!handle.open() || !GetFileSizeEx(handle.get(), &size)) {
-        return GetLastError();
+        return target_failure(target, GetLastError());
     }
     const LONGLONG length = written_length(content);
     if (length > size.QuadPart && !set_end(handle.get(), length)) {
         const DWORD error = GetLastError();
         set_end(handle.get(), size.QuadPart);
-        return error;
+        return target_failure(target, error);
     }
     LARGE_INTEGER start{};
     if (!SetFilePointerEx(handle.get(), start, nullptr, FILE_BEGIN)) {
-        return GetLastError();
+        return target_failure(target, GetLastError());
     }
     if (const DWORD error = write_all(handle.get(), content)) {
-        return error;
+        return target_failure(target, error);
     }
     if (!set_end(handle.get(), length) || !FlushFileBuffers(handle.get())) {
-        return GetLastError();
+        return target_failure(target, GetLastError());
     }
-    return handle.close();
+    return target_failure(target, handle.close());
 }
 
 // Creates a new file beside target, named ".<target>.<random suffix>" in
@@ -190,39 +221,54 @@ HANDLE create_beside(const char* target, char (&temp)[TEMP_NAME]) {
 
 }  // namespace
 
-int prepare_target(const char* file_name) {
+Failure prepare_target(const char* file_name) {
     // CREATE_NEW: a file another run made meanwhile is left alone and taken as it is.
     Handle handle(open_for_writing(file_name, GENERIC_WRITE, CREATE_NEW));
-    if (handle.open()) {
-        return static_cast<int>(handle.close());
+    if (!handle.open()) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_EXISTS) {
+            return replaceable(file_name);
+        }
+        return error == ERROR_ACCESS_DENIED ? Failure{Cause::folder_refuses, static_cast<int>(error)}
+                                            : target_failure(file_name, error);
     }
-    const DWORD error = GetLastError();
-    return static_cast<int>(error == ERROR_FILE_EXISTS ? replaceable(file_name) : error);
+    const DWORD closed = handle.close();
+    // The source may be a link to this name: then the new file is the source, and goes again.
+    if (is_source(file_name)) {
+        DeleteFileW(WideName(file_name).text);
+        return {Cause::same_file, 0};
+    }
+    return target_failure(file_name, closed);
 }
 
-int Replacement::commit() {
-    if (const DWORD error = replaceable(target_)) {
-        return static_cast<int>(error);
+Failure Replacement::commit() {
+    if (const Failure failure = replaceable(target_)) {
+        return failure;
     }
     char temp[TEMP_NAME];
     Handle handle(create_beside(target_, temp));
     if (!handle.open()) {
         const DWORD error = GetLastError();
-        return static_cast<int>(error == ERROR_ACCESS_DENIED ? rewrite_in_place(content_, target_) : error);
+        return error == ERROR_ACCESS_DENIED ? rewrite_in_place(content_, target_) : target_failure(target_, error);
     }
     DWORD error = mark_for_deletion(handle.get(), true);
     error = error != 0 ? error : write_all(handle.get(), content_);
-    error = error != 0 ? error : replaceable(target_);  // made read-only meanwhile: refused
-    error = error != 0 ? error : mark_for_deletion(handle.get(), false);
     if (error != 0) {
-        return static_cast<int>(error);  // the handle closes and the marked file goes
+        return target_failure(target_, error);  // the handle closes and the marked file goes
+    }
+    if (const Failure failure = replaceable(target_)) {
+        return failure;  // made read-only meanwhile, or the source now: refused
+    }
+    error = mark_for_deletion(handle.get(), false);
+    if (error != 0) {
+        return target_failure(target_, error);
     }
     error = handle.close();
     error = error != 0 ? error : put_in_place(temp, target_);
     if (error != 0) {
         DeleteFileW(WideName(temp).text);
     }
-    return static_cast<int>(error);
+    return target_failure(target_, error);
 }
 
 }  // namespace quadrivo

@@ -34,24 +34,12 @@ bool SourceLines::fill() {
     return true;
 }
 
-bool SourceLines::utf16() const {
-    if (pos_ != 0 || len_ < 2) {
+bool SourceLines::start() {
+    if (!fill()) {
         return false;
     }
-    if ((block_[0] == '\xFF' && block_[1] == '\xFE') || (block_[0] == '\xFE' && block_[1] == '\xFF')) {
-        return true;
-    }
-    // Without a mark: the high bytes of Latin text are NUL, in even or odd
-    // places. Ordinary text fails at its first two bytes.
-    const bool even_nul = block_[0] == '\0';
-    if (len_ < 4 || even_nul == (block_[1] == '\0')) {
-        return false;
-    }
-    for (std::size_t i = 2; i < len_; ++i) {
-        if ((block_[i] == '\0') != ((i % 2 == 0) == even_nul)) {
-            return false;
-        }
-    }
+    // A 0x1A held back is part of what was read.
+    kind_ = recognise(reinterpret_cast<const unsigned char*>(block_), len_ + (held_ctrl_z_ ? 1 : 0));
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include "buffers.hpp"
 #include "charset.hpp"
 #include "constants.hpp"
+#include "source_kind.hpp"
 
 namespace quadrivo {
 
@@ -16,9 +17,9 @@ class SourceLines {
 public:
     explicit SourceLines(std::FILE* read1) : in_(read1) {}
 
-    // Reads the first block. Returns false when the file cannot be read; the
-    // end of an empty file is a success.
-    bool start() { return fill(); }
+    // Reads the first block and tells from it what the file is. Returns false
+    // when the file cannot be read; the end of an empty file is a success.
+    bool start();
 
     // Puts the next line into riga: its bytes up to and including the first
     // line end, at most ROW of them. A CR directly before a line end is
@@ -29,10 +30,8 @@ public:
     // Returns the count stored, 0 when the file has ended, -1 on a read error.
     int next(char (&riga)[ROW]);
 
-    // Tells whether the file is UTF-16: it begins with a byte order mark, or
-    // its first block (4 bytes at least) has NUL in every even byte, or every
-    // odd one, and in none of the others; after start().
-    bool utf16() const;
+    // What the file is, as its first block tells; after start().
+    SourceKind kind() const { return kind_; }
 
     // The platform's error code of the last failed read.
     int error() const { return error_; }
@@ -54,6 +53,7 @@ private:
     std::size_t len_ = 0;
     bool held_ctrl_z_ = false;  // the block's last byte, 0x1A, is held back until more is read
     int error_ = 0;
+    SourceKind kind_ = SourceKind::text;
 };
 
 // The team's name in the two byte forms a calendar may hold it in: UTF-8, and

@@ -41,6 +41,9 @@ check() {
   if [ $status -ne 0 ] && [ $status -lt 128 ] && [ ! -s "$dir/err" ]; then
     fail "$what: exit status $status and nothing on standard error"
   fi
+  if grep -a -e 'Impossibile' "$dir/err" | grep -q -e 'Input/output error' -e 'No space left'; then
+    fail "$what: a cause in the C library's English: $(cat "$dir/err")"
+  fi
   if [ -n "$files" ] && [ "$left_ok" != yes ]; then
     fail "$what: left $files"
   fi
@@ -55,6 +58,23 @@ mapfile -t calls < <(sed -n 's/^[0-9]* *\([a-z_0-9]*\)(.*/\1/p' "$dir/trace")  #
 echo "${#calls[@]} system calls in one run"
 [ ${#calls[@]} -gt 20 ] || { echo "FAILED: the run's system calls were not read from strace's trace"; exit 1; }
 grep -q 'O_TMPFILE.* = [0-9]' "$dir/trace" || echo "Note: no file without a name here: the named fallback was tested"
+
+# The source is opened once a pass: the hint searches what the pass kept.
+opened=$(grep -c 'open.*"originale.txt"' "$dir/trace")
+[ "$opened" -eq 1 ] || fail "originale.txt opened $opened times in one pass"
+
+# Each cause in Italian: opening the source failed with a code, the words told.
+declare -A words=(
+  [EIO]=$'errore di lettura o scrittura sul disco'
+  [EMFILE]='troppi file aperti'
+  [ENOMEM]='memoria insufficiente'
+  [EXDEV]='errore di sistema 18 (Invalid cross-device link)'
+)
+for code in "${!words[@]}"; do
+  run -o /dev/null -P originale.txt -e trace=openat -e inject=openat:error="$code"
+  grep -a -q -F "Impossibile leggere il file originale.txt: ${words[$code]}." "$dir/err" && [ $status -eq 1 ] ||
+    fail "originale.txt failing with $code: not told as ${words[$code]}: $(cat "$dir/err")"
+done
 
 declare -A seen=()
 for call in "${calls[@]}"; do
@@ -106,7 +126,12 @@ if [ -n "$tmpfile_call" ]; then
     files=$(cd "$dir/work" && ls -A | grep -v -x -e originale.txt -e calendario.txt | tr '\n' ' ')
     [ -n "$pid" ] && [ -n "$held" ] || fail "SIG$signal: no run held with its named new file"
     check "SIG$signal during the named fallback's commit" no
-    [ "$(cat "$dir/work/calendario.txt")" = "$(printf '%s' "$earlier")" ] || fail "SIG$signal: the calendar was replaced"
+    if [ $signal = XFSZ ]; then  # ignored while the calendar is written: a size limit is an error, never a kill
+      [ $status -eq 0 ] && [ "$(cat "$dir/work/calendario.txt"; echo .)" = "$new." ] ||
+        fail "SIGXFSZ: the pass did not finish with the new calendar"
+    else
+      [ "$(cat "$dir/work/calendario.txt")" = "$(printf '%s' "$earlier")" ] || fail "SIG$signal: the calendar was replaced"
+    fi
   done
 fi
 

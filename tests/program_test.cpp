@@ -7,6 +7,8 @@
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -23,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include "case_name.hpp"
+#include "not_text.hpp"
 #include "terminal.hpp"
 
 namespace {
@@ -233,8 +236,8 @@ const Session sessions[] = {
     {"w makes the Word file", "w\nLupi\nN\n", FORMAT_Q + NAME_Q + DONE + DONE_DOC + RESTART_Q, NONE, LUPI_LINES, NONE},
     {"wrong letter asks again", "q\nt\nDelfini\nn\n", FORMAT_Q + WRONG + FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q,
      DELFINI_LINES, NONE, NONE},
-    {"tx leaves the line end as an empty name", "tx\nDelfini\n", FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, "",
-     NONE, NONE, NOTHING_TXT},
+    {"tx leaves the line end, no name: asked again", "tx\nDelfini\nn\n",
+     FORMAT_Q + NAME_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, DELFINI_LINES, NONE, NONE},
     {"lone line end reads one out of step", "\nt\nxt\nDelfini\nn\n",
      FORMAT_Q + WRONG + FORMAT_Q + WRONG + FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, DELFINI_LINES, NONE, NONE},
     {"y starts again, same file rewritten", "t\nDelfini\ny\nt\nLupi\nn\n",
@@ -257,7 +260,11 @@ const Session sessions[] = {
      FORMAT_Q + NAME_Q + DONE + DONE_XLS + RESTART_Q, NONE, NONE, "", nothing_in("calendario.xls") + hint("Delfini")},
     {"a typo hinted", "t\nFlachi\nn\n", FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, "", NONE, NONE,
      NOTHING_TXT + hint("Falchi")},
-    {"empty name", "t\n\nn\n", FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, "", NONE, NONE, NOTHING_TXT},
+    {"empty name asked again", "t\n\nDelfini\nn\n", FORMAT_Q + NAME_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q,
+     DELFINI_LINES, NONE, NONE},
+    {"empty name then the end of input", "t\n\n", FORMAT_Q + NAME_Q + NAME_Q, "", NONE, NONE},
+    {"a name of two blanks is a name", "t\n  \nn\n", FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, "", NONE, NONE,
+     NOTHING_TXT},
     {"one line selected, no notice", "w\nOrsi - Falchi\nn\n", FORMAT_Q + NAME_Q + DONE + DONE_DOC + RESTART_Q, NONE,
      "Orsi - Falchi 0-0\n\n", NONE},
     {"CR LF console input", "t\r\nDelfini\r\nn\r\n", FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, DELFINI_LINES,
@@ -389,7 +396,10 @@ TEST_F(Program, OnlyTheFirst120LinesAreExamined) {
 }
 
 // Each failure: the message on standard error, no success lines, exit status 1.
-enum class Blocker { none, folder, fifo, unreadable, others, closed_folder, utf16_unmarked };
+enum class Blocker {
+    none, folder, fifo, unreadable, others, closed_folder, utf16_unmarked, dangling_link, link_loop, socket,
+    link_in_closed_folder, immutable, append_only, running_program
+};
 
 struct Failure {
     const char* what;
@@ -408,6 +418,9 @@ class Failures : public Program, public ::testing::WithParamInterface<Failure> {
 const std::string UTF16 =
     "Impossibile leggere il file originale.txt: \xE8 salvato in UTF-16 (Unicode). Salvalo come UTF-8 o ANSI e riprova.\n";
 
+const std::string LEADS_NOWHERE = "\xE8 un collegamento che non porta a nessun file";
+const std::string NOT_A_FILE = "non \xE8 un file normale";
+
 const Failure failures[] = {
     {"calendar file is a folder", "calendario.txt", Blocker::folder, true, "t\nn\n", FORMAT_Q + RESTART_Q,
      cannot_write("calendario.txt", A_FOLDER)},
@@ -424,37 +437,99 @@ const Failure failures[] = {
      FORMAT_Q + NAME_Q + RESTART_Q, cannot_read("non hai il permesso di leggerlo")},
     {"source in UTF-16 without a mark", "originale.txt", Blocker::utf16_unmarked, false, "t\nLupi\nn\n",
      FORMAT_Q + NAME_Q + RESTART_Q, UTF16},
+    {"source a link to a missing file", "originale.txt", Blocker::dangling_link, false, "t\nLupi\nn\n",
+     FORMAT_Q + NAME_Q + RESTART_Q, cannot_read(LEADS_NOWHERE)},
+    {"source a link to itself", "originale.txt", Blocker::link_loop, false, "t\nLupi\nn\n", FORMAT_Q + NAME_Q + RESTART_Q,
+     cannot_read(LEADS_NOWHERE)},
+    {"source a socket", "originale.txt", Blocker::socket, false, "t\nLupi\nn\n", FORMAT_Q + NAME_Q + RESTART_Q,
+     cannot_read(NOT_A_FILE)},
+    {"calendar a socket", "calendario.txt", Blocker::socket, true, "t\nn\n", FORMAT_Q + RESTART_Q,
+     cannot_write("calendario.txt", NOT_A_FILE)},
+    {"a link at the calendar's name, new files refused", "calendario.txt", Blocker::link_in_closed_folder, true,
+     "t\nn\n", FORMAT_Q + RESTART_Q, cannot_write("calendario.txt", "non hai il permesso di scrivere nella cartella <DIR>")},
+    {"an immutable calendar", "calendario.txt", Blocker::immutable, true, "t\nn\n", FORMAT_Q + RESTART_Q,
+     cannot_write("calendario.txt", "il sistema non permette di modificarlo")},
+    {"an append-only calendar", "calendario.txt", Blocker::append_only, true, "t\nn\n", FORMAT_Q + RESTART_Q,
+     cannot_write("calendario.txt", "il sistema non permette di modificarlo")},
+    {"a calendar in use as a running program", "calendario.txt", Blocker::running_program, true, "t\nn\n",
+     FORMAT_Q + RESTART_Q, cannot_write("calendario.txt", "\xE8 in uso da un altro programma")},
 };
+
+// Makes a Unix socket at path; returns its descriptor, which keeps it bound.
+int bound_socket(const fs::path& at) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", at.c_str());
+    EXPECT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    return fd;
+}
 
 TEST_P(Failures, ReportedNamingTheFileAndTheCause) {
     const Failure& f = GetParam();
-    const bool permissions = f.how == Blocker::unreadable || f.how == Blocker::others || f.how == Blocker::closed_folder;
-    if (windows_build() && (f.how == Blocker::fifo || permissions)) {
-        GTEST_SKIP() << "FIFOs and permission bits are a POSIX matter";
+    const bool permissions = f.how == Blocker::unreadable || f.how == Blocker::others ||
+                             f.how == Blocker::closed_folder || f.how == Blocker::link_in_closed_folder;
+    const bool posix_only = f.how != Blocker::none && f.how != Blocker::folder && f.how != Blocker::utf16_unmarked;
+    if (windows_build() && posix_only) {
+        GTEST_SKIP() << "FIFOs, sockets, links, attributes, permission bits and limits are a POSIX matter";
     }
     if (f.with_source) {
         put("originale.txt", CALENDAR);
     }
+    int socket_fd = -1;
+    pid_t running = -1;
     if (f.how == Blocker::fifo) {
         ASSERT_EQ(mkfifo(path(f.blocked).c_str(), 0666), 0);
     } else if (f.how == Blocker::folder) {
         fs::create_directory(path(f.blocked));
     } else if (f.how == Blocker::utf16_unmarked) {
         put(f.blocked, "L\0u\0p\0i\0\r\0\n\0"s);
+    } else if (f.how == Blocker::dangling_link || f.how == Blocker::link_loop) {
+        fs::create_symlink(f.how == Blocker::link_loop ? f.blocked : "nowhere.txt", path(f.blocked));
+    } else if (f.how == Blocker::socket) {
+        socket_fd = bound_socket(path(f.blocked));
+    } else if (f.how == Blocker::immutable || f.how == Blocker::append_only) {
+        put(f.blocked, EARLIER);
+        const std::string attribute = f.how == Blocker::immutable ? "+i" : "+a";
+        if (std::system(("chattr " + attribute + " '" + path(f.blocked).string() + "' 2>/dev/null").c_str()) != 0) {
+            GTEST_SKIP() << "chattr needs root and a file system with attributes";
+        }
+    } else if (f.how == Blocker::running_program) {
+        fs::copy_file("/bin/sleep", path(f.blocked));
+        running = fork();
+        if (running == 0) {
+            execl(path(f.blocked).c_str(), "sleep", "60", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        usleep(200000);
     } else if (permissions) {
         if (f.how == Blocker::others) {
             put(f.blocked, EARLIER);
+        } else if (f.how == Blocker::link_in_closed_folder) {
+            fs::create_symlink("elsewhere.txt", path(f.blocked));
         }
         if (!as_another_user()) {
             GTEST_SKIP() << "needs another user: the tests run as root to have one";
         }
-        if (f.how != Blocker::closed_folder) {
+        if (f.how == Blocker::unreadable || f.how == Blocker::others) {
             ASSERT_EQ(chmod(path(f.blocked).c_str(), f.how == Blocker::unreadable ? 0 : 0644), 0);
         }
-        fs::permissions(path(""), fs::perms(f.how == Blocker::closed_folder ? 0555 : 0777));
+        const bool closed = f.how == Blocker::closed_folder || f.how == Blocker::link_in_closed_folder;
+        fs::permissions(path(""), fs::perms(closed ? 0555 : 0777));
     }
     const Result r = run(f.input);
     fs::permissions(path(""), fs::perms::owner_all);
+    if (f.how == Blocker::immutable || f.how == Blocker::append_only) {
+        std::system(("chattr -i -a '" + path(f.blocked).string() + "'").c_str());
+        EXPECT_EQ(get(f.blocked), EARLIER);
+    }
+    if (running > 0) {
+        kill(running, SIGKILL);
+        waitpid(running, nullptr, 0);
+    }
+    if (socket_fd >= 0) {
+        close(socket_fd);
+    }
     EXPECT_EQ(r.out, as_written(f.out));
     EXPECT_EQ(r.err, as_written(in_folder(f.err)));
     EXPECT_EQ(r.status, 1);
@@ -474,7 +549,7 @@ TEST_F(Program, ErrorAppearsInOrderWithTheDialogue) {
 }
 
 // A pass leaves an earlier calendar as it was unless it can replace it.
-enum class Source { calendar, missing, folder, utf16 };
+enum class Source { calendar, missing, folder, utf16, bytes };
 enum class Streams { usual, stdin_folder, stdout_full };
 
 struct Keep {
@@ -485,6 +560,7 @@ struct Keep {
     std::string out;
     std::string err;
     int status;
+    std::string bytes = "";  // originale.txt, for Source::bytes
 };
 
 void PrintTo(const Keep& c, std::ostream* os) { *os << c.what; }
@@ -494,7 +570,31 @@ class KeptCalendar : public Program, public ::testing::WithParamInterface<Keep> 
 const std::string CONSOLE_IN = "Impossibile leggere lo standard input!\n";
 const std::string CONSOLE_OUT = "Impossibile scrivere sullo standard output!\n";
 
+const std::string NOT_TEXT = cannot_read("non \xE8 un file di testo");
+const std::string DOCUMENT =
+    "Impossibile leggere il file originale.txt: \xE8 un documento di Excel, Word o LibreOffice, non un file di testo. "
+    "Aprilo e salvalo come testo (.txt), poi riprova.\n";
+const std::string PDF =
+    "Impossibile leggere il file originale.txt: \xE8 un PDF, non un file di testo. "
+    "Copia il calendario dal PDF in un file di testo, poi riprova.\n";
+const std::string UTF32 =
+    "Impossibile leggere il file originale.txt: \xE8 salvato in UTF-32 (Unicode). Salvalo come UTF-8 o ANSI e riprova.\n";
+const std::u32string SERIE_A = from_utf8(bytes_of(QUADRIVO_SERIEA));  // symbols and dashes among its letters
+const std::string REFUSED = FORMAT_Q + NAME_Q + RESTART_Q;
+
 const Keep keeps[] = {
+    {"an Excel workbook renamed", Source::bytes, Streams::usual, "t\nLupi\nn\n", REFUSED, DOCUMENT, 1,
+     zip_with("[Content_Types].xml") + "Lupi"},
+    {"a PDF renamed", Source::bytes, Streams::usual, "t\nLupi\nn\n", REFUSED, PDF, 1, "%PDF-1.4\nLupi\n"},
+    {"a Windows program renamed", Source::bytes, Streams::usual, "t\nLupi\nn\n", REFUSED, NOT_TEXT, 1,
+     windows_program() + "Lupi\n"},
+    {"a real calendar in UTF-16LE without a mark", Source::bytes, Streams::usual, "t\nLupi\nn\n", REFUSED, UTF16, 1,
+     wide(SERIE_A, 2)},
+    {"a real calendar in UTF-16BE without a mark", Source::bytes, Streams::usual, "t\nLupi\nn\n", REFUSED, UTF16, 1,
+     wide(SERIE_A, 2, true)},
+    {"a real calendar in UTF-32 without a mark", Source::bytes, Streams::usual, "t\nLupi\nn\n", REFUSED, UTF32, 1,
+     wide(SERIE_A, 4)},
+    {"empty name, then the end of input", Source::calendar, Streams::usual, "t\n\n", FORMAT_Q + NAME_Q + NAME_Q, "", 0},
     {"source missing after an earlier pass", Source::missing, Streams::usual, "t\nLupi\nn\n",
      FORMAT_Q + NAME_Q + RESTART_Q, MISSING, 1},
     {"source a folder after an earlier pass", Source::folder, Streams::usual, "t\nLupi\nn\n",
@@ -520,6 +620,8 @@ TEST_P(KeptCalendar, UntilThePassCanReplaceIt) {
         fs::create_directory(path("originale.txt"));
     } else if (k.source == Source::utf16) {
         put("originale.txt", "\xFF\xFEL\0u\0p\0i\0\r\0\n\0"s);
+    } else if (k.source == Source::bytes) {
+        put("originale.txt", k.bytes);
     }
     const Result r = run(k.input, "C", false, k.streams == Streams::stdout_full ? "/dev/full" : "",
                          k.streams == Streams::stdin_folder ? path("").string() : "");
@@ -674,6 +776,166 @@ TEST_P(Replacing, WholeOrNotAtAll) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Replacing, ::testing::ValuesIn(replacements), case_name<Replace>);
+
+// originale.txt and the calendar are never one file: refused at the format
+// answer, both files as they were.
+enum class Joined { source_to_calendar, calendar_to_source, source_to_no_calendar, hard_link, hard_link_closed_folder };
+
+struct Same {
+    const char* what;
+    Joined how;
+};
+
+void PrintTo(const Same& c, std::ostream* os) { *os << c.what; }
+
+class SameFile : public Program, public ::testing::WithParamInterface<Same> {};
+
+const Same sames[] = {
+    {"source a link to the calendar", Joined::source_to_calendar},
+    {"calendar a link to the source", Joined::calendar_to_source},
+    {"source a link to a calendar not yet made", Joined::source_to_no_calendar},
+    {"hard links of one file", Joined::hard_link},
+    {"hard links, new files refused", Joined::hard_link_closed_folder},
+};
+
+const std::string SAME = cannot_write("calendario.txt", "\xE8 lo stesso file di originale.txt");
+
+TEST_P(SameFile, RefusedAtTheFormatAnswer) {
+    const Same& c = GetParam();
+    if (windows_build()) {
+        GTEST_SKIP() << "links made from Linux";
+    }
+    const bool calendar_first = c.how == Joined::source_to_calendar || c.how == Joined::source_to_no_calendar;
+    put(calendar_first ? "calendario.txt" : "originale.txt", CALENDAR);
+    if (c.how == Joined::hard_link || c.how == Joined::hard_link_closed_folder) {
+        fs::create_hard_link(path("originale.txt"), path("calendario.txt"));
+    } else {
+        fs::create_symlink(calendar_first ? "calendario.txt" : "originale.txt",
+                           path(calendar_first ? "originale.txt" : "calendario.txt"));
+    }
+    if (c.how == Joined::source_to_no_calendar) {
+        fs::remove(path("calendario.txt"));
+    }
+    if (c.how == Joined::hard_link_closed_folder) {
+        if (!as_another_user()) {
+            GTEST_SKIP() << "needs another user: the tests run as root to have one";
+        }
+        ASSERT_EQ(chown(path("originale.txt").c_str(), 65534, 65534), 0);
+        fs::permissions(path(""), fs::perms(0555));
+    }
+    const Result r = run("t\nLupi\nn\n");
+    fs::permissions(path(""), fs::perms::owner_all);
+    EXPECT_EQ(r.out, FORMAT_Q + RESTART_Q);
+    EXPECT_EQ(r.err, SAME);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(bytes_of(path("originale.txt")), c.how == Joined::source_to_no_calendar ? "" : CALENDAR);
+    EXPECT_EQ(get("calendario.txt"), c.how == Joined::source_to_no_calendar ? NONE
+                                     : c.how == Joined::calendar_to_source  ? "<not a file>"
+                                                                            : CALENDAR);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SameFile, ::testing::ValuesIn(sames), case_name<Same>);
+
+// A link made while the name is typed is found just before the calendar would be replaced.
+TEST_F(Program, SameFileMadeWhileTheNameIsTypedIsRefused) {
+    if (windows_build()) {
+        GTEST_SKIP() << "links made from Linux";
+    }
+    put("originale.txt", CALENDAR);
+    put("calendario.txt", EARLIER);
+    Terminal terminal(QUADRIVO_PROGRAM, path("").string(), "C");
+    ASSERT_TRUE(terminal.expect("premi invio)"));
+    terminal.type("t\r");
+    ASSERT_TRUE(terminal.expect("Inserisci il nome"));
+    fs::remove(path("originale.txt"));
+    fs::create_symlink("calendario.txt", path("originale.txt"));
+    terminal.type("Lupi\r");
+    ASSERT_TRUE(terminal.expect("ricominciare"));
+    terminal.type("n\r");
+    EXPECT_EQ(terminal.finish(), 1);
+    EXPECT_NE(terminal.shown().find(in_utf8(SAME.substr(0, SAME.size() - 1))), std::string::npos) << terminal.shown();
+    EXPECT_EQ(get("calendario.txt"), EARLIER);
+}
+
+// A file size limit, the signal's action the default: the pass fails and says
+// why, the earlier calendar whole, nothing left, the restart question asked.
+class SizeLimit : public Program, public ::testing::WithParamInterface<int> {};
+
+TEST_P(SizeLimit, IsAnErrorNeverAKill) {
+    if (windows_build()) {
+        GTEST_SKIP() << "ulimit is a POSIX matter";
+    }
+    put("originale.txt", numbered(100));
+    put("calendario.txt", EARLIER);
+    // The limit holds for regular files only: the dialogue goes through a pipe.
+    const fs::path io = root_ / "io";
+    const std::string line = "cd '" + path("").string() + "' && { LC_ALL=C sh -c 'ulimit -f " +
+                             std::to_string(GetParam()) + "; exec \"$0\"' " + QUADRIVO_PROGRAM + " < '" +
+                             (io / "typed").string() + "' 2>&1; echo $? > '" + (io / "status").string() +
+                             "'; } | cat > '" + (io / "shown").string() + "'";
+    std::ofstream(io / "typed") << "t\nLupi\nn\n";
+    ASSERT_EQ(std::system(line.c_str()), 0);
+    EXPECT_EQ(bytes_of(io / "shown"), FORMAT_Q + NAME_Q + cannot_write("calendario.txt", TOO_BIG) + RESTART_Q);
+    EXPECT_EQ(bytes_of(io / "status"), "1\n");
+    EXPECT_EQ(get("calendario.txt"), EARLIER);
+    EXPECT_EQ(left_behind(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Blocks, SizeLimit, ::testing::Values(0, 1));
+
+// The working folder removed while the program waits: said of either file.
+struct Vanish {
+    const char* what;
+    const char* typed_before;  // typed before the folder goes
+    std::string said;
+};
+
+void PrintTo(const Vanish& c, std::ostream* os) { *os << c.what; }
+
+class VanishedFolder : public Program, public ::testing::WithParamInterface<Vanish> {};
+
+const Vanish vanishings[] = {
+    {"before the format answer", "", cannot_write("calendario.txt", "la cartella di lavoro non esiste pi\xF9")},
+    {"before the name", "t\r", cannot_read("la cartella di lavoro non esiste pi\xF9")},
+};
+
+TEST_P(VanishedFolder, IsSaidSo) {
+    const Vanish& c = GetParam();
+    if (windows_build()) {
+        GTEST_SKIP() << "Windows does not remove a folder a program works in";
+    }
+    put("originale.txt", CALENDAR);
+    Terminal terminal(QUADRIVO_PROGRAM, path("").string(), "C");
+    ASSERT_TRUE(terminal.expect("premi invio)"));
+    if (*c.typed_before != '\0') {
+        terminal.type(c.typed_before);
+        ASSERT_TRUE(terminal.expect("Inserisci il nome"));
+    }
+    fs::remove_all(path(""));
+    terminal.type(*c.typed_before != '\0' ? "Lupi\r" : "t\r");
+    ASSERT_TRUE(terminal.expect("ricominciare"));
+    terminal.type("n\r");
+    EXPECT_EQ(terminal.finish(), 1);
+    std::string said = in_utf8(c.said);  // no locale on a terminal: UTF-8
+    said.insert(said.size() - 1, "\r");  // a terminal ends lines with CR LF
+    EXPECT_NE(terminal.shown().find(said), std::string::npos) << terminal.shown();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, VanishedFolder, ::testing::ValuesIn(vanishings), case_name<Vanish>);
+
+// Control characters in the folder's name show as '?': the line stays one line.
+TEST_F(Program, ControlCharactersOfAFolderShowAsQuestionMarks) {
+    if (windows_build()) {
+        GTEST_SKIP() << "such names are made from Linux";
+    }
+    const std::string odd = "a\nb\x1B[31mc\ad\x7F" "e\xC2\x9B" "f\x9B" "g";
+    fs::create_directory(path(odd));
+    const std::string line = "cd '" + path(odd).string() + "' && printf 't\\nLupi\\nn\\n' | LC_ALL=C.UTF-8 " +
+                             QUADRIVO_PROGRAM + " 2> '" + (root_ / "io" / "err").string() + "' > /dev/null";
+    EXPECT_EQ(WEXITSTATUS(std::system(line.c_str())), 1);
+    const std::string shown = (root_ / "work").string() + "/a?b?[31mc?d?e?f?g";
+    EXPECT_EQ(bytes_of(root_ / "io" / "err"), cannot_read("non si trova nella cartella " + shown));
+}
 
 // A run on a terminal whose source is a FIFO: it reads the first lines the
 // test writes, then waits for more, its new calendar unfinished in memory.

@@ -1,0 +1,48 @@
+// Files that are no calendar, made small for the tests: a zip's first entry,
+// text in UTF-16 or UTF-32, the first bytes of a Windows program.
+#pragma once
+
+#include <string>
+
+using namespace std::string_literals;
+
+// A zip whose first entry has the given name: its local file header, then the name.
+inline std::string zip_with(const std::string& name) {
+    std::string header = "PK\3\4"s + std::string(22, '\0');
+    header += static_cast<char>(name.size()) + "\0\0\0"s;
+    return header + name + "<?xml version=\"1.0\"?>";
+}
+
+// Text in UTF-16 (width 2) or UTF-32 (width 4), little- or big-endian.
+inline std::string wide(const std::u32string& text, int width, bool big_endian = false) {
+    std::string bytes;
+    for (const char32_t c : text) {
+        for (int i = 0; i < width; ++i) {
+            const int shift = 8 * (big_endian ? width - 1 - i : i);
+            bytes += static_cast<char>((c >> shift) & 0xFF);
+        }
+    }
+    return bytes;
+}
+
+// The characters of well-formed UTF-8 text.
+inline std::u32string from_utf8(const std::string& utf8) {
+    std::u32string text;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const unsigned char lead = static_cast<unsigned char>(utf8[i]);
+        const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t c = length == 1 ? lead : lead & (0xFF >> (length + 1));
+        for (int k = 1; k < length; ++k) {
+            c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        }
+        text += c;
+        i += static_cast<std::size_t>(length);
+    }
+    return text;
+}
+
+// A Windows program's first bytes: MZ, the PE header's offset at 0x3C, the header there.
+inline std::string windows_program() {
+    std::string exe = "MZ" + std::string(0x3A, '\x90') + "\x80\0\0\0"s + std::string(0x40, '\0');
+    return exe + "PE\0\0"s + std::string(20, '\0');
+}
