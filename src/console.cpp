@@ -4,6 +4,7 @@
 #include "console.hpp"
 
 #include <cstring>
+#include <initializer_list>
 
 namespace quadrivo {
 
@@ -65,14 +66,78 @@ int TypedBytes::next_byte() {
     if (pending_count_ > 0) {
         return pending_[--pending_count_];
     }
+    if (ended_) {
+        return INPUT_END;
+    }
     const int c = std::getc(in_);
     if (c == EOF) {
         return std::ferror(in_) ? INPUT_FAILED : INPUT_END;
     }
+    if (c == CTRL_Z && ctrl_z_ends_ && form_ == Form::bytes) {
+        ended_ = true;  // the end of a Windows text stream
+        return INPUT_END;
+    }
     return c;
 }
 
+// Reads the mark at the start of redirected input, if any, and keeps what follows.
+void TypedBytes::settle_form() {
+    if (form_ != Form::unknown) {
+        return;
+    }
+    form_ = Form::bytes;
+    const int first = next_byte();
+    const int second = first >= 0 ? next_byte() : INPUT_END;
+    if ((first == 0xFF && second == 0xFE) || (first == 0xFE && second == 0xFF)) {
+        form_ = first == 0xFF ? Form::utf16_le : Form::utf16_be;
+        return;
+    }
+    const int third = first == 0xEF && second == 0xBB ? next_byte() : INPUT_END;
+    if (third == 0xBF) {
+        return;  // a UTF-8 mark says nothing a UTF-8 reading does not
+    }
+    for (const int byte : {third, second, first}) {
+        if (byte >= 0) {
+            unread(byte);
+        }
+    }
+}
+
+// Returns the next 16-bit unit of UTF-16 input, INPUT_END or INPUT_FAILED.
+int TypedBytes::next_utf16_unit() {
+    if (pending_unit_ >= 0) {
+        const int unit = pending_unit_;
+        pending_unit_ = -1;
+        return unit;
+    }
+    const int first = next_byte();
+    const int second = first >= 0 ? next_byte() : first;
+    if (second < 0) {
+        return second == INPUT_FAILED || first == INPUT_FAILED ? INPUT_FAILED : INPUT_END;  // an odd last byte ends it
+    }
+    return form_ == Form::utf16_le ? first | (second << 8) : (first << 8) | second;
+}
+
+// Returns the next character of UTF-16 input: a surrogate pair is one, a lone
+// surrogate the replacement character, CR LF one line end.
+int TypedBytes::next_utf16_char() {
+    const int unit = next_utf16_unit();
+    if (unit == '\r' || (unit >= 0xD800 && unit <= 0xDBFF)) {
+        const int next = next_utf16_unit();
+        if (unit == '\r' && next == '\n') {
+            return '\n';
+        }
+        if (unit != '\r' && next >= 0xDC00 && next <= 0xDFFF) {
+            return 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00);
+        }
+        pending_unit_ = next >= 0 ? next : -1;
+        return unit == '\r' ? unit : 0xFFFD;
+    }
+    return unit >= 0xDC00 && unit <= 0xDFFF ? 0xFFFD : unit;
+}
+
 int TypedBytes::next_unit() {
+    settle_form();
     const int c = next_byte();
     if (c == '\r') {
         const int next = next_byte();
@@ -114,6 +179,9 @@ int TypedBytes::decode_utf8(int lead) {
 }
 
 int TypedBytes::next_char() {
+    if (utf16()) {
+        return next_utf16_char();
+    }
     const int c = next_unit();
     return c < 0x80 ? c : decode_utf8(c);  // ASCII, or the end of input
 }

@@ -65,23 +65,43 @@ private:
 // Typed bytes read from a stream, as a character at a time: a well-formed
 // UTF-8 sequence is one character, any other byte its Windows-1252 letter,
 // CR LF one line end. How redirected input and a UTF-8 or C-locale terminal are read.
+// Redirected input may begin with a byte order mark, as editors save answers
+// files: a UTF-8 one is skipped, a UTF-16 one makes the whole input UTF-16.
 class TypedBytes {
 public:
-    explicit TypedBytes(std::FILE* in) : in_(in) {}
+    // redirected: the stream is no console, and its start may hold a mark;
+    // ctrl_z_ends: a byte 0x1A ends the input, as a Windows text stream does.
+    TypedBytes(std::FILE* in, bool redirected, bool ctrl_z_ends)
+        : in_(in), form_(redirected ? Form::unknown : Form::bytes), ctrl_z_ends_(ctrl_z_ends) {}
 
     // Returns the next character, INPUT_END or INPUT_FAILED.
     int next_char();
     // Returns the next byte, CR LF as one LF; INPUT_END or INPUT_FAILED.
+    // Not for UTF-16 input, whose characters next_char() reads.
     int next_unit();
+    // Tells whether the input is UTF-16, as its mark said.
+    bool utf16() {
+        settle_form();
+        return form_ == Form::utf16_le || form_ == Form::utf16_be;
+    }
 
 private:
+    enum class Form { unknown, bytes, utf16_le, utf16_be };
+
     int next_byte();
     void unread(int byte) { pending_[pending_count_++] = byte; }
     int decode_utf8(int lead);
+    void settle_form();
+    int next_utf16_unit();
+    int next_utf16_char();
 
     std::FILE* in_;
     int pending_[UTF8_MAX];  // bytes read ahead and given back, the next on top
     int pending_count_ = 0;
+    Form form_;
+    bool ctrl_z_ends_;
+    bool ended_ = false;
+    int pending_unit_ = -1;  // a UTF-16 unit read ahead
 };
 
 // Makes this platform's console on the three streams and runs body with it.

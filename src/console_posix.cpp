@@ -36,7 +36,7 @@ Codeset codeset_of(std::FILE* stream) {
 class PosixConsole final : public Console {
 public:
     PosixConsole(std::FILE* in, std::FILE* out, std::FILE* err)
-        : Console(in, out, err), bytes_(in), in_codeset_(codeset_of(in)), out_codeset_(codeset_of(out)),
+        : Console(in, out, err), bytes_(in, !isatty(fileno(in)), false), in_codeset_(codeset_of(in)), out_codeset_(codeset_of(out)),
           err_codeset_(codeset_of(err)) {}
 
     bool shows_any_character() const override { return err_codeset_ == Codeset::utf8; }
@@ -53,7 +53,7 @@ private:
 };
 
 int PosixConsole::read_typed() {
-    if (in_codeset_ != Codeset::locale) {
+    if (in_codeset_ != Codeset::locale || bytes_.utf16()) {
         return bytes_.next_char();
     }
     // Another codeset: the C library knows it. Multibyte ones are taken a byte at a time.

@@ -1,7 +1,9 @@
 // The console on Windows: a stream that is a console is read and written as
 // wide characters, so that its code page does not matter; a redirected stream
-// is bytes through the C runtime's text mode (CR LF read as LF), read as
-// UTF-8 first (an answers file saved by Notepad) and written as Windows-1252.
+// is bytes read in binary mode (CR LF read as LF, a 0x1A the end), read as
+// UTF-8 first (an answers file saved by Notepad), UTF-16 after its mark, and
+// written as Windows-1252.
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
@@ -25,8 +27,14 @@ HANDLE console_of(std::FILE* stream) {
 class WindowsConsole final : public Console {
 public:
     WindowsConsole(std::FILE* in, std::FILE* out, std::FILE* err)
-        : Console(in, out, err), bytes_(in), in_console_(console_of(in)), out_console_(console_of(out)),
-          err_console_(console_of(err)) {}
+        : Console(in, out, err), bytes_(in, true, true), in_console_(console_of(in)), out_console_(console_of(out)),
+          err_console_(console_of(err)) {
+        // Redirected input in binary mode: text mode would end UTF-16 at a
+        // byte 0x1A inside a letter (U+021A); Ctrl+Z and CR LF are handled by hand.
+        if (in_console_ == nullptr) {
+            _setmode(_fileno(in), _O_BINARY);
+        }
+    }
 
     bool shows_any_character() const override { return err_console_ != nullptr; }
 

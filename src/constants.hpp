@@ -14,6 +14,10 @@ inline constexpr int MESSAGE = 256;  // room for the longest message, a file nam
 inline constexpr int TEMP_NAME = 64;  // room for a temporary file's name: ".calendario.txt." and a suffix
 
 inline constexpr const char* SOURCE_FILE = "originale.txt";
+inline constexpr const char* SOURCE_STEM = "originale";  // a look-alike's name: this, alone or before a dot
+// The extensions of documents that must be saved as text, not renamed.
+inline constexpr const char* DOCUMENT_EXTENSIONS[] = {".xlsx", ".xls", ".xlsm", ".ods", ".docx",
+                                                      ".doc",  ".odt", ".rtf",  ".pdf"};
 
 // One row of the format table: the letter typed, the file made, the message shown when it is ready.
 struct CalendarFormat {
@@ -49,14 +53,15 @@ inline constexpr const char* ERR_END = ".\n";
 
 // Why a file could not be read or written.
 enum class Cause {
-    none, missing, folder_gone, dangling_link, folder, not_a_file, may_not_read, read_only, may_not_write,
+    none, missing, look_alike, look_alike_document, folder_gone, dangling_link, folder, not_a_file, may_not_read, read_only, may_not_write,
     folder_refuses, immutable, in_use, same_file, disk_full, too_big, read_only_disk, disk_error, too_many_files,
     no_memory, calendar_held, source_held, system, count
 };
 
 // The words of each cause, in the order of Cause. %s is the working folder's
-// full path (WORKING_FOLDER when the system cannot tell it); in a system
-// cause, %d is the system's code and %s its own description of it.
+// full path (WORKING_FOLDER when the system cannot tell it), %n the name of a
+// file that looks like the missing one; in a system cause, %d is the system's
+// code and %s its own description of it.
 struct CauseWords {
     Cause cause;
     const char* words;
@@ -64,6 +69,9 @@ struct CauseWords {
 inline constexpr CauseWords CAUSES[] = {
     {Cause::none, ""},
     {Cause::missing, "non si trova nella cartella %s"},
+    {Cause::look_alike, "non si trova nella cartella %s, ma c'\xE8 %n: rinominalo in originale.txt e riprova"},
+    {Cause::look_alike_document,
+     "non si trova nella cartella %s, ma c'\xE8 %n: aprilo e salvalo come testo con il nome originale.txt, poi riprova"},
     {Cause::folder_gone, "la cartella di lavoro non esiste pi\xF9"},
     {Cause::dangling_link, "\xE8 un collegamento che non porta a nessun file"},
     {Cause::folder, "\xE8 una cartella"},
@@ -116,6 +124,25 @@ inline constexpr const char* ERR_PDF =
     "Impossibile leggere il file originale.txt: \xE8 un PDF, non un file di testo. "
     "Copia il calendario dal PDF in un file di testo, poi riprova.\n";
 inline constexpr const char* ERR_NOT_TEXT = "Impossibile leggere il file originale.txt: non \xE8 un file di testo.\n";
+
+// The command line's help (--help, -h; on Windows also /? and -?) and version
+// (--version, -V); QUADRIVO_VERSION is the project's version, set by the build.
+#ifdef _WIN32
+#define QUADRIVO_SYNTAX "Uso: quadrivo [/? | --help | --version]\n"
+#define QUADRIVO_MORE "Per saperne di pi\xF9: leggi LEGGIMI.txt, accanto a quadrivo.exe.\n"
+#else
+#define QUADRIVO_SYNTAX "Uso: quadrivo [--help | --version]\n"
+#define QUADRIVO_MORE "Per saperne di pi\xF9: man quadrivo\n"
+#endif
+inline constexpr const char* MSG_USAGE =
+    QUADRIVO_SYNTAX
+    "Ricava il calendario della tua squadra dal calendario completo di un campionato.\n"
+    "Il calendario completo \xE8 il file di testo originale.txt, nella cartella da cui avvii il programma.\n"
+    "Il programma chiede il formato del calendario: t file di testo (calendario.txt), w Word (calendario.doc),\n"
+    "x Excel (calendario.xls); poi il nome della squadra, da scrivere come nel file (maiuscole, accenti e spazi\n"
+    "contano). Ogni riga, fra le prime 120, che contiene il nome va nel calendario.\n"
+    QUADRIVO_MORE;
+inline constexpr const char* MSG_VERSION = "quadrivo " QUADRIVO_VERSION "\n";
 
 // Faults of the console itself, which end the run.
 inline constexpr const char* ERR_CONSOLE_IN = "Impossibile leggere lo standard input!\n";

@@ -139,7 +139,12 @@ static SelectionReport read_team_lines(Console& console, const TeamName& name, C
     SelectionReport report{SelectionResult::read_failed, 0, false};
     File read1(SOURCE_FILE, "rb");
     if (!read1.is_open()) {
-        report_failure(console, opening_failure(SOURCE_FILE, last_error(), false), SOURCE_FILE, false);
+        Failure failure = opening_failure(SOURCE_FILE, last_error(), false);
+        LookAlike other;
+        if (failure.cause == Cause::missing && find_look_alike(other)) {
+            failure.cause = look_alike_cause(other);  // a hidden extension, another case
+        }
+        report_failure(console, failure, SOURCE_FILE, false, &other);
         return report;
     }
     SourceLines source(read1.get());

@@ -10,24 +10,26 @@ namespace quadrivo {
 namespace {
 
 constexpr int PATH_CHARACTERS = 4096;  // the longest working folder told in full before shortening
+constexpr int LINE = 2 * MESSAGE;       // a line with a look-alike's long name; its folder fits MESSAGE
+constexpr int LEAST_FOLDER = 16;        // characters of the folder shown, at least
 
 // Tells whether c would act on a terminal instead of showing: C0, DEL, C1.
 bool is_control_character(char32_t c) { return c < 0x20 || (c >= 0x7F && c < 0xA0); }
 
 // A line of characters built in fixed storage; what does not fit is left out.
 struct Line {
-    char32_t text[MESSAGE];
+    char32_t text[LINE];
     int length = 0;
 
     // Adds characters from outside (a folder's name): a control shows as '?'.
     void add(const char32_t* characters, int count) {
-        for (int i = 0; i < count && length < MESSAGE; ++i) {
+        for (int i = 0; i < count && length < LINE; ++i) {
             text[length++] = is_control_character(characters[i]) ? U'?' : characters[i];
         }
     }
     // Adds count bytes of Windows-1252 text of ours.
     void add_letters(const char* letters, std::size_t count) {
-        for (std::size_t i = 0; i < count && length < MESSAGE; ++i) {
+        for (std::size_t i = 0; i < count && length < LINE; ++i) {
             text[length++] = from_windows_1252(static_cast<unsigned char>(letters[i]));
         }
     }
@@ -69,28 +71,54 @@ void add_system_cause(Line& line, const char* words, int code) {
     line.add_letters(hole + 2);
 }
 
-// Adds the words of a cause, the working folder in place of a %s.
-void add_cause(Line& line, const char* words, int end_length) {
-    const char* hole = std::strstr(words, "%s");
-    if (hole == nullptr) {
-        line.add_letters(words);
-        return;
+// Adds the words of a cause, the working folder in place of a %s and the
+// look-alike's name in place of a %n; the folder is shortened so that the
+// line, less a long name, fits MESSAGE characters.
+void add_cause(Line& line, const char* words, int end_length, const LookAlike* other) {
+    const int other_length = other != nullptr ? other->length : 0;
+    const int holes = (std::strstr(words, "%s") != nullptr ? 2 : 0) + (std::strstr(words, "%n") != nullptr ? 2 : 0);
+    const int rest = line.length + static_cast<int>(std::strlen(words)) - holes + end_length;
+    for (const char* at = words; *at != '\0';) {
+        const char* hole = std::strchr(at, '%');
+        const char* text_end = hole != nullptr ? hole : at + std::strlen(at);
+        line.add_letters(at, static_cast<std::size_t>(text_end - at));
+        if (hole == nullptr) {
+            break;
+        }
+        if (hole[1] == 'n' && other != nullptr) {
+            line.add(other->name, other->length);
+        } else if (hole[1] == 's') {
+            char32_t folder[PATH_CHARACTERS];
+            const int length = working_folder(folder, PATH_CHARACTERS);
+            const int room = MESSAGE - rest - other_length;
+            if (length < 0) {
+                line.add_letters(WORKING_FOLDER);
+            } else {
+                add_folder(line, folder, length, room < LEAST_FOLDER ? LEAST_FOLDER : room);
+            }
+        }
+        at = hole + 2;
     }
-    line.add_letters(words, static_cast<std::size_t>(hole - words));
-    char32_t folder[PATH_CHARACTERS];
-    const int length = working_folder(folder, PATH_CHARACTERS);
-    const int tail = static_cast<int>(std::strlen(hole + 2));
-    if (length < 0) {
-        line.add_letters(WORKING_FOLDER);
-    } else {
-        add_folder(line, folder, length, MESSAGE - line.length - tail - end_length);
-    }
-    line.add_letters(hole + 2);
 }
 
 }  // namespace
 
-void report_failure(Console& console, Failure failure, const char* file_name, bool writing) {
+Cause look_alike_cause(const LookAlike& found) {
+    for (const char* extension : DOCUMENT_EXTENSIONS) {
+        const int length = static_cast<int>(std::strlen(extension));
+        bool same = found.length >= length;
+        for (int i = 0; same && i < length; ++i) {
+            const char32_t c = found.name[found.length - length + i];
+            same = (c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) == static_cast<char32_t>(extension[i]);
+        }
+        if (same) {
+            return Cause::look_alike_document;
+        }
+    }
+    return Cause::look_alike;
+}
+
+void report_failure(Console& console, Failure failure, const char* file_name, bool writing, const LookAlike* other) {
     Line line;
     char sentence[MESSAGE];
     std::snprintf(sentence, sizeof sentence, writing ? ERR_CANNOT_WRITE : ERR_CANNOT_READ, file_name);
@@ -100,9 +128,9 @@ void report_failure(Console& console, Failure failure, const char* file_name, bo
     if (failure.cause == Cause::system) {
         add_system_cause(line, words, failure.code);
     } else {
-        add_cause(line, words, end_length);
+        add_cause(line, words, end_length, other);
     }
-    line.length = line.length < MESSAGE - end_length ? line.length : MESSAGE - end_length;
+    line.length = line.length < LINE - end_length ? line.length : LINE - end_length;
     line.add_letters(ERR_END);
     console.warn("%s", line.text, line.length);
 }

@@ -1,10 +1,10 @@
 // Replacing a file on Windows: a new file beside the target (CREATE_NEW),
 // marked for deletion as soon as it is made, so that a kill, Ctrl-C or a
-// closed window removes it; written with CR LF line ends and flushed; the mark
-// cleared just before it takes the target's place: ReplaceFileW over an
-// earlier file (its attributes, security and creation time kept), MoveFileExW
-// where there was none. Where the folder refuses new files, the target is
-// rewritten in place once it has been extended to the new length.
+// closed window removes it; written with CR LF line ends and flushed; given
+// the earlier file's attributes, creation time and own DACL; the mark cleared
+// just before one MoveFileExW puts it in the target's place. Where the folder
+// refuses new files, the target is rewritten in place once it has been
+// extended to the new length.
 #include <windows.h>
 
 #include <cstdio>
@@ -16,17 +16,6 @@
 namespace quadrivo {
 
 namespace {
-
-// The full path of a file name of ours: Wine's ReplaceFileW refuses relative ones.
-struct FullName {
-    explicit FullName(const char* name) {
-        const DWORD length = GetFullPathNameW(WideName(name).text, MAX_PATH, text, nullptr);
-        if (length == 0 || length >= MAX_PATH) {
-            text[0] = L'\0';
-        }
-    }
-    wchar_t text[MAX_PATH];
-};
 
 // A handle that closes itself; close() tells whether the close worked.
 class Handle {
@@ -150,26 +139,67 @@ bool set_end(HANDLE handle, LONGLONG length) {
     return SetFilePointerEx(handle, at, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
 }
 
-// Puts the new file temp in the target's place: ReplaceFileW keeps an earlier
-// file's attributes, security and creation time (under Wine the hidden
-// attribute is put back by hand); a link or a missing target is simply renamed over.
+// Puts the new file temp in the target's place with one rename, which
+// replaces an earlier file whole (ReplaceFileW would remove it first, and a
+// kill in between would leave no calendar at all).
 DWORD put_in_place(const char* temp, const char* target) {
-    const DWORD attributes = GetFileAttributesW(WideName(target).text);
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        return MoveFileExW(WideName(temp).text, WideName(target).text,
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-                   ? 0
-                   : GetLastError();
+    return MoveFileExW(WideName(temp).text, WideName(target).text, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+               ? 0
+               : GetLastError();
+}
+
+// Tells whether the DACL is the file's own, not only what its folder passes
+// down: protected, or holding an entry that was not inherited.
+bool own_dacl(PSECURITY_DESCRIPTOR descriptor, PACL dacl) {
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (GetSecurityDescriptorControl(descriptor, &control, &revision) && (control & SE_DACL_PROTECTED) != 0) {
+        return true;
     }
-    if (!ReplaceFileW(FullName(target).text, FullName(temp).text, nullptr, 0, nullptr, nullptr)) {
+    for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
+        void* entry = nullptr;
+        if (GetAce(dacl, i, &entry) && (static_cast<ACE_HEADER*>(entry)->AceFlags & INHERITED_ACE) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Gives the new file the earlier one's DACL, where it had one of its own.
+DWORD take_dacl(HANDLE handle, const char* target) {
+    alignas(8) unsigned char buffer[8192];  // a descriptor far larger than any calendar's
+    DWORD needed = 0;
+    if (!GetFileSecurityW(WideName(target).text, DACL_SECURITY_INFORMATION, buffer, sizeof buffer, &needed)) {
         return GetLastError();
     }
-    const DWORD kept = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
-    const DWORD now = GetFileAttributesW(WideName(target).text);
-    if (now != INVALID_FILE_ATTRIBUTES && (now & kept) != kept) {
-        SetFileAttributesW(WideName(target).text, now | kept);
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    if (!GetSecurityDescriptorDacl(buffer, &present, &dacl, &defaulted) || !present || !own_dacl(buffer, dacl)) {
+        return 0;  // inherited: the new file beside it inherits the same
     }
-    return 0;
+    return SetKernelObjectSecurity(handle, DACL_SECURITY_INFORMATION, buffer) ? 0 : GetLastError();
+}
+
+// Gives the new file the earlier one's attributes (hidden, system, archive,
+// not content-indexed), creation time and own DACL, before it takes its
+// place. A missing target, or a link, gives nothing.
+DWORD take_after(HANDLE handle, const char* target) {
+    WIN32_FILE_ATTRIBUTE_DATA earlier;
+    if (!GetFileAttributesExW(WideName(target).text, GetFileExInfoStandard, &earlier) ||
+        (earlier.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return 0;
+    }
+    constexpr DWORD KEPT =
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    FILE_BASIC_INFO basic{};  // times of 0 stay as they are
+    basic.CreationTime.LowPart = earlier.ftCreationTime.dwLowDateTime;
+    basic.CreationTime.HighPart = static_cast<LONG>(earlier.ftCreationTime.dwHighDateTime);
+    basic.FileAttributes = (earlier.dwFileAttributes & KEPT) != 0 ? earlier.dwFileAttributes & KEPT : FILE_ATTRIBUTE_NORMAL;
+    if (!SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic)) {
+        return GetLastError();
+    }
+    return take_dacl(handle, target);
 }
 
 // Rewrites the target in place, for a folder that refuses new files: the file
@@ -204,14 +234,14 @@ Failure rewrite_in_place(const CalendarText& content, const char* target) {
 }
 
 // Creates a new file beside target, named ".<target>.<random suffix>" in
-// temp, with the access that deletion needs; another run's file of the same
+// temp, with the access that deletion and a DACL need; another run's file of the same
 // name is skipped. Returns its handle, or INVALID_HANDLE_VALUE (GetLastError).
 HANDLE create_beside(const char* target, char (&temp)[TEMP_NAME]) {
     DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
     for (int attempt = 0; attempt < 100; ++attempt) {
         seed = seed * 1103515245u + 12345u;
         std::snprintf(temp, sizeof temp, ".%s.%06lx", target, static_cast<unsigned long>(seed >> 8) & 0xFFFFFF);
-        const HANDLE handle = open_for_writing(temp, GENERIC_WRITE | DELETE, CREATE_NEW);
+        const HANDLE handle = open_for_writing(temp, GENERIC_WRITE | DELETE | WRITE_DAC, CREATE_NEW);
         if (handle != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) {
             return handle;
         }
@@ -253,6 +283,7 @@ Failure Replacement::commit() {
     }
     DWORD error = mark_for_deletion(handle.get(), true);
     error = error != 0 ? error : write_all(handle.get(), content_);
+    error = error != 0 ? error : take_after(handle.get(), target_);
     if (error != 0) {
         return target_failure(target_, error);  // the handle closes and the marked file goes
     }

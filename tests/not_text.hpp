@@ -13,13 +13,22 @@ inline std::string zip_with(const std::string& name) {
     return header + name + "<?xml version=\"1.0\"?>";
 }
 
-// Text in UTF-16 (width 2) or UTF-32 (width 4), little- or big-endian.
+// Text in UTF-16 (width 2; a letter beyond 16 bits a surrogate pair) or
+// UTF-32 (width 4), little- or big-endian.
 inline std::string wide(const std::u32string& text, int width, bool big_endian = false) {
     std::string bytes;
-    for (const char32_t c : text) {
+    const auto add = [&](char32_t unit) {
         for (int i = 0; i < width; ++i) {
             const int shift = 8 * (big_endian ? width - 1 - i : i);
-            bytes += static_cast<char>((c >> shift) & 0xFF);
+            bytes += static_cast<char>((unit >> shift) & 0xFF);
+        }
+    };
+    for (const char32_t c : text) {
+        if (width == 2 && c > 0xFFFF) {
+            add(0xD800 + ((c - 0x10000) >> 10));
+            add(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            add(c);
         }
     }
     return bytes;

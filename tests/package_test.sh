@@ -67,6 +67,12 @@ for text in LEGGIMI.txt LICENSE.txt; do
 done
 grep -q $'Citt\xE0' "$win/LEGGIMI.txt" || fail "LEGGIMI.txt is not Windows-1252"
 grep -q "quadrivo $version" "$win/LEGGIMI.txt" || fail "LEGGIMI.txt lacks the version"
+# What a newcomer needs first: where the program goes, PowerShell's way to start
+# it, the help, SmartScreen's and Excel's warnings, the restart answer.
+for line in 'Metti quadrivo.exe nella stessa cartella di originale.txt' '.\quadrivo.exe' 'quadrivo /?' \
+            'quadrivo --version' '"Esegui comunque"' $'rispondi "S\xEC"' 'rispondi y (non s)' 'originale.txt.txt'; do
+  grep -q -F -- "$line" "$win/LEGGIMI.txt" || fail "LEGGIMI.txt lacks: $line"
+done
 grep -q 'MIT License' "$win/LICENSE.txt" || fail "no licence in the zip"
 /usr/bin/python3 - "$win/quadrivo.exe" "$version" <<'EOF' || fail "quadrivo.exe lacks its resources"
 import sys, pefile
@@ -80,6 +86,7 @@ assert pefile.RESOURCE_TYPE["RT_GROUP_ICON"] in types, "no icon"
 data = types[pefile.RESOURCE_TYPE["RT_MANIFEST"]].directory.entries[0].directory.entries[0].data.struct
 manifest = exe.get_data(data.OffsetToData, data.Size).decode()
 assert 'level="asInvoker"' in manifest and manifest.count("<supportedOS") == 4, manifest
+assert "<longPathAware" in manifest and ">true</longPathAware>" in manifest, manifest
 # The icon in the sizes Windows shows: 16, 32, 48 and 256 pixels, the last a PNG.
 import struct
 group = types[pefile.RESOURCE_TYPE["RT_GROUP_ICON"]].directory.entries[0].directory.entries[0].data.struct

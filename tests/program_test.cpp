@@ -21,6 +21,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -173,7 +174,7 @@ protected:
         const char* command = std::getenv("QUADRIVO_COMMAND");
         const std::string settings = *locale == '\0' ? "unset LANG LC_ALL LC_CTYPE && " : "LC_ALL=" + std::string(locale);
         const std::string line = "cd '" + (root_ / "work").string() + "' && " + prefix_ + settings + wrapper_ + " timeout 60 " +
-                                 (command != nullptr ? command : program_) + " < '" +
+                                 (command != nullptr ? command : program_) + args_ + " < '" +
                                  (stdin_file.empty() ? (io / "in").string() : stdin_file) +
                                  "' > '" + (stdout_file.empty() ? (io / "out").string() : stdout_file) + "' " +
                                  (merged ? "2>&1" : "2> '" + (io / "err").string() + "'");
@@ -210,6 +211,7 @@ protected:
     fs::path mounted_;     // a file system mounted for the test, unmounted after
     std::string prefix_;   // shell commands run first: limits, umask
     std::string wrapper_;  // a command the program runs under: another user
+    std::string args_;     // the program's arguments, each with a blank before it
     std::string program_ = QUADRIVO_PROGRAM;
 };
 
@@ -776,6 +778,184 @@ TEST_P(Replacing, WholeOrNotAtAll) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Replacing, ::testing::ValuesIn(replacements), case_name<Replace>);
+
+// The command line: help and version before any question, anything else the dialogue.
+struct Arguments {
+    const char* what;
+    std::string args;
+    bool windows_only;
+    std::string out;
+    std::string err = "";
+    int status = 0;
+    bool out_closed = false;
+};
+
+void PrintTo(const Arguments& c, std::ostream* os) { *os << c.what; }
+
+class CommandLine : public Program, public ::testing::WithParamInterface<Arguments> {};
+
+// The help, as this platform's program prints it.
+std::string usage() {
+    return std::string(windows_build() ? "Uso: quadrivo [/? | --help | --version]\n" : "Uso: quadrivo [--help | --version]\n") +
+           "Ricava il calendario della tua squadra dal calendario completo di un campionato.\n"
+           "Il calendario completo \xE8 il file di testo originale.txt, nella cartella da cui avvii il programma.\n"
+           "Il programma chiede il formato del calendario: t file di testo (calendario.txt), w Word (calendario.doc),\n"
+           "x Excel (calendario.xls); poi il nome della squadra, da scrivere come nel file (maiuscole, accenti e spazi\n"
+           "contano). Ogni riga, fra le prime 120, che contiene il nome va nel calendario.\n" +
+           (windows_build() ? "Per saperne di pi\xF9: leggi LEGGIMI.txt, accanto a quadrivo.exe.\n"
+                            : "Per saperne di pi\xF9: man quadrivo\n");
+}
+
+const std::string USAGE = "<usage>";
+
+const Arguments arguments[] = {
+    {"help", " --help", false, USAGE},
+    {"h", " -h", false, USAGE},
+    {"help with more after it", " --help x --version", false, USAGE},
+    {"version", " --version", false, "quadrivo 1.1.0\n"},
+    {"V", " -V", false, "quadrivo 1.1.0\n"},
+    {"version, standard output closed", " --version", false, "", CONSOLE_OUT, 1, true},
+    {"an unknown option starts the dialogue", " --colore", false, FORMAT_Q},
+    {"the first argument decides", " altro --help", false, FORMAT_Q},
+    {"a slash and a question mark on Windows", " /?", true, USAGE},
+    {"a dash and a question mark on Windows", " -?", true, USAGE},
+};
+
+TEST_P(CommandLine, AnswersBeforeAnyQuestion) {
+    const Arguments& c = GetParam();
+    if (c.windows_only && !windows_build()) {
+        GTEST_SKIP() << "a Windows option";
+    }
+    if (c.out_closed && windows_build()) {
+        GTEST_SKIP() << "a closed standard output is a POSIX matter";
+    }
+    args_ = c.args;
+    if (c.out_closed) {
+        wrapper_ = " sh -c 'exec \"$0\" \"$@\" >&-'";  // after the run's own redirections
+    }
+    const Result r = run("");
+    EXPECT_EQ(r.out, c.out_closed ? "" : as_written(c.out == USAGE ? usage() : c.out));
+    EXPECT_EQ(r.err, as_written(c.err));
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(get("calendario.txt"), NONE);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CommandLine, ::testing::ValuesIn(arguments), case_name<Arguments>);
+
+// A missing originale.txt beside a file whose name looks like it (a hidden
+// extension, another case): the message points at it.
+struct Alike {
+    const char* what;
+    std::vector<std::string> names;  // files made in the folder; a trailing / makes a folder
+    std::string err;
+    bool case_blind;  // Windows finds it by itself: its names ignore case
+};
+
+void PrintTo(const Alike& c, std::ostream* os) { *os << c.what; }
+
+class LookAlike : public Program, public ::testing::WithParamInterface<Alike> {};
+
+std::string rename_it(const std::string& name) {
+    return cannot_read("non si trova nella cartella <DIR>, ma c'\xE8 " + name + ": rinominalo in originale.txt e riprova");
+}
+std::string save_it(const std::string& name) {
+    return cannot_read("non si trova nella cartella <DIR>, ma c'\xE8 " + name +
+                       ": aprilo e salvalo come testo con il nome originale.txt, poi riprova");
+}
+
+const Alike alikes[] = {
+    {"a hidden extension", {"originale.txt.txt"}, rename_it("originale.txt.txt"), false},
+    {"another case", {"Originale.TXT"}, rename_it("Originale.TXT"), true},
+    {"a csv", {"originale.csv"}, rename_it("originale.csv"), false},
+    {"no extension", {"ORIGINALE"}, rename_it("ORIGINALE"), false},
+    {"a workbook", {"originale.xlsx"}, save_it("originale.xlsx"), false},
+    {"a PDF in capitals", {"originale.PDF"}, save_it("originale.PDF"), false},
+    {"several: the first in name order", {"originale.xlsx", "originale.csv", "originale.txt.txt"},
+     rename_it("originale.csv"), false},
+    {"a folder skipped", {"originale.a/", "originale.b"}, rename_it("originale.b"), false},
+    {"a control character shown as ?", {"originale.\x1B[31m"}, rename_it("originale.?[31m"), false},
+    {"not a look-alike", {"originale_vecchio.txt"}, MISSING, false},
+};
+
+TEST_P(LookAlike, PointsAtTheFileMeant) {
+    const Alike& c = GetParam();
+    if (windows_build() && (c.case_blind || c.what == std::string("a control character shown as ?"))) {
+        GTEST_SKIP() << "Windows names ignore case and hold no control characters";
+    }
+    for (const std::string& name : c.names) {
+        if (name.back() == '/') {
+            fs::create_directory(path(name.substr(0, name.size() - 1)));
+        } else {
+            put(name, CALENDAR);
+        }
+    }
+    const Result r = run("t\nLupi\nn\n");
+    EXPECT_EQ(r.err, as_written(in_folder(c.err)));
+    EXPECT_EQ(r.status, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LookAlike, ::testing::ValuesIn(alikes), case_name<Alike>);
+
+// Answers files as editors save them: a byte order mark at the start.
+struct Marked {
+    const char* what;
+    std::string input;
+    std::string calendar;  // its lines, for the name in the answers
+};
+
+void PrintTo(const Marked& c, std::ostream* os) { *os << c.what; }
+
+class MarkedAnswers : public Program, public ::testing::WithParamInterface<Marked> {};
+
+const Marked markeds[] = {
+    {"UTF-8 with its mark", "\xEF\xBB\xBFt\nLupi\nn\n", "Delfini - Lupi 2-1\n\n"},
+    {"UTF-8 with its mark, CR LF", "\xEF\xBB\xBFt\r\nLupi\r\nn\r\n", "Delfini - Lupi 2-1\n\n"},
+    {"UTF-16LE, an accented name", "\xFF\xFE" + wide(U"t\r\nCitt\u00E0 di Mont\u00E8\r\nn\r\n", 2),
+     "Orsi - Citt\xE0 di Mont\xE8 2-1\n\n"},
+    {"UTF-16BE, an accented name", "\xFE\xFF" + wide(U"t\nCitt\u00E0 di Mont\u00E8\nn\n", 2, true),
+     "Orsi - Citt\xE0 di Mont\xE8 2-1\n\n"},
+    {"UTF-16LE, a letter holding the byte 1A", "\xFF\xFE" + wide(U"t\r\n\u021Aara Noua\r\nn\r\n", 2),
+     "Orsi - \xC8\x9A" "ara Noua\n\n"},
+    {"UTF-16LE, a letter beyond 16 bits", "\xFF\xFE" + wide(U"t\r\nFalchi \U0001F43A\r\nn\r\n", 2),
+     "Orsi - Falchi \xF0\x9F\x90\xBA\n\n"},
+};
+
+TEST_P(MarkedAnswers, AreReadAsSaved) {
+    const Marked& c = GetParam();
+    put("originale.txt", "Delfini - Lupi 2-1\nOrsi - Citt\xE0 di Mont\xE8 2-1\nOrsi - \xC8\x9A" "ara Noua\n"
+                         "Orsi - Falchi \xF0\x9F\x90\xBA\n");
+    const Result r = run(c.input);
+    EXPECT_EQ(r.out, as_written(FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(get("calendario.txt"), as_written(c.calendar));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MarkedAnswers, ::testing::ValuesIn(markeds), case_name<Marked>);
+
+// A working folder as long as Windows lets a program start in: the calendar
+// is made there, whether an earlier one stands or not.
+TEST_F(Program, AFolderOf250CharactersWorks) {
+    // "Z:" and the path with backslashes under Wine: 250 characters in all.
+    const std::size_t have = path("").string().size() + (windows_build() ? 2 : 0);
+    const fs::path deep = path(std::string(120, 'c')) / std::string(250 - have - 121, 'd');
+    fs::create_directories(deep);
+    std::ofstream(deep / "originale.txt", std::ios::binary) << CALENDAR;
+    for (const bool earlier : {false, true}) {
+        if (earlier) {
+            std::ofstream(deep / "calendario.txt", std::ios::binary) << EARLIER;
+        } else {
+            fs::remove(deep / "calendario.txt");
+        }
+        const char* command = std::getenv("QUADRIVO_COMMAND");
+        const fs::path io = root_ / "io";
+        std::ofstream(io / "in") << "t\nDelfini\nn\n";
+        const std::string line = "cd '" + deep.string() + "' && LC_ALL=C " + (command != nullptr ? command : program_) +
+                                 " < '" + (io / "in").string() + "' > /dev/null 2> '" + (io / "err").string() + "'";
+        EXPECT_EQ(std::system(line.c_str()), 0) << bytes_of(io / "err");
+        EXPECT_EQ(bytes_of(deep / "calendario.txt"), as_written(DELFINI_LINES)) << earlier;
+        EXPECT_EQ(bytes_of(io / "err"), "");
+    }
+}
 
 // originale.txt and the calendar are never one file: refused at the format
 // answer, both files as they were.
