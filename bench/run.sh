@@ -45,6 +45,9 @@ cp "$real" originale.txt
 echo "Over $(basename "$real"), a name found nowhere and near nothing (the spelling hint searched for):"
 row Barcellona C
 row Barcellona C.UTF-8
+echo "The same, a second word that the file repeats in many lines (each such line nearly holds the name):"
+row "Barcellona Calcio" C
+row "Barcellona Calcio" C.UTF-8
 { head -c 24000 /dev/zero | tr '\0' A; echo; } > originale.txt
 echo "A hard file, one line of 24,000 A's where every place nearly holds the name (the hint's work is capped):"
 row aaaaaaaaaaaaaaaaaaa C

@@ -1,19 +1,25 @@
+// Whole words near the typed name, and the one a hint offers. The scan finds
+// where the name nearly stands; here each place is widened to its words, and
+// what cannot be offered (a piece of a word, a control, a tab, a letter the
+// console cannot show, two encodings) is dropped.
 #include "candidates.hpp"
+
+#include <bitset>
+#include <string_view>
 
 namespace quadrivo {
 
-// Tells whether a ranks before b: fewest typos, whole words, most lines, first.
-static bool ranks_before(const Candidate& a, const Candidate& b) {
+namespace {
+
+// Tells whether a ranks before b: fewest typos, most lines, first.
+bool ranks_before(const Candidate& a, const Candidate& b) {
     if (a.typos != b.typos) {
         return a.typos < b.typos;
-    }
-    if (a.whole_words != b.whole_words) {
-        return a.whole_words;
     }
     return a.lines != b.lines ? a.lines > b.lines : a.first < b.first;
 }
 
-static bool same_spelling(const Spelling& a, const Spelling& b) {
+bool same_spelling(const Spelling& a, const Spelling& b) {
     if (a.length != b.length) {
         return false;
     }
@@ -25,11 +31,112 @@ static bool same_spelling(const Spelling& a, const Spelling& b) {
     return true;
 }
 
+// Tells whether the characters so far may be typed and shown: no control
+// character, blanks that are spaces, every character shown where the console
+// shows Windows-1252 only, and one encoding (typed, a name is searched for in
+// one encoding at a time).
+bool may_offer(std::uint8_t kinds, std::uint8_t every, bool spaces, bool any_character) {
+    return spaces && (kinds & CONTROL) == 0 && (any_character || (every & SHOWN) != 0) &&
+           (kinds & (MULTIBYTE | HIGH)) != (MULTIBYTE | HIGH);
+}
+
+// Reads elements s to e of line into found: their first NAME - 1 characters
+// (a run of blanks as its blanks), how many there are (NAME for more), and
+// the word ends among those characters after which the words so far may be
+// offered. Adds the characters read to work.
+void spell(const Line& line, int s, int e, bool any_character, Candidate& found, long& work) {
+    std::uint8_t kinds = 0;     // what any element is
+    std::uint8_t every = 0xFF;  // what every element is
+    bool spaces = true;
+    int count = 0;
+    int x = s;
+    for (; x <= e && count < NAME; ++x) {
+        kinds |= line.kinds[x];
+        every &= line.kinds[x];
+        const int from = line.begin[x];
+        const int to = (line.kinds[x] & BLANKS) != 0 ? line.begin[x + 1] : from + 1;
+        for (int b = from; b < to; ++b) {  // a blank run: each blank; else the one character
+            spaces = spaces && ((line.kinds[x] & BLANKS) == 0 || line.bytes[b] == ' ');
+            if (count < NAME - 1) {
+                found.spelling.text[count] = (line.kinds[x] & BLANKS) != 0 ? U' ' : line.characters[x];
+            }
+            ++count;
+        }
+        const bool word_end = line.is_word(x) && (x == e || !line.is_word(x + 1));
+        if (word_end && count < NAME && may_offer(kinds, every, spaces, any_character)) {
+            found.end_bytes[found.word_ends] = static_cast<std::uint8_t>(line.begin[x + 1] - line.begin[s]);
+            found.end_characters[found.word_ends++] = static_cast<std::uint8_t>(count);
+        }
+    }
+    work += count;
+    found.spelling.length = count < NAME - 1 ? count : NAME - 1;
+    found.characters = x > e && count < NAME ? count : NAME;
+}
+
+// The bytes of the whole words, as the line read holds them.
+std::string_view words_of(const ReadLines& read, const Candidate& words) {
+    return {read.line(words.line).data() + words.begin, static_cast<std::size_t>(words.end - words.begin)};
+}
+
+}  // namespace
+
+bool Candidates::offer(const Line& line, int m, int s, int t, int typos, bool any_character, long& work) {
+    if (!line.word_start(s)) {
+        return false;
+    }
+    int e = t;
+    if (line.is_word(t)) {
+        if (ends_line_ == m && t >= ends_from_ && t <= ends_at_) {
+            e = ends_at_;  // a word already read to its end
+        } else {
+            while (e + 1 < line.length && line.is_word(e + 1)) {
+                ++e;
+            }
+            work += e - t;
+            ends_line_ = m;
+            ends_from_ = t;
+            ends_at_ = e;
+        }
+        if (e + 1 == line.length && line.cut) {
+            return false;  // the word goes on past the cut: no word end
+        }
+    } else {
+        while (!line.is_word(e)) {  // s is a word's: the loop stops there at the latest
+            --e;
+        }
+    }
+    Candidate found;  // spell() fills what the rest does not
+    found.word_ends = 0;
+    spell(line, s, e, any_character, found, work);
+    const bool whole = found.characters < NAME;
+    if (found.word_ends == 0 || (whole && found.end_characters[found.word_ends - 1] != found.characters)) {
+        return false;  // nothing that may be offered, or not the whole words
+    }
+    found.typos = typos;
+    found.lines = 1;
+    found.last_line = m;
+    found.first = m * ROW + s;
+    found.line = m;
+    found.begin = line.begin[s];
+    found.end = line.begin[e + 1];
+    add(found);
+    return true;
+}
+
+// Tells whether a and b are the same words: the same characters, or, longer
+// than a name, the same bytes.
+bool Candidates::same(const Candidate& a, const Candidate& b) const {
+    if (a.characters < NAME || b.characters < NAME) {
+        return a.characters == b.characters && same_spelling(a.spelling, b.spelling);
+    }
+    return words_of(read_, a) == words_of(read_, b);
+}
+
 void Candidates::add(const Candidate& found) {
     for (int i = 0; i < count_; ++i) {
         Candidate& known = list_[i];
-        if (same_spelling(known.spelling, found.spelling)) {
-            known.whole_words = known.whole_words || found.whole_words;
+        if (same(known, found)) {
+            known.typos = found.typos < known.typos ? found.typos : known.typos;
             known.lines += known.last_line != found.last_line ? 1 : 0;
             known.last_line = found.last_line;
             return;
@@ -42,14 +149,6 @@ void Candidates::add(const Candidate& found) {
     }
 }
 
-const Candidate* Candidates::best() const {
-    const Candidate* best = nullptr;
-    for (int i = 0; i < count_; ++i) {
-        best = best == nullptr || ranks_before(list_[i], *best) ? &list_[i] : best;
-    }
-    return best;
-}
-
 // Returns the index of the candidate that ranks last.
 int Candidates::worst() const {
     int worst = 0;
@@ -57,6 +156,52 @@ int Candidates::worst() const {
         worst = ranks_before(list_[worst], list_[i]) ? i : worst;
     }
     return worst;
+}
+
+namespace {
+
+// Returns the lines read, before their line ends, that hold text; adds the bytes searched to work.
+std::bitset<NUM> lines_with(const ReadLines& read, std::string_view text, long& work) {
+    std::bitset<NUM> lines;
+    for (int m = 0; m < read.count(); ++m) {
+        std::string_view line = read.line(m);
+        line.remove_suffix(!line.empty() && line.back() == '\n' ? 1 : 0);
+        lines[static_cast<std::size_t>(m)] = line.find(text) != std::string_view::npos;
+        work += static_cast<long>(line.size());
+    }
+    return lines;
+}
+
+}  // namespace
+
+// Puts into found the longest run of the first whole words of words that
+// selects the same lines as all of them. Returns false when none does.
+bool Candidates::shorten(const Candidate& words, Spelling& found, long& work) const {
+    const std::string_view whole = words_of(read_, words);
+    const std::bitset<NUM> with_whole = lines_with(read_, whole, work);
+    for (int k = words.word_ends - 1; k >= 0; --k) {
+        if (lines_with(read_, std::string_view(whole.data(), words.end_bytes[k]), work) == with_whole) {
+            found = words.spelling;
+            found.length = words.end_characters[k];
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Candidates::best(Spelling& found, long& work) const {
+    const Candidate* best = nullptr;
+    for (int i = 0; i < count_; ++i) {
+        best = best == nullptr || ranks_before(list_[i], *best) ? &list_[i] : best;
+    }
+    if (best == nullptr) {
+        return false;
+    }
+    if (best->characters < NAME) {
+        found = best->spelling;
+        return true;
+    }
+    return shorten(*best, found, work);
 }
 
 }  // namespace quadrivo

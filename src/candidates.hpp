@@ -1,7 +1,12 @@
-// The spellings a hint may offer, and which of them it offers.
+// The spellings a hint may offer, and which of them it offers: whole words of
+// a line, never a piece of one.
 #pragma once
 
+#include <cstdint>
+
+#include "buffers.hpp"
 #include "constants.hpp"
+#include "spelling_line.hpp"
 
 namespace quadrivo {
 
@@ -13,31 +18,55 @@ struct Spelling {
 
 inline constexpr int CANDIDATES = 32;  // distinct spellings kept; a better one replaces the worst
 
-// A spelling found near the typed name.
+// Whole words of a line found near the typed name.
 struct Candidate {
-    Spelling spelling;
-    int typos;
-    bool whole_words;  // starts and ends at word boundaries, somewhere it was found
-    int lines;         // lines it was found in
-    int last_line;     // the last of them, so that a line counts once
-    int first;         // where it was first found, in file order
+    Spelling spelling;  // the whole words, or their first NAME - 1 characters when longer
+    int characters;     // of the whole words
+    int typos;          // the fewest of the parts that gave them
+    int lines;          // lines they were found in
+    int last_line;      // the last of them, so that a line counts once
+    int first;          // where they were first found, in file order
+    int line;           // where they stand: the line read, its bytes begin to end
+    int begin;
+    int end;
+    int word_ends;                      // the word ends within the first NAME - 1 characters that may be offered:
+    std::uint8_t end_bytes[NAME];       // each one's bytes from begin
+    std::uint8_t end_characters[NAME];  // and characters
 };
 
 // The distinct spellings found so far, each counted once per line.
 class Candidates {
 public:
-    // Adds a spelling found in line found.last_line, or counts it again.
-    void add(const Candidate& found);
+    explicit Candidates(const ReadLines& read) : read_(read) {}
 
-    // Returns the one to offer: the fewest typos, then whole words, then the
-    // most lines, then the first in the file; nullptr when there is none.
-    const Candidate* best() const;
+    // Offers the part of line m (read.line(m), cut into elements as line)
+    // from element s to element t, within typos of the name: it must begin a
+    // word, and is widened to the end of the word it ends in (or, ending on a
+    // blank or a mark, cut back to the last word end before it); a word that
+    // a 200-byte cut splits is none. Adds the words, or counts them again.
+    // Returns false when they cannot be offered. Adds the characters read to work.
+    bool offer(const Line& line, int m, int s, int t, int typos, bool any_character, long& work);
+
+    // Puts the hint into found: the fewest typos, then the most lines, then
+    // the first in the file. Whole words longer than NAME - 1 characters give
+    // the longest run of their first words that selects the same lines of
+    // those read as they do, or no hint. Returns false when there is none.
+    // Adds the bytes searched to work.
+    bool best(Spelling& found, long& work) const;
 
 private:
+    void add(const Candidate& found);
+    bool same(const Candidate& a, const Candidate& b) const;
     int worst() const;
+    bool shorten(const Candidate& words, Spelling& found, long& work) const;
 
+    const ReadLines& read_;
     Candidate list_[CANDIDATES];
     int count_ = 0;
+    // The last word end found in a line, so that each line's words are read once.
+    int ends_line_ = -1;
+    int ends_from_ = -1;
+    int ends_at_ = -1;
 };
 
 }  // namespace quadrivo

@@ -18,10 +18,18 @@ inline char32_t fold(char32_t c) {
     return c < FOLD_TABLE_SIZE ? static_cast<char32_t>(FOLD_TABLE[c] & ~WORD_CHARACTER) : c;
 }
 
-// Tells whether c is a letter, a mark or a digit. Beyond the table, the
-// punctuation, symbols and shapes of U+2000 to U+2BFF and U+3000 to U+303F are
-// not; other characters, mostly letters of other scripts, are.
+// Tells whether c is one of the invisible characters a word may hold: the
+// soft hyphen, the zero-width space, non-joiner and joiner, the word joiner.
+inline bool is_invisible_in_word(char32_t c) { return c == 0x00AD || (c >= 0x200B && c <= 0x200D) || c == 0x2060; }
+
+// Tells whether c belongs to a word: a letter, a mark, a digit, or an
+// invisible character a word may hold. Beyond the table, the punctuation,
+// symbols and shapes of U+2000 to U+2BFF and U+3000 to U+303F are not; other
+// characters, mostly letters of other scripts, are.
 inline bool is_word_character(char32_t c) {
+    if (is_invisible_in_word(c)) {
+        return true;
+    }
     if (c < FOLD_TABLE_SIZE) {
         return (FOLD_TABLE[c] & WORD_CHARACTER) != 0;
     }

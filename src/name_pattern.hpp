@@ -59,11 +59,15 @@ struct Masks {
 };
 
 constexpr int PIECE_BITS = 64;
+constexpr int WAYS = 6;        // ways of cutting the name into pieces, at most
+constexpr int LONG_PIECE = 3;  // a long name is cut into typos + 2 pieces when each still has this many characters
 
 // The typed name folded, ends trimmed and each run of blanks one blank, and
 // the typos allowed for its length. For the filter, its pieces: typos + 1 of
 // them, one character left out between each two, so that a near spelling
-// holds one of them exactly (a swap of two neighbours spoils at most one).
+// holds one of them exactly (each typo, a swap of two neighbours too, spoils
+// at most one); a long name, typos + 2, of which a near spelling holds two,
+// which rules out the lines that hold one common word of the name.
 // The pieces can be cut in several ways (which of them is a character longer);
 // a near spelling holds a piece of every way, so every way that fits in
 // PIECE_BITS is searched for at once, and a line must pass them all.
@@ -74,8 +78,10 @@ struct Pattern {
     Masks<std::uint64_t, PIECE_BITS> pieces;  // the pieces of every way, one after another
     std::uint64_t piece_starts = 0;
     std::uint64_t piece_ends = 0;
-    std::uint64_t way_ends[3] = {};  // the last characters of each way's pieces
+    std::uint64_t way_ends[WAYS] = {};  // the last characters of each way's pieces
     int ways = 0;
+    int intact = 1;  // pieces a near spelling holds exactly, at least: 2 where there are typos + 2 of them
+    std::uint32_t word_start_window = 0;  // bit n - 1 for each length n a near spelling may have
 };
 
 // Makes the pattern of the name's cont characters nome[0] .. nome[cont - 1];

@@ -21,17 +21,21 @@ namespace {
 // not a promise; the real calendars need at most 35.
 constexpr int VERIFIED = 40;
 
-// What a character is, for offering it in a spelling: bits.
-constexpr std::uint8_t SHOWN = 1;      // Windows-1252 has it
-constexpr std::uint8_t MULTIBYTE = 2;  // a UTF-8 sequence of two bytes or more
-constexpr std::uint8_t HIGH = 4;       // a single byte from 0x80, read as Windows-1252
-constexpr std::uint8_t BLANKS = 8;     // a blank, or a run of them
-constexpr std::uint8_t CONTROL = 16;   // a control character: never typed in a name
+// The near places found in one pass, at most, inside words or not: a file
+// where the name nearly stands everywhere (a line of one letter) stops the
+// search there, so that the scan's work is bounded too. The real calendars
+// find at most a few dozen.
+constexpr int NEAR_PLACES = 400;
+
+// The fewest characters (blanks not counted) of a name that gets a hint: a
+// shorter one begins too many words to point anywhere.
+constexpr int MIN_HINTED = 3;
 
 // Returns the kind of an ASCII character.
 constexpr std::uint8_t ascii_kind(char32_t c) {
+    const bool word = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
     return static_cast<std::uint8_t>(SHOWN | (c == ' ' || c == '\t' ? BLANKS : 0) |
-                                     ((c < 0x20 && c != '\t') || c == 0x7F ? CONTROL : 0));
+                                     ((c < 0x20 && c != '\t') || c == 0x7F ? CONTROL : 0) | (word ? WORD : 0));
 }
 
 // The kinds of the ASCII characters, by byte.
@@ -51,38 +55,28 @@ std::uint8_t kind_of(char32_t c, int bytes) {
         return ascii_kind(c);
     }
     return static_cast<std::uint8_t>((to_windows_1252(c) >= 0 ? SHOWN : 0) | (bytes > 1 ? MULTIBYTE : HIGH) |
-                                     (is_control(c) ? CONTROL : 0));
+                                     (is_control(c) ? CONTROL : 0) | (is_word_character(c) ? WORD : 0));
 }
 
-// A line as the search sees it: one element per character, a run of blanks
-// one element; each element is known by where its bytes begin, and element x
-// ends where element x + 1 begins.
-struct Line {
-    const unsigned char* bytes;
-    std::uint8_t begin[ROW + 1];
-    char32_t characters[ROW];       // each element's character, unfolded; a blank run's first
-    std::uint32_t reversed[ROW];    // each element's bits in the reversed pattern, for verifying
-    std::uint8_t kinds[ROW];        // what each element is, for offering it: the bits below
-    int length = 0;
-
-    // Returns the character (unfolded) of element x.
-    char32_t character(int x) const { return characters[x]; }
-    // Tells whether elements s to t stand as whole words: word characters at both ends, none beside.
-    bool whole_words(int s, int t) const {
-        return is_word_character(character(s)) && is_word_character(character(t)) &&
-               (s == 0 || !is_word_character(character(s - 1))) &&
-               (t + 1 == length || !is_word_character(character(t + 1)));
-    }
+// What a scan of one line found.
+struct Scanned {
+    int ends;     // near places that may begin a word, put in ends
+    int ignored;  // near places that cannot: inside words
 };
 
 // Cuts the line into elements and finds the elements where the whole pattern
 // ends with at most TYPOS typos, bit-parallel as agrep does: bit i of the
 // state for d typos tells that the pattern's first i + 1 characters end at the
-// current element with at most d typos. Everything the loop needs is in local
-// variables: a byte stored in the line may alias any other memory. Returns the
-// count of end positions put in ends.
-template <int TYPOS>
-int scan_line(const Pattern& pattern, const char* riga, int len, Line& line, int (&ends)[ROW]) {
+// current element with at most d typos. Such an end is kept only where a word
+// begins as many elements before it as a near spelling may have (the last
+// elements' word starts are bits of a history); the others are counted.
+// Everything the loop needs is in local variables: a byte stored in the line
+// may alias any other memory. continues: the line's first element goes on a
+// word that a cut split. With STORE false, nothing is kept nor counted: the
+// scan only tells, at its first end, whether the line has one, cheaply; most
+// lines that pass the filter have none.
+template <int TYPOS, bool STORE>
+Scanned scan_line(const Pattern& pattern, const char* riga, int len, bool continues, Line& line, int (&ends)[ROW]) {
     const std::uint32_t whole = 1u << (pattern.name.length - 1);
     const std::uint32_t* by_byte = pattern.name.bytes;
     const std::uint32_t* reversed_by_byte = pattern.reversed.bytes;
@@ -95,29 +89,53 @@ int scan_line(const Pattern& pattern, const char* riga, int len, Line& line, int
     std::uint32_t now0 = 0, now1 = 1, now2 = 3;  // the first d characters missing
     std::uint32_t older0 = 0, older1 = 1;         // two characters back: for swapped neighbours
     std::uint32_t previous_mask = 0;
+    bool previous_blank = false;
+    bool previous_word = continues;
+    std::uint32_t word_starts = 0;  // bit j: a word begins j elements back
+    const std::uint32_t begins_near = pattern.word_start_window;
     int length = 0;
-    int found = 0;
+    Scanned found{0, 0};
     for (int i = 0; i < len;) {
         const unsigned char b = bytes[i];
         std::uint32_t mask;
         if (b < 0x80) {  // plain text: one look-up
-            if ((b == ' ' || b == '\t') && i > 0 && (bytes[i - 1] == ' ' || bytes[i - 1] == '\t')) {
+            const bool blank = b == ' ' || b == '\t';
+            if (blank && previous_blank) {
                 ++i;
                 continue;  // a run of blanks is one
             }
-            characters[length] = b;
-            reversed[length] = reversed_by_byte[b];
-            kinds[length] = ascii_kinds[b];
-            begin[length++] = static_cast<std::uint8_t>(i++);
+            previous_blank = blank;
+            if (STORE) {
+                characters[length] = b;
+                reversed[length] = reversed_by_byte[b];
+                kinds[length] = ascii_kinds[b];
+                begin[length] = static_cast<std::uint8_t>(i);
+            }
+            if (STORE) {
+                const bool word = (ascii_kinds[b] & WORD) != 0;
+                word_starts = (word_starts << 1) | (word && !previous_word ? 1 : 0);
+                previous_word = word;
+            }
+            ++length;
+            ++i;
             mask = by_byte[b];
         } else {
+            previous_blank = false;
             const int from = i;
             const char32_t c = next_character(bytes, len, i);
             const char32_t folded = fold(c);
-            characters[length] = c;
-            reversed[length] = pattern.reversed.of(folded);
-            kinds[length] = kind_of(c, i - from);
-            begin[length++] = static_cast<std::uint8_t>(from);
+            if (STORE) {
+                characters[length] = c;
+                reversed[length] = pattern.reversed.of(folded);
+                kinds[length] = kind_of(c, i - from);
+                begin[length] = static_cast<std::uint8_t>(from);
+            }
+            if (STORE) {
+                const bool word = is_word_character(c);
+                word_starts = (word_starts << 1) | (word && !previous_word ? 1 : 0);
+                previous_word = word;
+            }
+            ++length;
             mask = pattern.name.of(folded);
         }
         const std::uint32_t swapped = (mask << 1) & previous_mask;
@@ -136,45 +154,41 @@ int scan_line(const Pattern& pattern, const char* riga, int len, Line& line, int
         previous_mask = mask;
         // A near spelling with fewer typos is one with more: the last state holds them all.
         if (((TYPOS == 0 ? now0 : TYPOS == 1 ? now1 : now2) & whole) != 0) {
-            ends[found++] = length - 1;
+            if (!STORE) {
+                return {1, 0};
+            }
+            if ((word_starts & begins_near) == 0) {
+                ++found.ignored;
+            } else {
+                ends[found.ends++] = length - 1;
+            }
         }
     }
     begin[length] = static_cast<std::uint8_t>(len);
     line.bytes = bytes;
     line.length = length;
+    line.continues = continues;
     return found;
 }
 
-// The spelling of elements s to t, as the file has it (a run of blanks as
-// its blanks). Returns false when it may not be offered: too long, a control
-// character (a tab among blanks too), a character the console cannot show,
-// or UTF-8 and single high bytes mixed (typed, the name is searched for in
-// one encoding at a time). Adds the characters taken to work.
-bool spelling_of(const Line& line, int s, int t, bool any_character, Spelling& spelling, long& work) {
-    std::uint8_t kinds = 0;       // what any element is
-    std::uint8_t every = 0xFF;    // what every element is
-    spelling.length = 0;
-    for (int x = s; x <= t; ++x) {
-        const std::uint8_t kind = line.kinds[x];
-        kinds |= kind;
-        every &= kind;
-        if ((kind & BLANKS) == 0) {
-            if (spelling.length == NAME - 1) {
-                return false;
-            }
-            spelling.text[spelling.length++] = line.characters[x];
-            continue;
-        }
-        for (int b = line.begin[x]; b < line.begin[x + 1]; ++b) {
-            if (spelling.length == NAME - 1 || line.bytes[b] != ' ') {
-                return false;  // too long, or a tab: neither can be typed in a name
-            }
-            spelling.text[spelling.length++] = ' ';
-        }
+// Finds the ends of near spellings in the line, cut into elements in line.
+// The line is scanned first without keeping anything, to its first end: most
+// lines that pass the filter hold no near spelling.
+template <int TYPOS>
+Scanned scan_kept(const Pattern& pattern, const char* riga, int len, bool continues, Line& line, int (&ends)[ROW]) {
+    const Scanned any = scan_line<TYPOS, false>(pattern, riga, len, continues, line, ends);
+    return any.ends != 0 ? scan_line<TYPOS, true>(pattern, riga, len, continues, line, ends) : any;
+}
+
+Scanned scan(const Pattern& pattern, const char* riga, int len, bool continues, Line& line, int (&ends)[ROW]) {
+    switch (pattern.typos) {
+    case 2:
+        return scan_kept<2>(pattern, riga, len, continues, line, ends);
+    case 1:
+        return scan_kept<1>(pattern, riga, len, continues, line, ends);
+    default:
+        return scan_kept<0>(pattern, riga, len, continues, line, ends);
     }
-    work += spelling.length;
-    return (kinds & CONTROL) == 0 && (any_character || (every & SHOWN) != 0) &&
-           (kinds & (MULTIBYTE | HIGH)) != (MULTIBYTE | HIGH);
 }
 
 // Puts into typos[n] the optimal string alignment distance (letters wrong,
@@ -218,32 +232,38 @@ void distances(const Pattern& pattern, const Line& line, int t, int (&typos)[NAM
     }
 }
 
-// Adds the spellings nearest the pattern that end at element t of line m, of
-// at most NAME - 1 elements (a longer one can never be offered): those with
-// the fewest typos that may be offered. One with more typos, ending at the
-// same element, could never be offered before them, so it is not looked at.
+// The window lengths a near spelling may have: the name's, give or take its
+// typos, at most NAME - 1 before it is widened to its words.
+int shortest_window(const Pattern& pattern) { return std::max(1, pattern.name.length - pattern.typos); }
+int longest_window(const Pattern& pattern) { return std::min(pattern.name.length + pattern.typos, NAME - 1); }
+
+// Offers the parts nearest the pattern that end at element t of line m and
+// begin a word: those with the fewest typos that may be offered. One with
+// more typos, ending at the same element, could never be offered before
+// them, so it is not looked at.
 void collect(const Pattern& pattern, const Line& line, int m, int t, bool any_character, Candidates& candidates,
              long& work) {
     int typos[NAME + MAX_TYPOS + 1];
     distances(pattern, line, t, typos, work);
-    const int shortest = std::max(1, pattern.name.length - pattern.typos);
-    const int longest = std::min(pattern.name.length + pattern.typos, NAME - 1);
     bool added = false;
     for (int allowed = 0; allowed <= pattern.typos && !added; ++allowed) {
-        for (int n = shortest; n <= longest; ++n) {
-            Candidate found{};
-            found.typos = typos[n];
-            if (found.typos != allowed || !spelling_of(line, t - n + 1, t, any_character, found.spelling, work)) {
-                continue;
+        for (int n = shortest_window(pattern); n <= longest_window(pattern) && n <= t + 1; ++n) {
+            if (typos[n] == allowed && candidates.offer(line, m, t - n + 1, t, allowed, any_character, work)) {
+                added = true;
             }
-            found.whole_words = line.whole_words(t - n + 1, t);
-            found.lines = 1;
-            found.last_line = m;
-            found.first = m * ROW + t - n + 1;
-            candidates.add(found);
-            added = true;
         }
     }
+}
+
+// Tells whether the piece before line m was cut at 200 bytes inside a word:
+// its line goes on a word at line m's start.
+bool goes_on_a_word(const ReadLines& read, int m) {
+    if (m == 0) {
+        return false;
+    }
+    const std::string_view before = read.line(m - 1);
+    const auto last = static_cast<unsigned char>(before.back());
+    return before.size() == static_cast<std::size_t>(ROW) && last != '\n' && (last >= 0x80 || is_word_character(last));
 }
 
 }  // namespace
@@ -252,35 +272,37 @@ bool find_spelling(const ReadLines& read, const char32_t (&nome)[NAME], int cont
                    Spelling& found, long* work) {
     Pattern pattern;
     make_pattern(nome, cont, pattern);
-    if (pattern.name.length == 0) {
+    int letters = 0;  // blanks not counted
+    for (int i = 0; i < pattern.name.length; ++i) {
+        letters += pattern.name.text[i] != BLANK ? 1 : 0;
+    }
+    if (letters < MIN_HINTED) {
         return false;
     }
-    Candidates candidates;
+    Candidates candidates(read);
     Line line;
     int ends[ROW];
     long done = 0;
     int left = VERIFIED;
-    for (int m = 0; m < read.count() && left > 0; ++m) {
+    int near_left = NEAR_PLACES;
+    for (int m = 0; m < read.count() && left > 0 && near_left > 0; ++m) {
         const std::string_view riga = read.line(m);
         const int len = static_cast<int>(riga.size()) - (riga.back() == '\n' ? 1 : 0);
         if (!may_hold(pattern, riga.data(), len)) {
             continue;
         }
-        const int count = pattern.typos == 2   ? scan_line<2>(pattern, riga.data(), len, line, ends)
-                          : pattern.typos == 1 ? scan_line<1>(pattern, riga.data(), len, line, ends)
-                                               : scan_line<0>(pattern, riga.data(), len, line, ends);
-        for (int e = 0; e < count && left > 0; ++e, --left) {
+        const Scanned found = scan(pattern, riga.data(), len, goes_on_a_word(read, m), line, ends);
+        near_left -= found.ignored + found.ends;
+        line.cut = len == ROW;
+        for (int e = 0; e < found.ends && left > 0; ++e, --left) {
             collect(pattern, line, m, ends[e], any_character, candidates, done);
         }
     }
+    const bool hinted = candidates.best(found, done);
     if (work != nullptr) {
         *work += done;
     }
-    const Candidate* best = candidates.best();
-    if (best != nullptr) {
-        found = best->spelling;
-    }
-    return best != nullptr;
+    return hinted;
 }
 
 }  // namespace quadrivo

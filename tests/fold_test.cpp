@@ -42,7 +42,8 @@ TEST(Fold, TableIsUnicodesLowerCaseOfTheBaseLetter) {
         const std::string& lower = rows.at(base)[13];
         const char32_t expected = lower.empty() ? base : static_cast<char32_t>(std::stoul(lower, nullptr, 16));
         EXPECT_EQ(quadrivo::fold(code), expected) << std::hex << static_cast<unsigned>(code);
-        EXPECT_EQ(quadrivo::is_word_character(code), std::string("LMN").find(fields[2][0]) != std::string::npos)
+        EXPECT_EQ(quadrivo::is_word_character(code),
+                  std::string("LMN").find(fields[2][0]) != std::string::npos || code == 0xAD)  // the soft hyphen
             << std::hex << static_cast<unsigned>(code);
     }
 }

@@ -18,6 +18,7 @@ using quadrivo::NAME;
 
 // Windows-1252 and UTF-8 lines side by side, as calendars mix them.
 const std::string CALENDAR =
+    "FC Internazionale Milano - Orsi\n"
     "Citt\xE0 di Montefiore - Lupi Rossi\n"
     "Lupi Rossi - S\xC3\xBC" "dtirol\r\n"
     "Sampdoria - Orsi\n"
@@ -31,7 +32,12 @@ const std::string CALENDAR =
     "Citt\xE0 S\xC3\xBC" "d - Orsi\n"
     "Lazio - Roma FC\xC2\xA0" "Club\n"
     "Mu\xCC\x88" "nchen - Orsi\n"
-    "Bo\xE2\x80\x8B" "russia - Orsi\n";
+    "Bo\xE2\x80\x8B" "russia - Orsi\n"
+    "Cremonese - Parma\n"
+    "Orsi - Gazzella\n"
+    "Fioren\xC2\xAD" "tina - Orsi\n"
+    "Citta\xCC\x80 di Castelnuovo - Orsi\n" +
+    std::string(187, 'w') + " Zebratonelloxxxxxxxxx - Orsi\n";
 
 struct Hint {
     const char* what;
@@ -71,6 +77,16 @@ const Hint hints[] = {
     {"nothing near", U"Barcellona", U""},
     {"blanks only", U"   ", U""},
     {"NUL typed", U"Juve\0tus"s, U"Juventus"},
+    {"a word's start widened to the word", U"Cremona", U"Cremonese"},
+    {"to the end of its word", U"Inter ", U"Internazionale"},
+    {"an extra first letter", U"XCremonese", U"Cremonese"},
+    {"a name only inside words", U"rma", U""},
+    {"a name of two letters", U"Pa", U""},
+    {"words ending at the line's end", U"Gazzell", U"Gazzella"},
+    {"a soft hyphen inside a word", U"Fiorentina", U"Fioren\u00ADtina"},
+    {"words past 19 characters: the first that select the same lines", U"internazionale mila", U"Internazionale"},
+    {"a decomposed accent past 19 characters, never cut in a word", U"citta di castelnuov", U"Citta\u0300 di"},
+    {"a word cut at 200 bytes", U"Zebratone", U""},
 };
 
 class Spelling : public ::testing::TestWithParam<Hint> {};

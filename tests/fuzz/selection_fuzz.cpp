@@ -102,9 +102,13 @@ quadrivo::SelectionReport run_pass(std::string& source, const char32_t (&nome)[N
     return report;
 }
 
-// The hint's work, distances and characters verified, may grow with the bytes
-// searched by at most this much a byte, plus a constant: nothing makes it costly.
-constexpr long WORK_PER_BYTE = 1;
+// The hint's work, distances and characters verified and the bytes its
+// shortening searches, may grow with the bytes searched by at most this much a
+// byte, plus a constant: nothing makes it costly. A whole-word hint too long
+// for a name is shortened by searching the lines read once for the whole
+// words and once for each shorter run of them (at most NAME / 2), and each
+// verified line's words may be read to their ends once.
+constexpr long WORK_PER_BYTE = 2 + NAME / 2;
 constexpr long WORK_AT_MOST = 4000;
 
 // After a pass that selected nothing: the hint's work is bounded, and a hint,
