@@ -1,10 +1,11 @@
 // The console on POSIX: bytes in the locale's codeset, decoded one character
-// at a time; the messages encoded the same way. Where the bytes are single
+// at a time; the messages encoded the same way and written by write(2) itself. Where the bytes are single
 // (the C and POSIX locales) typed text is read as UTF-8 first, as a UTF-8
 // terminal is, and the messages go out as Windows-1252 bytes.
 #include <langinfo.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <cwchar>
@@ -31,6 +32,25 @@ Codeset codeset_of(std::FILE* stream) {
         return fd >= 0 && isatty(fd) ? Codeset::utf8 : Codeset::windows_1252;
     }
     return Codeset::locale;
+}
+
+// Writes size bytes to the stream's file, not through its buffer: the C
+// library's stdio retries a write that writes nothing for ever, and here such
+// a write is the console's fault. Returns false when the bytes could not all
+// be written.
+bool put(std::FILE* stream, const char* bytes, std::size_t size) {
+    const int fd = fileno(stream);
+    while (size > 0) {
+        const ssize_t done = write(fd, bytes, size);
+        if (done == 0 || (done < 0 && errno != EINTR)) {
+            return false;
+        }
+        if (done > 0) {
+            bytes += done;
+            size -= static_cast<std::size_t>(done);
+        }
+    }
+    return true;
 }
 
 class PosixConsole final : public Console {
@@ -91,7 +111,7 @@ bool PosixConsole::write_chars(std::FILE* stream, const char32_t* text, int leng
         }
         used += more;
         if (used > sizeof encoded - MB_LEN_MAX || i + 1 == length) {
-            if (std::fwrite(encoded, 1, used, stream) != used) {
+            if (!put(stream, encoded, used)) {
                 return false;
             }
             used = 0;
@@ -103,7 +123,7 @@ bool PosixConsole::write_chars(std::FILE* stream, const char32_t* text, int leng
 bool PosixConsole::write_text(std::FILE* stream, const char* text) {
     const Codeset codeset = stream == err_ ? err_codeset_ : out_codeset_;
     if (codeset == Codeset::windows_1252) {
-        return std::fputs(text, stream) != EOF;
+        return put(stream, text, std::strlen(text));
     }
     // Runs of ASCII go out as they are; each other letter as a character.
     while (*text != '\0') {
@@ -111,7 +131,7 @@ bool PosixConsole::write_text(std::FILE* stream, const char* text) {
         while (text[ascii] != '\0' && static_cast<unsigned char>(text[ascii]) < 0x80) {
             ++ascii;
         }
-        if (ascii > 0 && std::fwrite(text, 1, ascii, stream) != ascii) {
+        if (ascii > 0 && !put(stream, text, ascii)) {
             return false;
         }
         text += ascii;

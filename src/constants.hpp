@@ -50,6 +50,8 @@ inline constexpr const char* MSG_RESTART_QUESTION =
 inline constexpr const char* ERR_CANNOT_READ = "Impossibile leggere il file %s: ";
 inline constexpr const char* ERR_CANNOT_WRITE = "Impossibile scrivere il file %s: ";
 inline constexpr const char* ERR_END = ".\n";
+// After the cause, when a rewrite in place was cut short once its first byte may have been written.
+inline constexpr const char* ERR_INCOMPLETE = "; il file potrebbe essere rimasto incompleto";
 
 // Why a file could not be read or written.
 enum class Cause {
@@ -147,6 +149,11 @@ inline constexpr const char* MSG_VERSION = "quadrivo " QUADRIVO_VERSION "\n";
 // Faults of the console itself, which end the run.
 inline constexpr const char* ERR_CONSOLE_IN = "Impossibile leggere lo standard input!\n";
 inline constexpr const char* ERR_CONSOLE_OUT = "Impossibile scrivere sullo standard output!\n";
+
+// After the success lines, when the new calendar is in place but closing it
+// or syncing its folder failed (%s: the calendar file).
+inline constexpr const char* NOTE_UNCONFIRMED =
+    "Attenzione: %s \xE8 pronto, ma il sistema non ha confermato di averlo salvato sul disco.\n";
 
 // Notices on standard error after a pass that worked: it stopped at line 120
 // of a longer source, or it selected nothing (%s: the calendar file).

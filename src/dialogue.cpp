@@ -15,8 +15,9 @@ namespace quadrivo {
 
 namespace {
 
-// How a pass ended.
-enum class PassEnd { succeeded, failed, input_ended };
+// How a pass ended: unconfirmed, the new calendar is in place but the
+// system did not confirm it is on disk.
+enum class PassEnd { succeeded, unconfirmed, failed, input_ended };
 
 // How reading a name ended.
 enum class NameRead { complete, too_long, input_ended };
@@ -170,20 +171,20 @@ static SelectionReport read_team_lines(Console& console, const TeamName& name, C
 
 // Makes the new calendar in memory from the source, then puts it in place of
 // the earlier one in one step; report tells what the pass read and selected.
-// Returns false when either failed, after reporting it with its file and its
-// cause, the earlier calendar as it was.
-static bool copy_team_lines(Console& console, const char* file_name, const TeamName& name, ReadLines& read,
-                            SelectionReport& report) {
+// Returns whether the new calendar is in place, after reporting with its file
+// and its cause why it is not.
+static Replaced copy_team_lines(Console& console, const char* file_name, const TeamName& name, ReadLines& read,
+                                SelectionReport& report) {
     Replacement write1(file_name);
     report = read_team_lines(console, name, write1.content(), read);
     if (report.result != SelectionResult::ok) {
-        return false;  // nothing was written
+        return Replaced::no;  // nothing was written
     }
-    if (const Failure failure = write1.commit()) {
-        report_failure(console, failure, file_name, true);
-        return false;
+    const Commit commit = write1.commit();
+    if (commit.replaced == Replaced::no) {
+        report_failure(console, commit.failure, file_name, true);
     }
-    return true;
+    return commit.replaced;
 }
 
 // Tells on standard error what a pass that worked may hide: lines after the
@@ -223,14 +224,15 @@ static PassEnd make_calendar(Console& console, const CalendarFormat& format) {
     }
     ReadLines read;
     SelectionReport report{};
-    if (!copy_team_lines(console, format.file_name, TeamName(nome, cont), read, report)) {
+    const Replaced replaced = copy_team_lines(console, format.file_name, TeamName(nome, cont), read, report);
+    if (replaced == Replaced::no) {
         return PassEnd::failed;
     }
     tell_what_was_missed(console, report, read, format.file_name);
-    if (report.selected == 0 && cont > 0) {
+    if (report.selected == 0) {
         suggest_spelling(console, read, nome, cont);
     }
-    return PassEnd::succeeded;
+    return replaced == Replaced::yes ? PassEnd::succeeded : PassEnd::unconfirmed;
 }
 
 // Asks whether to start again. Returns the answer, or a negative value when
@@ -257,9 +259,12 @@ int run_dialogue(Console& console) {
             break;
         }
         failed = failed || end == PassEnd::failed;
-        if (end == PassEnd::succeeded) {
+        if (end == PassEnd::succeeded || end == PassEnd::unconfirmed) {
             console.say(MSG_PASS_DONE);
             console.say(format->done_message);
+        }
+        if (end == PassEnd::unconfirmed) {
+            console.warn(NOTE_UNCONFIRMED, format->file_name);
         }
         ciclo = ask_restart(console);
     }

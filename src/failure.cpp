@@ -130,6 +130,9 @@ void report_failure(Console& console, Failure failure, const char* file_name, bo
     } else {
         add_cause(line, words, end_length, other);
     }
+    if (failure.incomplete) {
+        line.add_letters(ERR_INCOMPLETE);
+    }
     line.length = line.length < LINE - end_length ? line.length : LINE - end_length;
     line.add_letters(ERR_END);
     console.warn("%s", line.text, line.length);

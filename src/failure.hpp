@@ -11,7 +11,8 @@ namespace quadrivo {
 
 struct Failure {
     Cause cause = Cause::none;
-    int code = 0;  // the platform's error code; a system cause shows it
+    int code = 0;             // the platform's error code; a system cause shows it
+    bool incomplete = false;  // a rewrite in place cut short: the file may be part new, part old
 
     explicit operator bool() const { return cause != Cause::none; }
 };

@@ -1,24 +1,31 @@
-// Replacing a file on POSIX. The new file is made without a name (O_TMPFILE),
-// written and synced, then named with linkat and renamed over the target with
-// the signals blocked, so that only SIGKILL in that one step can leave a name
-// behind. Where the file system cannot do that, a named temporary file
-// (mkstemp) that the ending signals remove. Where the folder refuses new
-// files, the target is rewritten in place once the room it needs is reserved.
+// Replacing a file on POSIX, the steps. The new file is made without a name
+// (O_TMPFILE), written and synced, given the earlier file's owner, group and
+// mode, then named with linkat and renamed over the target with the signals
+// blocked, so that only SIGKILL in that one step can leave a name behind.
+// Where the file system cannot make files without a name, a named temporary
+// file (mkstemp) that the ending signals remove. Where the folder refuses new
+// files, the target is rewritten in place, locked, once the room it needs is
+// reserved.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 
 #include "failure.hpp"
 #include "replacement.hpp"
-#include "temp_file_posix.hpp"
+#include "replacement_steps.hpp"
 
 namespace quadrivo {
 
 namespace {
+
+constexpr int LOCK_WAIT_MS = 10000;  // how long a rewrite in place waits for another run's lock
+constexpr int LOCK_STEP_MS = 50;
 
 // A file descriptor that closes itself; close() tells whether the close worked.
 class Descriptor {
@@ -42,16 +49,6 @@ private:
 // The failure of a step that returned code, 0 for none.
 Failure failure_of_code(int code) { return code == 0 ? Failure{} : failure_of(code, true); }
 
-// Tells whether an error of creating a file beside the target means that the
-// folder refuses new files.
-bool folder_refuses(int error) { return error == EACCES || error == EPERM; }
-
-// Tells whether an error means the file system cannot make or name a file
-// without a name: the named temporary file is tried instead.
-bool no_nameless_files(int error) {
-    return error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == ENOENT;
-}
-
 // Tells whether st, the calendar's file (a link followed), is the source's file.
 bool is_source(const struct stat& st) {
     struct stat source {};
@@ -72,18 +69,10 @@ Failure link_failure(const char* name) {
     return {};
 }
 
-// Tells why name may not be replaced, or nothing when it may: missing, a
-// link, or a regular file that has a write permission bit, that this user
-// may write and that is not the source. A file with no write bit is
-// read-only for everyone, root included, though no call fails for root.
-Failure replaceable(const char* name) {
-    struct stat st {};
-    if (lstat(name, &st) != 0) {
-        return errno == ENOENT ? Failure{} : opening_failure(name, errno, true);
-    }
-    if (S_ISLNK(st.st_mode)) {
-        return link_failure(name);
-    }
+// Tells why the file st at a name may not be rewritten: not a regular file,
+// no write bit (read-only for everyone, root included, though no call fails
+// for root), or the source itself.
+Failure file_failure(const struct stat& st) {
     if (S_ISDIR(st.st_mode)) {
         return {Cause::folder, EISDIR};
     }
@@ -96,6 +85,23 @@ Failure replaceable(const char* name) {
     if (is_source(st)) {
         return {Cause::same_file, 0};  // hard links of one file
     }
+    return {};
+}
+
+// Tells why name may not be replaced, or nothing when it may: missing, a
+// link, or a regular file that has a write permission bit, that this user
+// may write and that is not the source.
+Failure replaceable(const char* name) {
+    struct stat st {};
+    if (lstat(name, &st) != 0) {
+        return errno == ENOENT ? Failure{} : opening_failure(name, errno, true);
+    }
+    if (S_ISLNK(st.st_mode)) {
+        return link_failure(name);
+    }
+    if (const Failure failure = file_failure(st)) {
+        return failure;
+    }
     // Opened without following a link, without blocking, without changing it.
     const int fd = open(name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -104,12 +110,13 @@ Failure replaceable(const char* name) {
     return close(fd) == 0 ? Failure{} : failure_of(errno, true);
 }
 
-// Writes size bytes at the file's current offset. Returns 0 or the error.
+// Writes size bytes at the file's current offset. Returns 0 or the error; a
+// write that writes nothing is an error, never a loop.
 int write_all(int fd, const char* bytes, std::size_t size) {
     while (size > 0) {
         const ssize_t done = write(fd, bytes, size);
         if (done == 0) {
-            return EIO;  // a write that writes nothing would loop for ever
+            return EIO;
         }
         if (done < 0 && errno != EINTR) {
             return errno;
@@ -129,19 +136,6 @@ mode_t usual_mode() {
     return 0666 & ~mask;
 }
 
-// Writes the content to the new file fd, gives it the earlier file's
-// permission bits (a new file keeps those it was made with) and syncs it.
-int fill(int fd, const CalendarText& content, const char* target) {
-    if (const int error = write_all(fd, content.data(), content.size())) {
-        return error;
-    }
-    struct stat earlier {};
-    if (lstat(target, &earlier) == 0 && S_ISREG(earlier.st_mode) && fchmod(fd, earlier.st_mode & 07777) != 0) {
-        return errno;
-    }
-    return fsync(fd) == 0 ? 0 : errno;
-}
-
 // Syncs the working folder, so that a rename in it lasts. A file system that
 // cannot sync folders (EINVAL) is no failure.
 int sync_folder() {
@@ -155,170 +149,217 @@ int sync_folder() {
     return folder.close();
 }
 
-// Renames the named new file over the target, checked once more, or removes
-// it. Signals are blocked.
-Failure put_in_place(const char* temp, const char* target) {
-    Failure failure = replaceable(target);
-    if (!failure && std::rename(temp, target) != 0) {
+// Tells whether a refusal to make a file means the folder refuses new files.
+bool refused(int error) { return error == EACCES || error == EPERM; }
+
+}  // namespace
+
+Failure check_target(const char* target) { return replaceable(target); }
+
+WritingGuard::WritingGuard() {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &before_);
+}
+
+WritingGuard::~WritingGuard() { sigaction(SIGXFSZ, &before_, nullptr); }
+
+NewFile::~NewFile() {
+    if (fd_ >= 0) {
+        ::close(fd_);  // a nameless file goes with it; a named one goes with named_
+    }
+}
+
+Made NewFile::make(const char* target, bool nameless, Failure& failure) {
+    if (nameless) {
+        // Without /proc a nameless file could not be given a name.
+        if (access("/proc/self/fd", X_OK) != 0) {
+            return Made::unsupported;
+        }
+        fd_ = open(".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd_ >= 0) {
+            return Made::made;
+        }
+        const int error = errno;
+        failure = failure_of(error, true);
+        return refused(error) ? Made::folder_refuses
+               : error == EOPNOTSUPP || error == EISDIR || error == EINVAL ? Made::unsupported
+                                                                         : Made::failed;
+    }
+    std::snprintf(name_, sizeof name_, ".%s.XXXXXX", target);
+    named_.emplace(name_);
+    if (named_->fd() < 0) {
+        const int error = named_->error();
+        named_.reset();
+        failure = failure_of(error, true);
+        return refused(error) ? Made::folder_refuses : Made::failed;
+    }
+    if (fchmod(named_->fd(), usual_mode()) != 0) {  // mkstemp makes it 0600
         failure = failure_of(errno, true);
+        return Made::failed;
     }
-    if (failure) {
-        unlink(temp);
-    }
-    return failure;
+    return Made::made;
 }
 
-// Names the nameless file fd ".<target>.<pid>-<n>" beside the target and
-// renames it over the target, checked once more just before, the signals
-// blocked from the check to the rename; closes it after (it is synced: a close
-// can hardly fail, and a failure is still told).
-Failure link_in_place(Descriptor& fd, const char* target) {
-    char proc[32];
-    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd.get());
-    char temp[TEMP_NAME];
-    {
-        const SignalsBlocked blocked;
-        if (const Failure failure = replaceable(target)) {
-            return failure;
-        }
-        for (int attempt = 0;; ++attempt) {
-            std::snprintf(temp, sizeof temp, ".%s.%ld-%d", target, static_cast<long>(getpid()), attempt);
-            if (linkat(AT_FDCWD, proc, AT_FDCWD, temp, AT_SYMLINK_FOLLOW) == 0) {
-                break;
-            }
-            if (errno != EEXIST || attempt == 100) {
-                return failure_of(errno, true);  // another's file of that name is never touched
-            }
-        }
-        if (std::rename(temp, target) != 0) {
-            const int error = errno;
-            unlink(temp);
-            return failure_of(error, true);
-        }
-    }
-    return failure_of_code(fd.close());
-}
-
-// The fallback where files cannot be made without a name: mkstemp beside the
-// target, removed by any ending signal while it exists.
-Failure via_named_file(const CalendarText& content, const char* target) {
-    char name[TEMP_NAME];
-    std::snprintf(name, sizeof name, ".%s.XXXXXX", target);
-    TempFile temp(name);
-    if (temp.fd() < 0) {
-        return failure_of(temp.error(), true);
-    }
-    int error = fchmod(temp.fd(), usual_mode()) == 0 ? fill(temp.fd(), content, target) : errno;
-    error = error != 0 ? error : temp.close();
-    if (error != 0) {
+Failure NewFile::write(const CalendarText& content) {
+    const int fd = named_ ? named_->fd() : fd_;
+    if (const int error = write_all(fd, content.data(), content.size())) {
         return failure_of(error, true);
     }
-    Failure failure;
-    {
-        const SignalsBlocked blocked;
-        failure = put_in_place(name, target);  // renames the file, or removes it
-        temp.forget();
-    }
-    return failure ? failure : failure_of_code(sync_folder());
+    return fsync(fd) == 0 ? Failure{} : failure_of(errno, true);
 }
 
-// Reserves length bytes for fd, whose size is now size, without changing what
-// it holds. Where a reservation beyond the end is refused, the file is
-// extended instead, and cut back to its size if that fails.
+Failure NewFile::take_after(const char* target) {
+    const int fd = named_ ? named_->fd() : fd_;
+    struct stat earlier {};
+    if (lstat(target, &earlier) != 0 || !S_ISREG(earlier.st_mode)) {
+        return {};  // none, or a link: the usual owner and mode
+    }
+    // The owner where the system allows it (root, mostly), else the group at
+    // least; a refusal of either leaves the new file its own, and is no failure.
+    if (fchown(fd, earlier.st_uid, earlier.st_gid) != 0 && fchown(fd, static_cast<uid_t>(-1), earlier.st_gid) != 0) {
+        errno = 0;
+    }
+    // The permission bits, after fchown, which clears set-id bits anyway: never set-id or sticky.
+    return fchmod(fd, earlier.st_mode & 0777) == 0 ? Failure{} : failure_of(errno, true);
+}
+
+Failure NewFile::put_in_place(const char* target) {
+    const SignalsBlocked blocked;  // from the last check to the rename, one step
+    if (const Failure failure = replaceable(target)) {
+        return failure;
+    }
+    if (named_) {
+        const int closed = named_->close();
+        const Failure failure = closed != 0 ? failure_of(closed, true)
+                                : std::rename(name_, target) != 0 ? failure_of(errno, true)
+                                                                   : Failure{};
+        if (!failure) {
+            named_->forget();  // renamed: the signals and the destructor leave it alone
+        }
+        return failure;
+    }
+    // The nameless file gets a name ".<target>.<pid>-<n>" beside the target, then that name replaces the target.
+    char proc[32];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd_);
+    for (int attempt = 0;; ++attempt) {
+        std::snprintf(name_, sizeof name_, ".%s.%ld-%d", target, static_cast<long>(getpid()), attempt);
+        if (linkat(AT_FDCWD, proc, AT_FDCWD, name_, AT_SYMLINK_FOLLOW) == 0) {
+            break;
+        }
+        if (errno != EEXIST || attempt == 100) {
+            return failure_of(errno, true);  // another's file of that name is never touched
+        }
+    }
+    if (std::rename(name_, target) != 0) {
+        const int error = errno;
+        unlink(name_);
+        return failure_of(error, true);
+    }
+    return {};
+}
+
+Failure NewFile::finish() {
+    int error = 0;
+    if (fd_ >= 0) {
+        error = ::close(fd_) == 0 ? 0 : errno;
+        fd_ = -1;
+    }
+    named_.reset();
+    const int synced = sync_folder();
+    return failure_of_code(error != 0 ? error : synced);
+}
+
+namespace {
+
+// Waits up to LOCK_WAIT_MS for an exclusive lock on fd, so that two runs
+// rewriting one file in place take turns. Returns 0 or the error.
+int lock(int fd) {
+    for (int waited = 0;; waited += LOCK_STEP_MS) {
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            return 0;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            return errno;
+        }
+        if (waited >= LOCK_WAIT_MS) {
+            return EWOULDBLOCK;
+        }
+        const timespec step{0, LOCK_STEP_MS * 1000000L};
+        nanosleep(&step, nullptr);
+    }
+}
+
+// Tells why the locked file fd may not be rewritten: its name leads to
+// another file now, or it may no longer be. Opens nothing: on NFS closing any
+// descriptor of a file drops its locks.
+Failure still_the_target(int fd, const char* target) {
+    struct stat held {};
+    struct stat named {};
+    if (fstat(fd, &held) != 0 || lstat(target, &named) != 0) {
+        return failure_of(errno, true);
+    }
+    if (named.st_dev != held.st_dev || named.st_ino != held.st_ino) {
+        return {Cause::source_held, EWOULDBLOCK};  // replaced meanwhile by another: try again
+    }
+    return file_failure(held);
+}
+
+// Reserves the room of the new tail, the file now size bytes long: where the
+// file system cannot, the C library writes zeros (it reads the file too,
+// hence read and write access). On failure the file is cut back. Returns 0 or the error.
 int reserve(int fd, off_t size, off_t length) {
     rlimit limit {};
     if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
         static_cast<rlim_t>(length) > limit.rlim_cur) {
         return EFBIG;  // a write would stop at the limit, halfway
     }
-#ifdef FALLOC_FL_KEEP_SIZE
-    if (fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, length) == 0) {
-        return 0;
-    }
-    if (errno != EOPNOTSUPP && errno != ENOSYS) {
-        return errno;
-    }
-#endif
-    const int error = posix_fallocate(fd, 0, length);
+    const int error = posix_fallocate(fd, size, length - size);
     if (error != 0 && ftruncate(fd, size) != 0) {
         return errno;
     }
     return error;
 }
 
-// Rewrites the target in place, for a folder that refuses new files: the room
-// reserved first, so that a full disk leaves the file as it was; then the
-// content from the start, the file cut to its length and synced, signals blocked.
-Failure rewrite_in_place(const CalendarText& content, const char* target) {
+}  // namespace
+
+Commit rewrite_in_place(const CalendarText& content, const char* target) {
     if (const Failure failure = replaceable(target)) {
-        return failure;
+        return {Replaced::no, failure};
     }
-    Descriptor fd(open(target, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    Descriptor fd(open(target, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0) {
+        return {Replaced::no, failure_of(errno, true)};
+    }
+    if (const int error = lock(fd.get())) {
+        return {Replaced::no, error == EWOULDBLOCK ? Failure{Cause::source_held, error} : failure_of(error, true)};
+    }
+    if (const Failure failure = still_the_target(fd.get(), target)) {
+        return {Replaced::no, failure};
+    }
     struct stat st {};
-    if (fd.get() < 0 || fstat(fd.get(), &st) != 0) {
-        return failure_of(errno, true);
+    if (fstat(fd.get(), &st) != 0) {
+        return {Replaced::no, failure_of(errno, true)};
     }
     const off_t length = static_cast<off_t>(content.size());
+    // From the reservation, which may already lengthen the file, to its end: one step.
+    const SignalsBlocked blocked;
     if (length > st.st_size) {
         if (const int error = reserve(fd.get(), st.st_size, length)) {
-            return failure_of(error, true);
+            return {Replaced::no, failure_of(error, true)};
         }
     }
-    const SignalsBlocked blocked;
-    if (const int error = write_all(fd.get(), content.data(), content.size())) {
-        return failure_of(error, true);
+    const int written = write_all(fd.get(), content.data(), content.size());  // from the start: the file is just opened
+    if (written != 0 || ftruncate(fd.get(), length) != 0) {
+        Failure failure = failure_of(written != 0 ? written : errno, true);
+        failure.incomplete = true;  // its first bytes may be new already
+        return {Replaced::no, failure};
     }
-    if (ftruncate(fd.get(), length) != 0 || fsync(fd.get()) != 0) {
-        return failure_of(errno, true);
-    }
-    return failure_of_code(fd.close());
+    const int synced = fsync(fd.get()) == 0 ? 0 : errno;
+    const int closed = fd.close();
+    const int error = synced != 0 ? synced : closed;
+    return {error != 0 ? Replaced::unconfirmed : Replaced::yes, failure_of_code(error)};
 }
-
-// A file size limit makes a write fail with EFBIG, and sends SIGXFSZ, whose
-// default action ends the program: while the calendar is written the signal
-// is ignored, so that the limit is an error told like any other. What was set
-// before comes back after; one ignored at start stays ignored.
-class SizeLimitSignalIgnored {
-public:
-    SizeLimitSignalIgnored() {
-        struct sigaction ignore {};
-        ignore.sa_handler = SIG_IGN;
-        sigaction(SIGXFSZ, &ignore, &before_);
-    }
-    ~SizeLimitSignalIgnored() { sigaction(SIGXFSZ, &before_, nullptr); }
-    SizeLimitSignalIgnored(const SizeLimitSignalIgnored&) = delete;
-    SizeLimitSignalIgnored& operator=(const SizeLimitSignalIgnored&) = delete;
-
-private:
-    struct sigaction before_ {};
-};
-
-// Writes the calendar: a nameless new file, else a named one, else in place.
-Failure commit_content(const CalendarText& content, const char* target) {
-    if (const Failure failure = replaceable(target)) {
-        return failure;
-    }
-    Descriptor fd(open(".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
-    int error = fd.get() < 0 ? errno : fill(fd.get(), content, target);
-    Failure failure = failure_of_code(error);
-    if (!failure) {
-        failure = link_in_place(fd, target);
-        if (!failure) {
-            return failure_of_code(sync_folder());
-        }
-        error = failure.code;
-    }
-    if (folder_refuses(error)) {
-        return rewrite_in_place(content, target);
-    }
-    if (!no_nameless_files(error)) {
-        return failure;
-    }
-    failure = via_named_file(content, target);
-    return folder_refuses(failure.code) ? rewrite_in_place(content, target) : failure;
-}
-
-}  // namespace
 
 Failure prepare_target(const char* file_name) {
     // O_EXCL creates nothing through a link and opens nothing that stands there already.
@@ -339,11 +380,6 @@ Failure prepare_target(const char* file_name) {
         return {Cause::same_file, 0};
     }
     return failure_of_code(closed);
-}
-
-Failure Replacement::commit() {
-    const SizeLimitSignalIgnored size_limit;
-    return commit_content(content_, target_);
 }
 
 }  // namespace quadrivo

@@ -1,16 +1,18 @@
-// Replacing a file on Windows: a new file beside the target (CREATE_NEW),
-// marked for deletion as soon as it is made, so that a kill, Ctrl-C or a
-// closed window removes it; written with CR LF line ends and flushed; given
-// the earlier file's attributes, creation time and own DACL; the mark cleared
-// just before one MoveFileExW puts it in the target's place. Where the folder
-// refuses new files, the target is rewritten in place once it has been
-// extended to the new length.
+// Replacing a file on Windows, the steps: a new file beside the target
+// (CREATE_NEW; Windows makes no file without a name), marked for deletion as
+// soon as it is made, so that a kill, Ctrl-C or a closed window removes it;
+// written with CR LF line ends and flushed; given the earlier file's
+// attributes, creation time and own DACL; the mark cleared just before one
+// MoveFileExW puts it in the target's place. Where the folder refuses new
+// files, the target is rewritten in place, opened without sharing writes,
+// once it has been extended to the new length.
 #include <windows.h>
 
 #include <cstdio>
 
 #include "failure.hpp"
 #include "replacement.hpp"
+#include "replacement_steps.hpp"
 #include "wide_name_windows.hpp"
 
 namespace quadrivo {
@@ -142,7 +144,7 @@ bool set_end(HANDLE handle, LONGLONG length) {
 // Puts the new file temp in the target's place with one rename, which
 // replaces an earlier file whole (ReplaceFileW would remove it first, and a
 // kill in between would leave no calendar at all).
-DWORD put_in_place(const char* temp, const char* target) {
+DWORD move_in_place(const char* temp, const char* target) {
     return MoveFileExW(WideName(temp).text, WideName(target).text, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
                ? 0
                : GetLastError();
@@ -184,7 +186,7 @@ DWORD take_dacl(HANDLE handle, const char* target) {
 // Gives the new file the earlier one's attributes (hidden, system, archive,
 // not content-indexed), creation time and own DACL, before it takes its
 // place. A missing target, or a link, gives nothing.
-DWORD take_after(HANDLE handle, const char* target) {
+DWORD take_earlier(HANDLE handle, const char* target) {
     WIN32_FILE_ATTRIBUTE_DATA earlier;
     if (!GetFileAttributesExW(WideName(target).text, GetFileExInfoStandard, &earlier) ||
         (earlier.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
@@ -200,37 +202,6 @@ DWORD take_after(HANDLE handle, const char* target) {
         return GetLastError();
     }
     return take_dacl(handle, target);
-}
-
-// Rewrites the target in place, for a folder that refuses new files: the file
-// extended first where the content is longer, so that a full disk leaves it
-// as it was; then the content from the start and the file cut to its length.
-Failure rewrite_in_place(const CalendarText& content, const char* target) {
-    if (const Failure failure = replaceable(target)) {
-        return failure;
-    }
-    Handle handle(open_for_writing(target, GENERIC_WRITE, OPEN_EXISTING));
-    LARGE_INTEGER size;
-    if (!handle.open() || !GetFileSizeEx(handle.get(), &size)) {
-        return target_failure(target, GetLastError());
-    }
-    const LONGLONG length = written_length(content);
-    if (length > size.QuadPart && !set_end(handle.get(), length)) {
-        const DWORD error = GetLastError();
-        set_end(handle.get(), size.QuadPart);
-        return target_failure(target, error);
-    }
-    LARGE_INTEGER start{};
-    if (!SetFilePointerEx(handle.get(), start, nullptr, FILE_BEGIN)) {
-        return target_failure(target, GetLastError());
-    }
-    if (const DWORD error = write_all(handle.get(), content)) {
-        return target_failure(target, error);
-    }
-    if (!set_end(handle.get(), length) || !FlushFileBuffers(handle.get())) {
-        return target_failure(target, GetLastError());
-    }
-    return target_failure(target, handle.close());
 }
 
 // Creates a new file beside target, named ".<target>.<random suffix>" in
@@ -249,7 +220,130 @@ HANDLE create_beside(const char* target, char (&temp)[TEMP_NAME]) {
     return INVALID_HANDLE_VALUE;
 }
 
+constexpr DWORD LOCK_WAIT_MS = 10000;  // how long a rewrite in place waits for another run's hold
+constexpr DWORD LOCK_STEP_MS = 50;
+
+// Opens target for reading and writing, sharing reading only, so that a
+// second run waits for the first; waits up to LOCK_WAIT_MS.
+HANDLE open_alone(const char* target) {
+    for (DWORD waited = 0;; waited += LOCK_STEP_MS) {
+        const HANDLE handle = CreateFileW(WideName(target).text, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION || waited >= LOCK_WAIT_MS) {
+            return handle;
+        }
+        Sleep(LOCK_STEP_MS);
+    }
+}
+
+// Ctrl-C and Ctrl-Break are held while a file is rewritten in place.
+BOOL WINAPI hold_control(DWORD) { return TRUE; }
+
+class ControlHeld {
+public:
+    ControlHeld() { SetConsoleCtrlHandler(hold_control, TRUE); }
+    ~ControlHeld() { SetConsoleCtrlHandler(hold_control, FALSE); }
+    ControlHeld(const ControlHeld&) = delete;
+    ControlHeld& operator=(const ControlHeld&) = delete;
+};
+
 }  // namespace
+
+Failure check_target(const char* target) { return replaceable(target); }
+
+WritingGuard::WritingGuard() = default;
+WritingGuard::~WritingGuard() = default;
+
+NewFile::~NewFile() {
+    if (handle_ != nullptr) {
+        CloseHandle(static_cast<HANDLE>(handle_));  // marked: the file goes with its last handle
+    }
+}
+
+Made NewFile::make(const char* target, bool nameless, Failure& failure) {
+    if (nameless) {
+        return Made::unsupported;
+    }
+    const HANDLE handle = create_beside(target, name_);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        failure = target_failure(target, error);
+        return error == ERROR_ACCESS_DENIED ? Made::folder_refuses : Made::failed;
+    }
+    handle_ = handle;
+    failure = target_failure(target, mark_for_deletion(handle, true));
+    return failure ? Made::failed : Made::made;
+}
+
+Failure NewFile::write(const CalendarText& content) {
+    return target_failure(name_, write_all(static_cast<HANDLE>(handle_), content));
+}
+
+Failure NewFile::take_after(const char* target) {
+    return target_failure(target, take_earlier(static_cast<HANDLE>(handle_), target));
+}
+
+Failure NewFile::put_in_place(const char* target) {
+    if (const Failure failure = replaceable(target)) {
+        return failure;  // made read-only meanwhile, or the source now: refused
+    }
+    const HANDLE handle = static_cast<HANDLE>(handle_);
+    handle_ = nullptr;
+    DWORD error = mark_for_deletion(handle, false);
+    if (error != 0) {
+        CloseHandle(handle);  // still marked: it goes
+        return target_failure(target, error);
+    }
+    error = CloseHandle(handle) ? 0 : GetLastError();
+    error = error != 0 ? error : move_in_place(name_, target);
+    if (error != 0) {
+        DeleteFileW(WideName(name_).text);
+    }
+    return target_failure(target, error);
+}
+
+Failure NewFile::finish() { return {}; }  // flushed before, and renamed writing through
+
+Commit rewrite_in_place(const CalendarText& content, const char* target) {
+    if (const Failure failure = replaceable(target)) {
+        return {Replaced::no, failure};
+    }
+    Handle handle(open_alone(target));
+    if (!handle.open()) {
+        const DWORD error = GetLastError();
+        return {Replaced::no, error == ERROR_SHARING_VIOLATION ? Failure{Cause::source_held, static_cast<int>(error)}
+                                                               : target_failure(target, error)};
+    }
+    // Checked again now that no other run writes it: still writable, still not the source.
+    const DWORD attributes = GetFileAttributesW(WideName(target).text);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) != 0 || is_source(target)) {
+        return {Replaced::no, attributes == INVALID_FILE_ATTRIBUTES ? target_failure(target, GetLastError())
+                              : is_source(target)                  ? Failure{Cause::same_file, 0}
+                                                                   : Failure{Cause::read_only, ERROR_ACCESS_DENIED}};
+    }
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(handle.get(), &size)) {
+        return {Replaced::no, target_failure(target, GetLastError())};
+    }
+    const LONGLONG length = written_length(content);
+    const ControlHeld held;  // from the extension, which may already lengthen the file, to the end
+    if (length > size.QuadPart && !set_end(handle.get(), length)) {
+        const DWORD error = GetLastError();
+        set_end(handle.get(), size.QuadPart);
+        return {Replaced::no, target_failure(target, error)};
+    }
+    LARGE_INTEGER start{};
+    DWORD error = SetFilePointerEx(handle.get(), start, nullptr, FILE_BEGIN) ? 0 : GetLastError();
+    error = error != 0 ? error : write_all(handle.get(), content);
+    error = error != 0 || set_end(handle.get(), length) ? error : GetLastError();
+    if (error != 0) {
+        Failure failure = target_failure(target, error);
+        failure.incomplete = true;  // its first bytes may be new already
+        return {Replaced::no, failure};
+    }
+    error = handle.close();
+    return {error != 0 ? Replaced::unconfirmed : Replaced::yes, target_failure(target, error)};
+}
 
 Failure prepare_target(const char* file_name) {
     // CREATE_NEW: a file another run made meanwhile is left alone and taken as it is.
@@ -269,37 +363,6 @@ Failure prepare_target(const char* file_name) {
         return {Cause::same_file, 0};
     }
     return target_failure(file_name, closed);
-}
-
-Failure Replacement::commit() {
-    if (const Failure failure = replaceable(target_)) {
-        return failure;
-    }
-    char temp[TEMP_NAME];
-    Handle handle(create_beside(target_, temp));
-    if (!handle.open()) {
-        const DWORD error = GetLastError();
-        return error == ERROR_ACCESS_DENIED ? rewrite_in_place(content_, target_) : target_failure(target_, error);
-    }
-    DWORD error = mark_for_deletion(handle.get(), true);
-    error = error != 0 ? error : write_all(handle.get(), content_);
-    error = error != 0 ? error : take_after(handle.get(), target_);
-    if (error != 0) {
-        return target_failure(target_, error);  // the handle closes and the marked file goes
-    }
-    if (const Failure failure = replaceable(target_)) {
-        return failure;  // made read-only meanwhile, or the source now: refused
-    }
-    error = mark_for_deletion(handle.get(), false);
-    if (error != 0) {
-        return target_failure(target_, error);
-    }
-    error = handle.close();
-    error = error != 0 ? error : put_in_place(temp, target_);
-    if (error != 0) {
-        DeleteFileW(WideName(temp).text);
-    }
-    return target_failure(target_, error);
 }
 
 }  // namespace quadrivo
