@@ -1,8 +1,9 @@
 // Holds a file open as Excel or Word does, for the Windows tests: opens it
-// with no sharing, or sharing only reading, writes the file "held" beside it
+// with no sharing, sharing only reading, or reading and writing (never
+// deleting, which a rename over it needs), writes the file "held" beside it
 // once it holds it, and lets go once a file "release" appears there, removing
 // "held" as it ends.
-// Usage: hold_file FILE none|read
+// Usage: hold_file FILE none|read|readwrite
 #include <windows.h>
 
 #include <cstdio>
@@ -10,10 +11,12 @@
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: hold_file FILE none|read\n");
+        std::fprintf(stderr, "usage: hold_file FILE none|read|readwrite\n");
         return 2;
     }
-    const DWORD share = std::strcmp(argv[2], "read") == 0 ? FILE_SHARE_READ : 0;
+    const DWORD share = std::strcmp(argv[2], "readwrite") == 0 ? FILE_SHARE_READ | FILE_SHARE_WRITE
+                        : std::strcmp(argv[2], "read") == 0    ? FILE_SHARE_READ
+                                                               : 0;
     const HANDLE held = CreateFileA(argv[1], GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (held == INVALID_HANDLE_VALUE) {

@@ -1117,6 +1117,65 @@ TEST_F(Program, ControlCharactersOfAFolderShowAsQuestionMarks) {
     EXPECT_EQ(bytes_of(root_ / "io" / "err"), cannot_read("non si trova nella cartella " + shown));
 }
 
+// A replaced calendar keeps its owner and group where the system allows, and
+// its permission bits but the set-id and sticky ones.
+struct Owned {
+    const char* what;
+    uid_t uid;            // the earlier calendar's owner and group
+    gid_t gid;
+    int mode;
+    const char* runner;   // setpriv's options for the user who runs the program; empty: root
+    uid_t kept_uid;       // afterwards
+    gid_t kept_gid;
+    int kept_mode;
+};
+
+void PrintTo(const Owned& c, std::ostream* os) { *os << c.what; }
+
+class Ownership : public Program, public ::testing::WithParamInterface<Owned> {};
+
+const char* const NOBODY = " setpriv --reuid=65534 --regid=65534 --groups=4242";
+
+const Owned owneds[] = {
+    {"root keeps a user's owner and group", 65534, 4242, 0640, "", 65534, 4242, 0640},
+    {"a group's member keeps the group", 1, 4242, 0664, NOBODY, 65534, 4242, 0664},
+    {"set-id bits dropped", 65534, 65534, 06777, "", 65534, 65534, 0777},
+    {"set-user-id dropped", 65534, 65534, 04755, "", 65534, 65534, 0755},
+    {"sticky bit dropped", 65534, 65534, 01666, "", 65534, 65534, 0666},
+};
+
+TEST_P(Ownership, OwnerGroupAndModeKept) {
+    const Owned& c = GetParam();
+    if (windows_build() || geteuid() != 0) {
+        GTEST_SKIP() << "owners and groups need root to set up, and are a POSIX matter";
+    }
+    fs::permissions(root_, fs::perms(0755));
+    fs::copy_file(QUADRIVO_PROGRAM, root_ / "io" / "quadrivo");
+    program_ = (root_ / "io" / "quadrivo").string();
+    put("originale.txt", CALENDAR);
+    put("calendario.txt", EARLIER);
+    ASSERT_EQ(chown(path("").c_str(), 65534, 65534), 0);  // the user's folder
+    fs::permissions(path(""), fs::perms(0777));
+    ASSERT_EQ(chown(path("calendario.txt").c_str(), c.uid, c.gid), 0);
+    ASSERT_EQ(chmod(path("calendario.txt").c_str(), static_cast<mode_t>(c.mode)), 0);
+    wrapper_ = c.runner;
+    const Result r = run("t\nLupi\nn\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(get("calendario.txt"), LUPI_LINES);
+    struct stat st {};
+    ASSERT_EQ(stat(path("calendario.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, c.kept_uid);
+    EXPECT_EQ(st.st_gid, c.kept_gid);
+    EXPECT_EQ(static_cast<int>(st.st_mode & 07777), c.kept_mode);
+    // Its owner can replace it again.
+    wrapper_ = " setpriv --reuid=" + std::to_string(c.kept_uid) + " --regid=65534 --groups=4242";
+    EXPECT_EQ(run("t\nDelfini\nn\n").status, 0);
+    EXPECT_EQ(get("calendario.txt"), DELFINI_LINES);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Ownership, ::testing::ValuesIn(owneds), case_name<Owned>);
+
 // A run on a terminal whose source is a FIFO: it reads the first lines the
 // test writes, then waits for more, its new calendar unfinished in memory.
 class HeldRun : public Program {
@@ -1426,6 +1485,8 @@ const Held helds[] = {
      cannot_write("calendario.xls", CLOSE_IT)},
     {"calendar held, reading shared", "calendario.xls", "read", "x\nn\n", FORMAT_Q + RESTART_Q,
      cannot_write("calendario.xls", CLOSE_IT)},
+    {"calendar held, reading and writing shared", "calendario.xls", "readwrite", "x\nLupi\nn\n",
+     FORMAT_Q + NAME_Q + RESTART_Q, cannot_write("calendario.xls", CLOSE_IT)},
     {"source held, nothing shared", "originale.txt", "none", "t\nLupi\nn\n", FORMAT_Q + NAME_Q + RESTART_Q,
      cannot_read("\xE8 aperto in un altro programma che lo blocca; chiudilo e riprova")},
 };
@@ -1455,6 +1516,10 @@ TEST_P(HeldFile, TheUserIsToldToCloseIt) {
     EXPECT_EQ(r.err, as_written(h.err));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(get("calendario.xls"), EARLIER);
+    EXPECT_EQ(left_behind(), "");  // no new file, and no rf*.tmp of ReplaceFileW's
+    for (const auto& entry : fs::directory_iterator(path(""))) {
+        EXPECT_NE(entry.path().extension(), ".tmp") << entry.path();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, HeldFile, ::testing::ValuesIn(helds), case_name<Held>);
