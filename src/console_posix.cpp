@@ -36,10 +36,13 @@ Codeset codeset_of(std::FILE* stream) {
 
 // Writes size bytes to the stream's file, not through its buffer: the C
 // library's stdio retries a write that writes nothing for ever, and here such
-// a write is the console's fault. Returns false when the bytes could not all
-// be written.
+// a write is the console's fault. A stream with no file (in memory) is
+// written through stdio. Returns false when the bytes could not all be written.
 bool put(std::FILE* stream, const char* bytes, std::size_t size) {
     const int fd = fileno(stream);
+    if (fd < 0) {
+        return std::fwrite(bytes, 1, size, stream) == size;
+    }
     while (size > 0) {
         const ssize_t done = write(fd, bytes, size);
         if (done == 0 || (done < 0 && errno != EINTR)) {
