@@ -91,15 +91,15 @@ const Hint hints[] = {
 
 class Spelling : public ::testing::TestWithParam<Hint> {};
 
-TEST_P(Spelling, HintIsTheFilesOwnSpelling) {
-    const Hint& c = GetParam();
+// The hint for the typed name over the calendar's lines, as the pass keeps them; empty for none.
+std::u32string hint_in(const std::string& calendar, const Hint& c) {
     char32_t nome[NAME];
     c.typed.copy(nome, c.typed.size());
     std::FILE* read1 = std::tmpfile();
-    std::fwrite(CALENDAR.data(), 1, CALENDAR.size(), read1);
+    std::fwrite(calendar.data(), 1, calendar.size(), read1);
     std::rewind(read1);
     quadrivo::SourceLines lines(read1);
-    ASSERT_TRUE(lines.start());
+    EXPECT_TRUE(lines.start());
     auto read = std::make_unique<quadrivo::ReadLines>();
     char riga[quadrivo::ROW];
     for (int len; (len = lines.next(riga)) > 0;) {
@@ -108,9 +108,49 @@ TEST_P(Spelling, HintIsTheFilesOwnSpelling) {
     quadrivo::Spelling found;
     const bool hinted = quadrivo::find_spelling(*read, nome, static_cast<int>(c.typed.size()), c.any_character, found);
     std::fclose(read1);
-    EXPECT_EQ(hinted ? std::u32string(found.text, static_cast<std::size_t>(found.length)) : U"", c.hint);
+    return hinted ? std::u32string(found.text, static_cast<std::size_t>(found.length)) : U"";
+}
+
+TEST_P(Spelling, HintIsTheFilesOwnSpelling) {
+    const Hint& c = GetParam();
+    EXPECT_EQ(hint_in(CALENDAR, c), c.hint);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, Spelling, ::testing::ValuesIn(hints), case_name<Hint>);
+
+// The hint over a real calendar, as users typed the names.
+std::string serie_a() {
+    std::FILE* file = std::fopen(QUADRIVO_SERIEA, "rb");
+    std::string text;
+    for (int c; file != nullptr && (c = std::fgetc(file)) != EOF;) {
+        text += static_cast<char>(c);
+    }
+    if (file != nullptr) {
+        std::fclose(file);
+    }
+    return text;
+}
+
+const Hint real_hints[] = {
+    {"Cremona", U"Cremona", U"Cremonese"},
+    {"Inter and a blank", U"Inter ", U"Internazionale"},
+    {"napol", U"napol", U"Napoli"},
+    {"sassuol", U"sassuol", U"Sassuolo"},
+    {"juve", U"juve", U"Juventus"},
+    {"Xnapoli", U"Xnapoli", U"Napoli"},
+    {"Rma", U"Rma", U""},
+    {"Lan", U"Lan", U""},
+    {"ca", U"ca", U""},
+    {"internazionale mila", U"internazionale mila", U"Internazionale"},
+};
+
+class RealSpelling : public ::testing::TestWithParam<Hint> {};
+
+TEST_P(RealSpelling, HintIsWholeWordsOfTheFile) {
+    const Hint& c = GetParam();
+    EXPECT_EQ(hint_in(serie_a(), c), c.hint);
+}
+
+INSTANTIATE_TEST_SUITE_P(SerieA, RealSpelling, ::testing::ValuesIn(real_hints), case_name<Hint>);
 
 }  // namespace
