@@ -1464,6 +1464,41 @@ TEST_F(Program, HiddenCalendarStaysHidden) {
     EXPECT_EQ(left_behind(), "");
 }
 
+// Killed at any moment of many passes, each replacing the calendar, the
+// Windows program leaves the earlier calendar or a new one, never none: the
+// new file takes the calendar's place by one rename.
+TEST_F(Program, WindowsKilledWhileReplacingLeavesACalendar) {
+    const char* command = std::getenv("QUADRIVO_COMMAND");
+    if (std::getenv("QUADRIVO_EXE") == nullptr || command == nullptr) {
+        GTEST_SKIP() << "the Windows program under Wine only";
+    }
+    put("originale.txt", CALENDAR);
+    std::string passes;
+    for (int i = 0; i < 300; ++i) {
+        passes += "t\nLupi\ny\n";
+    }
+    std::ofstream(root_ / "io" / "in", std::ios::binary) << passes << "t\nLupi\nn\n";
+    int replaced = 0;  // rounds killed once passes had begun: the test is no test without them
+    for (int round = 0; round < 8; ++round) {
+        put("calendario.txt", EARLIER);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            setpgid(0, 0);
+            const std::string line = "cd '" + path("").string() + "' && exec " + command + " < '" +
+                                     (root_ / "io" / "in").string() + "' > /dev/null 2>&1";
+            execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        usleep(static_cast<useconds_t>(1500000 + 250000 * round));  // Wine's start, then some passes
+        kill(-pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        const std::string left = get("calendario.txt");
+        EXPECT_TRUE(left == EARLIER || left == as_written(LUPI_LINES)) << "round " << round << ": " << left;
+        replaced += left == as_written(LUPI_LINES) ? 1 : 0;
+    }
+    EXPECT_GT(replaced, 0) << "no round was killed during its passes";
+}
+
 // A file another program holds open (Excel, Word): the user is told to close it.
 struct Held {
     const char* what;
