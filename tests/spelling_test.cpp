@@ -18,7 +18,6 @@ using quadrivo::NAME;
 
 // Windows-1252 and UTF-8 lines side by side, as calendars mix them.
 const std::string CALENDAR =
-    "FC Internazionale Milano - Orsi\n"
     "Citt\xE0 di Montefiore - Lupi Rossi\n"
     "Lupi Rossi - S\xC3\xBC" "dtirol\r\n"
     "Sampdoria - Orsi\n"
@@ -77,14 +76,11 @@ const Hint hints[] = {
     {"nothing near", U"Barcellona", U""},
     {"blanks only", U"   ", U""},
     {"NUL typed", U"Juve\0tus"s, U"Juventus"},
-    {"a word's start widened to the word", U"Cremona", U"Cremonese"},
-    {"to the end of its word", U"Inter ", U"Internazionale"},
     {"an extra first letter", U"XCremonese", U"Cremonese"},
-    {"a name only inside words", U"rma", U""},
+    {"a name only inside words", U"arm", U""},
     {"a name of two letters", U"Pa", U""},
     {"words ending at the line's end", U"Gazzell", U"Gazzella"},
     {"a soft hyphen inside a word", U"Fiorentina", U"Fioren\u00ADtina"},
-    {"words past 19 characters: the first that select the same lines", U"internazionale mila", U"Internazionale"},
     {"a decomposed accent past 19 characters, never cut in a word", U"citta di castelnuov", U"Citta\u0300 di"},
     {"a word cut at 200 bytes", U"Zebratone", U""},
 };
