@@ -1,133 +1,23 @@
-// Replacing a file on POSIX, the steps. The new file is made without a name
-// (O_TMPFILE), written and synced, given the earlier file's owner, group and
-// mode, then named with linkat and renamed over the target with the signals
-// blocked, so that only SIGKILL in that one step can leave a name behind.
-// Where the file system cannot make files without a name, a named temporary
-// file (mkstemp) that the ending signals remove. Where the folder refuses new
-// files, the target is rewritten in place, locked, once the room it needs is
-// reserved.
+// Replacing a file on POSIX, the steps of a new file. It is made without a
+// name (O_TMPFILE), written and synced, given the earlier file's owner,
+// group and mode, then named with linkat and renamed over the target with
+// the signals blocked, so that only SIGKILL in that one step can leave a name
+// behind. Where the file system cannot make files without a name, a named
+// temporary file (mkstemp) that the ending signals remove.
 #include <fcntl.h>
-#include <sys/file.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <ctime>
 
-#include "failure.hpp"
+#include "posix_file.hpp"
 #include "replacement.hpp"
 #include "replacement_steps.hpp"
 
 namespace quadrivo {
 
 namespace {
-
-constexpr int LOCK_WAIT_MS = 10000;  // how long a rewrite in place waits for another run's lock
-constexpr int LOCK_STEP_MS = 50;
-
-// A file descriptor that closes itself; close() tells whether the close worked.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() { close(); }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    // Returns 0 or the error of the close.
-    int close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0 ? 0 : errno;
-    }
-
-private:
-    int fd_;
-};
-
-// The failure of a step that returned code, 0 for none.
-Failure failure_of_code(int code) { return code == 0 ? Failure{} : failure_of(code, true); }
-
-// Tells whether st, the calendar's file (a link followed), is the source's file.
-bool is_source(const struct stat& st) {
-    struct stat source {};
-    return stat(SOURCE_FILE, &source) == 0 && source.st_dev == st.st_dev && source.st_ino == st.st_ino;
-}
-
-// Tells why a link at name may not be replaced: it leads to the source, or
-// replacing it needs a new file in a folder that refuses them (a link is
-// never written through).
-Failure link_failure(const char* name) {
-    struct stat st {};
-    if (stat(name, &st) == 0 && is_source(st)) {
-        return {Cause::same_file, 0};
-    }
-    if (faccessat(AT_FDCWD, ".", W_OK | X_OK, AT_EACCESS) != 0) {
-        return {errno == EACCES ? Cause::folder_refuses : cause_of(errno, true), errno};
-    }
-    return {};
-}
-
-// Tells why the file st at a name may not be rewritten: not a regular file,
-// no write bit (read-only for everyone, root included, though no call fails
-// for root), or the source itself.
-Failure file_failure(const struct stat& st) {
-    if (S_ISDIR(st.st_mode)) {
-        return {Cause::folder, EISDIR};
-    }
-    if (!S_ISREG(st.st_mode)) {
-        return {Cause::not_a_file, EINVAL};
-    }
-    if ((st.st_mode & 0222) == 0) {
-        return {Cause::read_only, EACCES};
-    }
-    if (is_source(st)) {
-        return {Cause::same_file, 0};  // hard links of one file
-    }
-    return {};
-}
-
-// Tells why name may not be replaced, or nothing when it may: missing, a
-// link, or a regular file that has a write permission bit, that this user
-// may write and that is not the source.
-Failure replaceable(const char* name) {
-    struct stat st {};
-    if (lstat(name, &st) != 0) {
-        return errno == ENOENT ? Failure{} : opening_failure(name, errno, true);
-    }
-    if (S_ISLNK(st.st_mode)) {
-        return link_failure(name);
-    }
-    if (const Failure failure = file_failure(st)) {
-        return failure;
-    }
-    // Opened without following a link, without blocking, without changing it.
-    const int fd = open(name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return failure_of(errno, true);
-    }
-    return close(fd) == 0 ? Failure{} : failure_of(errno, true);
-}
-
-// Writes size bytes at the file's current offset. Returns 0 or the error; a
-// write that writes nothing is an error, never a loop.
-int write_all(int fd, const char* bytes, std::size_t size) {
-    while (size > 0) {
-        const ssize_t done = write(fd, bytes, size);
-        if (done == 0) {
-            return EIO;
-        }
-        if (done < 0 && errno != EINTR) {
-            return errno;
-        }
-        if (done > 0) {
-            bytes += done;
-            size -= static_cast<std::size_t>(done);
-        }
-    }
-    return 0;
-}
 
 // Returns the usual permission bits of a new file: 0666 less the umask.
 mode_t usual_mode() {
@@ -153,8 +43,6 @@ int sync_folder() {
 bool refused(int error) { return error == EACCES || error == EPERM; }
 
 }  // namespace
-
-Failure check_target(const char* target) { return replaceable(target); }
 
 WritingGuard::WritingGuard() {
     struct sigaction ignore {};
@@ -268,118 +156,6 @@ Failure NewFile::finish() {
     named_.reset();
     const int synced = sync_folder();
     return failure_of_code(error != 0 ? error : synced);
-}
-
-namespace {
-
-// Waits up to LOCK_WAIT_MS for an exclusive lock on fd, so that two runs
-// rewriting one file in place take turns. Returns 0 or the error.
-int lock(int fd) {
-    for (int waited = 0;; waited += LOCK_STEP_MS) {
-        if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            return 0;
-        }
-        if (errno != EWOULDBLOCK && errno != EINTR) {
-            return errno;
-        }
-        if (waited >= LOCK_WAIT_MS) {
-            return EWOULDBLOCK;
-        }
-        const timespec step{0, LOCK_STEP_MS * 1000000L};
-        nanosleep(&step, nullptr);
-    }
-}
-
-// Tells why the locked file fd may not be rewritten: its name leads to
-// another file now, or it may no longer be. Opens nothing: on NFS closing any
-// descriptor of a file drops its locks.
-Failure still_the_target(int fd, const char* target) {
-    struct stat held {};
-    struct stat named {};
-    if (fstat(fd, &held) != 0 || lstat(target, &named) != 0) {
-        return failure_of(errno, true);
-    }
-    if (named.st_dev != held.st_dev || named.st_ino != held.st_ino) {
-        return {Cause::source_held, EWOULDBLOCK};  // replaced meanwhile by another: try again
-    }
-    return file_failure(held);
-}
-
-// Reserves the room of the new tail, the file now size bytes long: where the
-// file system cannot, the C library writes zeros (it reads the file too,
-// hence read and write access). On failure the file is cut back. Returns 0 or the error.
-int reserve(int fd, off_t size, off_t length) {
-    rlimit limit {};
-    if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
-        static_cast<rlim_t>(length) > limit.rlim_cur) {
-        return EFBIG;  // a write would stop at the limit, halfway
-    }
-    const int error = posix_fallocate(fd, size, length - size);
-    if (error != 0 && ftruncate(fd, size) != 0) {
-        return errno;
-    }
-    return error;
-}
-
-}  // namespace
-
-Commit rewrite_in_place(const CalendarText& content, const char* target) {
-    if (const Failure failure = replaceable(target)) {
-        return {Replaced::no, failure};
-    }
-    Descriptor fd(open(target, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (fd.get() < 0) {
-        return {Replaced::no, failure_of(errno, true)};
-    }
-    if (const int error = lock(fd.get())) {
-        return {Replaced::no, error == EWOULDBLOCK ? Failure{Cause::source_held, error} : failure_of(error, true)};
-    }
-    if (const Failure failure = still_the_target(fd.get(), target)) {
-        return {Replaced::no, failure};
-    }
-    struct stat st {};
-    if (fstat(fd.get(), &st) != 0) {
-        return {Replaced::no, failure_of(errno, true)};
-    }
-    const off_t length = static_cast<off_t>(content.size());
-    // From the reservation, which may already lengthen the file, to its end: one step.
-    const SignalsBlocked blocked;
-    if (length > st.st_size) {
-        if (const int error = reserve(fd.get(), st.st_size, length)) {
-            return {Replaced::no, failure_of(error, true)};
-        }
-    }
-    const int written = write_all(fd.get(), content.data(), content.size());  // from the start: the file is just opened
-    if (written != 0 || ftruncate(fd.get(), length) != 0) {
-        Failure failure = failure_of(written != 0 ? written : errno, true);
-        failure.incomplete = true;  // its first bytes may be new already
-        return {Replaced::no, failure};
-    }
-    const int synced = fsync(fd.get()) == 0 ? 0 : errno;
-    const int closed = fd.close();
-    const int error = synced != 0 ? synced : closed;
-    return {error != 0 ? Replaced::unconfirmed : Replaced::yes, failure_of_code(error)};
-}
-
-Failure prepare_target(const char* file_name) {
-    // O_EXCL creates nothing through a link and opens nothing that stands there already.
-    const int fd = open(file_name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        const int error = errno;
-        if (error == EEXIST) {
-            return replaceable(file_name);
-        }
-        return error == EACCES ? Failure{Cause::folder_refuses, error} : opening_failure(file_name, error, true);
-    }
-    // The source may be a link to this name: then the new file is the source, and goes again.
-    struct stat st {};
-    const bool source = fstat(fd, &st) == 0 && is_source(st);
-    const int closed = close(fd) == 0 ? 0 : errno;
-    if (source) {
-        unlink(file_name);
-        return {Cause::same_file, 0};
-    }
-    return failure_of_code(closed);
 }
 
 }  // namespace quadrivo
