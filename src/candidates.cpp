@@ -105,6 +105,17 @@ bool Candidates::offer(const Line& line, int m, int s, int t, int typos, bool an
             --e;
         }
     }
+    if (offered_line_ == m && offered_from_ == s && offered_to_ == e) {
+        // The same words as the last part's: only fewer typos may count.
+        if (offered_ >= 0 && typos < list_[offered_].typos) {
+            list_[offered_].typos = typos;
+        }
+        return offered_ >= 0;
+    }
+    offered_line_ = m;
+    offered_from_ = s;
+    offered_to_ = e;
+    offered_ = -1;
     Candidate found;  // spell() fills what the rest does not
     found.word_ends = 0;
     spell(line, s, e, any_character, found, work);
@@ -119,7 +130,7 @@ bool Candidates::offer(const Line& line, int m, int s, int t, int typos, bool an
     found.line = m;
     found.begin = line.begin[s];
     found.end = line.begin[e + 1];
-    add(found);
+    offered_ = add(found);
     return true;
 }
 
@@ -132,21 +143,26 @@ bool Candidates::same(const Candidate& a, const Candidate& b) const {
     return words_of(read_, a) == words_of(read_, b);
 }
 
-void Candidates::add(const Candidate& found) {
+int Candidates::add(const Candidate& found) {
     for (int i = 0; i < count_; ++i) {
         Candidate& known = list_[i];
         if (same(known, found)) {
             known.typos = found.typos < known.typos ? found.typos : known.typos;
             known.lines += known.last_line != found.last_line ? 1 : 0;
             known.last_line = found.last_line;
-            return;
+            return i;
         }
     }
     if (count_ < CANDIDATES) {
-        list_[count_++] = found;
-    } else if (ranks_before(found, list_[worst()])) {
-        list_[worst()] = found;
+        list_[count_] = found;
+        return count_++;
     }
+    const int replaced = worst();
+    if (!ranks_before(found, list_[replaced])) {
+        return -1;
+    }
+    list_[replaced] = found;
+    return replaced;
 }
 
 // Returns the index of the candidate that ranks last.

@@ -55,7 +55,9 @@ public:
     bool best(Spelling& found, long& work) const;
 
 private:
-    void add(const Candidate& found);
+    // Adds the words, or counts them again. Returns their index in list_, or
+    // -1 when they rank below every kept one and there is no room.
+    int add(const Candidate& found);
     bool same(const Candidate& a, const Candidate& b) const;
     int worst() const;
     bool shorten(const Candidate& words, Spelling& found, long& work) const;
@@ -67,6 +69,11 @@ private:
     int ends_line_ = -1;
     int ends_from_ = -1;
     int ends_at_ = -1;
+    // The last words offered, so that parts widened to the same words are spelled once.
+    int offered_line_ = -1;
+    int offered_from_ = -1;
+    int offered_to_ = -1;
+    int offered_ = -1;  // their index in list_, or -1 when they could not be offered
 };
 
 }  // namespace quadrivo

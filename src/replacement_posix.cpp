@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "posix_file.hpp"
 #include "replacement.hpp"
@@ -37,6 +38,22 @@ int sync_folder() {
         return errno;
     }
     return folder.close();
+}
+
+// Writes the decimal digits of n (not negative) and a terminating zero at
+// at, without the C library's formatting. Returns where the zero stands.
+char* put_number(char* at, long n) {
+    char digits[24];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + n % 10);
+        n /= 10;
+    } while (n > 0);
+    while (count > 0) {
+        *at++ = digits[--count];
+    }
+    *at = '\0';
+    return at;
 }
 
 // Tells whether a refusal to make a file means the folder refuses new files.
@@ -128,10 +145,16 @@ Failure NewFile::put_in_place(const char* target) {
         return failure;
     }
     // The nameless file gets a name ".<target>.<pid>-<n>" beside the target, then that name replaces the target.
-    char proc[32];
-    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd_);
+    char proc[32] = "/proc/self/fd/";
+    put_number(proc + std::strlen(proc), fd_);
+    char* suffix = name_ + 1 + std::strlen(target);  // ".<target>" fits: make() used the same room
+    name_[0] = '.';
+    std::memcpy(name_ + 1, target, static_cast<std::size_t>(suffix - name_ - 1));
+    *suffix++ = '.';
+    suffix = put_number(suffix, getpid());
+    *suffix++ = '-';
     for (int attempt = 0;; ++attempt) {
-        std::snprintf(name_, sizeof name_, ".%s.%ld-%d", target, static_cast<long>(getpid()), attempt);
+        put_number(suffix, attempt);
         if (linkat(AT_FDCWD, proc, AT_FDCWD, name_, AT_SYMLINK_FOLLOW) == 0) {
             break;
         }
