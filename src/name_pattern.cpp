@@ -92,7 +92,9 @@ void make_pattern(const char32_t (&nome)[NAME], int cont, Pattern& pattern) {
     }
     pattern.reversed.done();
     pattern.typos = length >= 10 ? 2 : length >= 5 ? 1 : 0;
-    for (int n = std::max(1, length - pattern.typos); n <= std::min(length + pattern.typos, NAME - 1); ++n) {
+    pattern.shortest = std::max(1, length - pattern.typos);
+    pattern.longest = std::min(length + pattern.typos, NAME - 1);
+    for (int n = pattern.shortest; n <= pattern.longest; ++n) {
         pattern.word_start_window |= 1u << (n - 1);
     }
     const bool long_pieces = (length - pattern.typos - 1) / (pattern.typos + 2) >= LONG_PIECE;

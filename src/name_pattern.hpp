@@ -81,7 +81,9 @@ struct Pattern {
     std::uint64_t way_ends[WAYS] = {};  // the last characters of each way's pieces
     int ways = 0;
     int intact = 1;  // pieces a near spelling holds exactly, at least: 2 where there are typos + 2 of them
-    std::uint32_t word_start_window = 0;  // bit n - 1 for each length n a near spelling may have
+    int shortest = 0;  // the lengths a near spelling may have: the name's, give or take its
+    int longest = 0;   // typos, at most NAME - 1 before it is widened to its words
+    std::uint32_t word_start_window = 0;  // bit n - 1 for each length n from shortest to longest
 };
 
 // Makes the pattern of the name's cont characters nome[0] .. nome[cont - 1];

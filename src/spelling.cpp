@@ -1,6 +1,5 @@
 #include "spelling.hpp"
 
-#include <algorithm>
 #include <cstdint>
 
 #include "charset.hpp"
@@ -73,11 +72,6 @@ void distances(const Pattern& pattern, const Line& line, int t, int (&typos)[NAM
     }
 }
 
-// The window lengths a near spelling may have: the name's, give or take its
-// typos, at most NAME - 1 before it is widened to its words.
-int shortest_window(const Pattern& pattern) { return std::max(1, pattern.name.length - pattern.typos); }
-int longest_window(const Pattern& pattern) { return std::min(pattern.name.length + pattern.typos, NAME - 1); }
-
 // Offers the parts nearest the pattern that end at element t of line m and
 // begin a word: those with the fewest typos that may be offered. One with
 // more typos, ending at the same element, could never be offered before
@@ -88,7 +82,7 @@ void collect(const Pattern& pattern, const Line& line, int m, int t, bool any_ch
     distances(pattern, line, t, typos, work);
     bool added = false;
     for (int allowed = 0; allowed <= pattern.typos && !added; ++allowed) {
-        for (int n = shortest_window(pattern); n <= longest_window(pattern) && n <= t + 1; ++n) {
+        for (int n = pattern.shortest; n <= pattern.longest && n <= t + 1; ++n) {
             if (typos[n] == allowed && candidates.offer(line, m, t - n + 1, t, allowed, any_character, work)) {
                 added = true;
             }
