@@ -45,7 +45,7 @@ bool may_offer(std::uint8_t kinds, std::uint8_t every, bool spaces, bool any_cha
 // the word ends among those characters after which the words so far may be
 // offered. Adds the characters read to work.
 void spell(const Line& line, int s, int e, bool any_character, Candidate& found, long& work) {
-    std::uint8_t kinds = 0;     // what any element is
+    std::uint8_t kinds = 0;  // what any element is
     std::uint8_t every = 0xFF;  // what every element is
     bool spaces = true;
     int count = 0;

@@ -21,16 +21,16 @@ inline constexpr int CANDIDATES = 32;  // distinct spellings kept; a better one 
 // Whole words of a line found near the typed name.
 struct Candidate {
     Spelling spelling;  // the whole words, or their first NAME - 1 characters when longer
-    int characters;     // of the whole words
-    int typos;          // the fewest of the parts that gave them
-    int lines;          // lines they were found in
-    int last_line;      // the last of them, so that a line counts once
-    int first;          // where they were first found, in file order
-    int line;           // where they stand: the line read, its bytes begin to end
+    int characters;  // of the whole words
+    int typos;  // the fewest of the parts that gave them
+    int lines;  // lines they were found in
+    int last_line;  // the last of them, so that a line counts once
+    int first;  // where they were first found, in file order
+    int line;  // where they stand: the line read, its bytes begin to end
     int begin;
     int end;
-    int word_ends;                      // the word ends within the first NAME - 1 characters that may be offered:
-    std::uint8_t end_bytes[NAME];       // each one's bytes from begin
+    int word_ends;  // the word ends within the first NAME - 1 characters that may be offered:
+    std::uint8_t end_bytes[NAME];  // each one's bytes from begin
     std::uint8_t end_characters[NAME];  // and characters
 };
 

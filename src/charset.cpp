@@ -107,8 +107,8 @@ char32_t utf8_decode(const unsigned char* bytes, int length) {
 
 int decode_char(const unsigned char* bytes, int available, char32_t& c) {
     const Utf8Lead lead = utf8_lead(bytes[0]);
-    bool well_formed = lead.length > 1 && lead.length <= available && bytes[1] >= lead.second_min &&
-                       bytes[1] <= lead.second_max;
+    bool well_formed =
+        lead.length > 1 && lead.length <= available && bytes[1] >= lead.second_min && bytes[1] <= lead.second_max;
     for (int i = 2; well_formed && i < lead.length; ++i) {
         well_formed = bytes[i] >= 0x80 && bytes[i] <= 0xBF;
     }

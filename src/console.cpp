@@ -44,7 +44,8 @@ void Console::warn(const char* format, const char32_t* text, int length) {
     const char* hole = std::strstr(format, "%s");
     const std::size_t head_length = hole != nullptr ? static_cast<std::size_t>(hole - format) : std::strlen(format);
     std::snprintf(head, sizeof head, "%.*s", static_cast<int>(head_length), format);
-    if (write_text(err_, head) && (hole == nullptr || (write_chars(err_, text, length) && write_text(err_, hole + 2)))) {
+    if (write_text(err_, head) &&
+        (hole == nullptr || (write_chars(err_, text, length) && write_text(err_, hole + 2)))) {
         std::fflush(err_);
     }
 }

@@ -10,7 +10,7 @@
 
 namespace quadrivo {
 
-inline constexpr int INPUT_END = -1;     // the input has ended
+inline constexpr int INPUT_END = -1;  // the input has ended
 inline constexpr int INPUT_FAILED = -2;  // the console can no longer be used
 
 class Console {

@@ -27,7 +27,10 @@ HANDLE console_of(std::FILE* stream) {
 class WindowsConsole final : public Console {
 public:
     WindowsConsole(std::FILE* in, std::FILE* out, std::FILE* err)
-        : Console(in, out, err), bytes_(in, true, true), in_console_(console_of(in)), out_console_(console_of(out)),
+        : Console(in, out, err),
+          bytes_(in, true, true),
+          in_console_(console_of(in)),
+          out_console_(console_of(out)),
           err_console_(console_of(err)) {
         // Redirected input in binary mode: text mode would end UTF-16 at a
         // byte 0x1A inside a letter (U+021A); Ctrl+Z and CR LF are handled by hand.
@@ -49,8 +52,8 @@ private:
         return stream == out_ ? out_console_ : stream == err_ ? err_console_ : nullptr;
     }
 
-    TypedBytes bytes_;     // a redirected standard input
-    HANDLE in_console_;    // console handles, or nullptr for a redirected stream
+    TypedBytes bytes_;  // a redirected standard input
+    HANDLE in_console_;  // console handles, or nullptr for a redirected stream
     HANDLE out_console_;
     HANDLE err_console_;
     wchar_t typed_[TYPED];  // one console line, or as much of it as fits
@@ -109,7 +112,9 @@ int WindowsConsole::read_console() {
     return unit >= 0xDC00 && unit <= 0xDFFF ? 0xFFFD : unit;
 }
 
-int WindowsConsole::read_typed() { return in_console_ != nullptr ? read_console() : bytes_.next_char(); }
+int WindowsConsole::read_typed() {
+    return in_console_ != nullptr ? read_console() : bytes_.next_char();
+}
 
 bool WindowsConsole::write_chars(std::FILE* stream, const char32_t* text, int length) {
     const HANDLE console = console_for(stream);

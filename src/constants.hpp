@@ -37,10 +37,8 @@ inline constexpr const char* MSG_FORMAT_QUESTION =
     "(scrivi t per file di testo,w per Word,x per Ecxel e poi premi invio)\n";
 inline constexpr const char* MSG_WRONG_FORMAT = "Hai inserito un valore non corretto!\n";
 inline constexpr const char* MSG_NAME_QUESTION = "Inserisci il nome della tua squadra e poi premi invio\n";
-inline constexpr const char* MSG_NAME_TOO_LONG =
-    "Il nome inserito \xE8 troppo lungo: al massimo 19 caratteri!\n";
-inline constexpr const char* MSG_PASS_DONE =
-    "\t- Quadrivo successfully executed - Congratulations by Zanfiro -\n";
+inline constexpr const char* MSG_NAME_TOO_LONG = "Il nome inserito \xE8 troppo lungo: al massimo 19 caratteri!\n";
+inline constexpr const char* MSG_PASS_DONE = "\t- Quadrivo successfully executed - Congratulations by Zanfiro -\n";
 inline constexpr const char* MSG_RESTART_QUESTION =
     "\nVoui ricominciare?(y/n)\n"
     "NB:Scegliendo lo stesso formato di prima, il vecchio file verr\xE0 perso\n";
@@ -55,9 +53,31 @@ inline constexpr const char* ERR_INCOMPLETE = "; il file potrebbe essere rimasto
 
 // Why a file could not be read or written.
 enum class Cause {
-    none, missing, look_alike, look_alike_document, folder_gone, dangling_link, folder, not_a_file, may_not_read, read_only, may_not_write,
-    folder_refuses, immutable, in_use, same_file, disk_full, too_big, read_only_disk, disk_error, too_many_files,
-    no_memory, calendar_held, source_held, system, count
+    none,
+    missing,
+    look_alike,
+    look_alike_document,
+    folder_gone,
+    dangling_link,
+    folder,
+    not_a_file,
+    may_not_read,
+    read_only,
+    may_not_write,
+    folder_refuses,
+    immutable,
+    in_use,
+    same_file,
+    disk_full,
+    too_big,
+    read_only_disk,
+    disk_error,
+    too_many_files,
+    no_memory,
+    calendar_held,
+    source_held,
+    system,
+    count
 };
 
 // The words of each cause, in the order of Cause. %s is the working folder's
@@ -73,7 +93,8 @@ inline constexpr CauseWords CAUSES[] = {
     {Cause::missing, "non si trova nella cartella %s"},
     {Cause::look_alike, "non si trova nella cartella %s, ma c'\xE8 %n: rinominalo in originale.txt e riprova"},
     {Cause::look_alike_document,
-     "non si trova nella cartella %s, ma c'\xE8 %n: aprilo e salvalo come testo con il nome originale.txt, poi riprova"},
+     "non si trova nella cartella %s, ma c'\xE8 %n: aprilo e salvalo come testo con il nome originale.txt, poi "
+     "riprova"},
     {Cause::folder_gone, "la cartella di lavoro non esiste pi\xF9"},
     {Cause::dangling_link, "\xE8 un collegamento che non porta a nessun file"},
     {Cause::folder, "\xE8 una cartella"},
@@ -136,14 +157,12 @@ inline constexpr const char* ERR_NOT_TEXT = "Impossibile leggere il file origina
 #define QUADRIVO_SYNTAX "Uso: quadrivo [--help | --version]\n"
 #define QUADRIVO_MORE "Per saperne di pi\xF9: man quadrivo\n"
 #endif
-inline constexpr const char* MSG_USAGE =
-    QUADRIVO_SYNTAX
+inline constexpr const char* MSG_USAGE = QUADRIVO_SYNTAX
     "Ricava il calendario della tua squadra dal calendario completo di un campionato.\n"
     "Il calendario completo \xE8 il file di testo originale.txt, nella cartella da cui avvii il programma.\n"
     "Il programma chiede il formato del calendario: t file di testo (calendario.txt), w Word (calendario.doc),\n"
     "x Excel (calendario.xls); poi il nome della squadra, da scrivere come nel file (maiuscole, accenti e spazi\n"
-    "contano). Ogni riga, fra le prime 120, che contiene il nome va nel calendario.\n"
-    QUADRIVO_MORE;
+    "contano). Ogni riga, fra le prime 120, che contiene il nome va nel calendario.\n" QUADRIVO_MORE;
 inline constexpr const char* MSG_VERSION = "quadrivo " QUADRIVO_VERSION "\n";
 
 // Faults of the console itself, which end the run.

@@ -10,11 +10,13 @@ namespace quadrivo {
 namespace {
 
 constexpr int PATH_CHARACTERS = 4096;  // the longest working folder told in full before shortening
-constexpr int LINE = 2 * MESSAGE;       // a line with a look-alike's long name; its folder fits MESSAGE
-constexpr int LEAST_FOLDER = 16;        // characters of the folder shown, at least
+constexpr int LINE = 2 * MESSAGE;  // a line with a look-alike's long name; its folder fits MESSAGE
+constexpr int LEAST_FOLDER = 16;  // characters of the folder shown, at least
 
 // Tells whether c would act on a terminal instead of showing: C0, DEL, C1.
-bool is_control_character(char32_t c) { return c < 0x20 || (c >= 0x7F && c < 0xA0); }
+bool is_control_character(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c < 0xA0);
+}
 
 // A line of characters built in fixed storage; what does not fit is left out.
 struct Line {
@@ -37,7 +39,9 @@ struct Line {
 };
 
 // Tells whether c separates a path's folders.
-bool is_separator(char32_t c) { return c == '/' || c == '\\'; }
+bool is_separator(char32_t c) {
+    return c == '/' || c == '\\';
+}
 
 // Adds the folder, or as much of its end as room allows: cut at a separator,
 // with FOLDER_CUT in front, so that no name is cut midway where one fits.

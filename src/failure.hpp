@@ -11,7 +11,7 @@ namespace quadrivo {
 
 struct Failure {
     Cause cause = Cause::none;
-    int code = 0;             // the platform's error code; a system cause shows it
+    int code = 0;  // the platform's error code; a system cause shows it
     bool incomplete = false;  // a rewrite in place cut short: the file may be part new, part old
 
     explicit operator bool() const { return cause != Cause::none; }
@@ -27,7 +27,9 @@ int last_error();
 Cause cause_of(int code, bool writing);
 
 // The failure of a call on a file that returned code.
-inline Failure failure_of(int code, bool writing) { return {cause_of(code, writing), code}; }
+inline Failure failure_of(int code, bool writing) {
+    return {cause_of(code, writing), code};
+}
 
 // The failure of opening file_name, which returned code: where the code alone
 // cannot tell (a missing file), a look at the name tells a link that leads

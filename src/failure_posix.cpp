@@ -13,7 +13,9 @@
 
 namespace quadrivo {
 
-int last_error() { return errno; }
+int last_error() {
+    return errno;
+}
 
 Cause cause_of(int code, bool writing) {
     switch (code) {

@@ -17,9 +17,9 @@ namespace {
 // Tells whether another program holds the file: open for deletion, it refuses
 // to share it. Under Wine, MoveFileExW over a held file fails as access denied.
 bool held_by_another(const char* file_name) {
-    const HANDLE handle = CreateFileW(WideName(file_name).text, DELETE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle =
+        CreateFileW(WideName(file_name).text, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
         CloseHandle(handle);
         return false;
@@ -42,7 +42,9 @@ int add_utf16(const wchar_t* wide, int units, char32_t* characters, int length, 
 
 }  // namespace
 
-int last_error() { return static_cast<int>(_doserrno); }
+int last_error() {
+    return static_cast<int>(_doserrno);
+}
 
 Cause cause_of(int code, bool writing) {
     switch (static_cast<DWORD>(code)) {

@@ -4,7 +4,7 @@
 
 namespace quadrivo {
 
-inline constexpr int FOLD_TABLE_SIZE = 0x250;   // U+0000 to U+024F: Latin, with every accent a calendar holds
+inline constexpr int FOLD_TABLE_SIZE = 0x250;  // U+0000 to U+024F: Latin, with every accent a calendar holds
 inline constexpr char16_t WORD_CHARACTER = 0x8000;  // the entry's flag for a letter, mark or digit
 extern const char16_t FOLD_TABLE[FOLD_TABLE_SIZE];
 // The characters a keyboard does not type, as ranges first to last in order:
@@ -20,7 +20,9 @@ inline char32_t fold(char32_t c) {
 
 // Tells whether c is one of the invisible characters a word may hold: the
 // soft hyphen, the zero-width space, non-joiner and joiner, the word joiner.
-inline bool is_invisible_in_word(char32_t c) { return c == 0x00AD || (c >= 0x200B && c <= 0x200D) || c == 0x2060; }
+inline bool is_invisible_in_word(char32_t c) {
+    return c == 0x00AD || (c >= 0x200B && c <= 0x200D) || c == 0x2060;
+}
 
 // Tells whether c belongs to a word: a letter, a mark, a digit, or an
 // invisible character a word may hold. Beyond the table, the punctuation,

@@ -61,7 +61,7 @@ Failure still_the_target(int fd, const char* target) {
 // file system cannot, the C library writes zeros (it reads the file too,
 // hence read and write access). On failure the file is cut back. Returns 0 or the error.
 int reserve(int fd, off_t size, off_t length) {
-    rlimit limit {};
+    rlimit limit{};
     if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
         static_cast<rlim_t>(length) > limit.rlim_cur) {
         return EFBIG;  // a write would stop at the limit, halfway

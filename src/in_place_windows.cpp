@@ -29,7 +29,9 @@ HANDLE open_alone(const char* target) {
 }
 
 // Ctrl-C and Ctrl-Break are held while a file is rewritten in place.
-BOOL WINAPI hold_control(DWORD) { return TRUE; }
+BOOL WINAPI hold_control(DWORD) {
+    return TRUE;
+}
 
 class ControlHeld {
 public:
@@ -55,8 +57,8 @@ Commit rewrite_in_place(const CalendarText& content, const char* target) {
     const DWORD attributes = GetFileAttributesW(WideName(target).text);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) != 0 || is_source(target)) {
         return {Replaced::no, attributes == INVALID_FILE_ATTRIBUTES ? target_failure(target, GetLastError())
-                              : is_source(target)                  ? Failure{Cause::same_file, 0}
-                                                                   : Failure{Cause::read_only, ERROR_ACCESS_DENIED}};
+                              : is_source(target)                   ? Failure{Cause::same_file, 0}
+                                                                    : Failure{Cause::read_only, ERROR_ACCESS_DENIED}};
     }
     LARGE_INTEGER size;
     if (!GetFileSizeEx(handle.get(), &size)) {

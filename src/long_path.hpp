@@ -11,8 +11,8 @@ namespace quadrivo {
 // terminating zero.
 template <typename Char>
 int long_form(const Char* full, int length, Char* out, int capacity) {
-    const bool already = length >= 4 && full[0] == '\\' && full[1] == '\\' && (full[2] == '?' || full[2] == '.') &&
-                         full[3] == '\\';
+    const bool already =
+        length >= 4 && full[0] == '\\' && full[1] == '\\' && (full[2] == '?' || full[2] == '.') && full[3] == '\\';
     const bool share = !already && length >= 2 && full[0] == '\\' && full[1] == '\\';
     const char* prefix = already ? "" : share ? "\\\\?\\UNC" : "\\\\?\\";
     const int skipped = share ? 1 : 0;  // "\\server" becomes "\\?\UNC\server"

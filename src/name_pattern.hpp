@@ -10,11 +10,15 @@
 
 namespace quadrivo {
 
-constexpr int MAX_TYPOS = 2;    // typos allowed, at most: in a name of 10 characters or more
+constexpr int MAX_TYPOS = 2;  // typos allowed, at most: in a name of 10 characters or more
 constexpr char32_t BLANK = ' ';  // what a run of blanks folds to
 
-inline bool is_blank(char32_t c) { return c == ' ' || c == '\t'; }
-inline bool is_control(char32_t c) { return c < 0x20 || (c >= 0x7F && c < 0xA0); }
+inline bool is_blank(char32_t c) {
+    return c == ' ' || c == '\t';
+}
+inline bool is_control(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c < 0xA0);
+}
 
 // Returns the next character of the bytes at i, its Windows-1252 letter where
 // they are not UTF-8, and moves i past it; ASCII without a call.
@@ -59,7 +63,7 @@ struct Masks {
 };
 
 constexpr int PIECE_BITS = 64;
-constexpr int WAYS = 6;        // ways of cutting the name into pieces, at most
+constexpr int WAYS = 6;  // ways of cutting the name into pieces, at most
 constexpr int LONG_PIECE = 3;  // a long name is cut into typos + 2 pieces when each still has this many characters
 
 // The typed name folded, ends trimmed and each run of blanks one blank, and
@@ -82,7 +86,7 @@ struct Pattern {
     int ways = 0;
     int intact = 1;  // pieces a near spelling holds exactly, at least: 2 where there are typos + 2 of them
     int shortest = 0;  // the lengths a near spelling may have: the name's, give or take its
-    int longest = 0;   // typos, at most NAME - 1 before it is widened to its words
+    int longest = 0;  // typos, at most NAME - 1 before it is widened to its words
     std::uint32_t word_start_window = 0;  // bit n - 1 for each length n from shortest to longest
 };
 

@@ -33,7 +33,9 @@ private:
 };
 
 // The failure of a step that returned code, 0 for none.
-inline Failure failure_of_code(int code) { return code == 0 ? Failure{} : failure_of(code, true); }
+inline Failure failure_of_code(int code) {
+    return code == 0 ? Failure{} : failure_of(code, true);
+}
 
 // Writes size bytes at the file's current offset. Returns 0 or the error; a
 // write that writes nothing is an error, never a loop.

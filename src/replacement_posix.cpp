@@ -57,7 +57,9 @@ char* put_number(char* at, long n) {
 }
 
 // Tells whether a refusal to make a file means the folder refuses new files.
-bool refused(int error) { return error == EACCES || error == EPERM; }
+bool refused(int error) {
+    return error == EACCES || error == EPERM;
+}
 
 }  // namespace
 
@@ -67,7 +69,9 @@ WritingGuard::WritingGuard() {
     sigaction(SIGXFSZ, &ignore, &before_);
 }
 
-WritingGuard::~WritingGuard() { sigaction(SIGXFSZ, &before_, nullptr); }
+WritingGuard::~WritingGuard() {
+    sigaction(SIGXFSZ, &before_, nullptr);
+}
 
 NewFile::~NewFile() {
     if (fd_ >= 0) {
@@ -87,9 +91,9 @@ Made NewFile::make(const char* target, bool nameless, Failure& failure) {
         }
         const int error = errno;
         failure = failure_of(error, true);
-        return refused(error) ? Made::folder_refuses
+        return refused(error)                                              ? Made::folder_refuses
                : error == EOPNOTSUPP || error == EISDIR || error == EINVAL ? Made::unsupported
-                                                                         : Made::failed;
+                                                                           : Made::failed;
     }
     std::snprintf(name_, sizeof name_, ".%s.XXXXXX", target);
     named_.emplace(name_);
@@ -136,9 +140,9 @@ Failure NewFile::put_in_place(const char* target) {
     }
     if (named_) {
         const int closed = named_->close();
-        const Failure failure = closed != 0 ? failure_of(closed, true)
+        const Failure failure = closed != 0                       ? failure_of(closed, true)
                                 : std::rename(name_, target) != 0 ? failure_of(errno, true)
-                                                                   : Failure{};
+                                                                  : Failure{};
         if (!failure) {
             named_->forget();  // renamed: the signals and the destructor leave it alone
         }

@@ -21,9 +21,8 @@ namespace {
 DWORD mark_for_deletion(HANDLE handle, bool marked) {
     FILE_DISPOSITION_INFO disposition{};
     disposition.DeleteFile = marked ? TRUE : FALSE;
-    return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition)
-               ? 0
-               : GetLastError();
+    return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition) ? 0
+                                                                                                     : GetLastError();
 }
 
 // Puts the new file temp in the target's place with one rename, which
@@ -82,7 +81,8 @@ DWORD take_earlier(HANDLE handle, const char* target) {
     FILE_BASIC_INFO basic{};  // times of 0 stay as they are
     basic.CreationTime.LowPart = earlier.ftCreationTime.dwLowDateTime;
     basic.CreationTime.HighPart = static_cast<LONG>(earlier.ftCreationTime.dwHighDateTime);
-    basic.FileAttributes = (earlier.dwFileAttributes & KEPT) != 0 ? earlier.dwFileAttributes & KEPT : FILE_ATTRIBUTE_NORMAL;
+    basic.FileAttributes =
+        (earlier.dwFileAttributes & KEPT) != 0 ? earlier.dwFileAttributes & KEPT : FILE_ATTRIBUTE_NORMAL;
     if (!SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic)) {
         return GetLastError();
     }
@@ -158,6 +158,8 @@ Failure NewFile::put_in_place(const char* target) {
     return target_failure(target, error);
 }
 
-Failure NewFile::finish() { return {}; }  // flushed before, and renamed writing through
+Failure NewFile::finish() {
+    return {};
+}  // flushed before, and renamed writing through
 
 }  // namespace quadrivo

@@ -61,7 +61,7 @@ Scanned scan_line(const Pattern& pattern, const char* riga, int len, bool contin
     std::uint32_t* reversed = line.reversed;
     std::uint8_t* kinds = line.kinds;
     std::uint32_t now0 = 0, now1 = 1, now2 = 3;  // the first d characters missing
-    std::uint32_t older0 = 0, older1 = 1;         // two characters back: for swapped neighbours
+    std::uint32_t older0 = 0, older1 = 1;  // two characters back: for swapped neighbours
     std::uint32_t previous_mask = 0;
     bool previous_word = continues;
     std::uint32_t word_starts = 0;  // bit j: a word begins j elements back

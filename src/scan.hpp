@@ -9,7 +9,7 @@ namespace quadrivo {
 
 // What a scan of one line found.
 struct Scanned {
-    int ends;     // near places that may begin a word, put in ends
+    int ends;  // near places that may begin a word, put in ends
     int ignored;  // near places that cannot: inside words
 };
 

@@ -135,8 +135,7 @@ bool TeamName::found_in(std::string_view text) const {
            (ansi_len_ > 0 && text.find(std::string_view(ansi_, ansi_len_)) != std::string_view::npos);
 }
 
-SelectionReport select_team_lines(SourceLines& source, CalendarText& calendar, ReadLines& read,
-                                  const TeamName& name) {
+SelectionReport select_team_lines(SourceLines& source, CalendarText& calendar, ReadLines& read, const TeamName& name) {
     SelectionReport report{SelectionResult::ok, 0, false};
     char riga[ROW];
     bool last_was_piece = false;  // the last line read was a piece of a longer line

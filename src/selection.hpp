@@ -78,8 +78,8 @@ enum class SelectionResult { ok, read_failed };
 // What a pass did.
 struct SelectionReport {
     SelectionResult result;
-    int selected;      // lines written to the calendar
-    bool more_lines;   // the source goes on after the NUMth line, which was read
+    int selected;  // lines written to the calendar
+    bool more_lines;  // the source goes on after the NUMth line, which was read
 };
 
 // Reads the first NUM lines of the source (a line longer than ROW - 1 bytes is
@@ -87,7 +87,6 @@ struct SelectionReport {
 // and appends to calendar every line that holds the name, followed by one more
 // line end. Stops early at the end of the source, or at a failed read. The
 // caller opens and closes the source, and decides where the calendar goes.
-SelectionReport select_team_lines(SourceLines& source, CalendarText& calendar, ReadLines& read,
-                                  const TeamName& name);
+SelectionReport select_team_lines(SourceLines& source, CalendarText& calendar, ReadLines& read, const TeamName& name);
 
 }  // namespace quadrivo

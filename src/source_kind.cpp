@@ -15,8 +15,12 @@ bool begins(const unsigned char* bytes, std::size_t size, const char* signature,
 }
 
 // The little-endian 16-bit and 32-bit values at offset.
-unsigned le16(const unsigned char* at) { return at[0] | (at[1] << 8u); }
-unsigned long le32(const unsigned char* at) { return le16(at) | (static_cast<unsigned long>(le16(at + 2)) << 16); }
+unsigned le16(const unsigned char* at) {
+    return at[0] | (at[1] << 8u);
+}
+unsigned long le32(const unsigned char* at) {
+    return le16(at) | (static_cast<unsigned long>(le16(at + 2)) << 16);
+}
 
 // Tells whether a zip's first entry names an office document's part:
 // Office Open XML's [Content_Types].xml, _rels/ or docProps/, OpenDocument's mimetype.
@@ -68,8 +72,12 @@ struct ZeroShares {
 };
 
 // Tells whether count of total is at least a quarter, or under a tenth.
-bool many(std::size_t count, std::size_t total) { return 4 * count >= total && total > 0; }
-bool few(std::size_t count, std::size_t total) { return 10 * count < total; }
+bool many(std::size_t count, std::size_t total) {
+    return 4 * count >= total && total > 0;
+}
+bool few(std::size_t count, std::size_t total) {
+    return 10 * count < total;
+}
 
 // UTF-16 without a mark: most characters of a calendar have a zero high
 // byte, at even places (big-endian) or odd ones (little-endian); symbols such
@@ -107,7 +115,10 @@ SourceKind recognise(const unsigned char* bytes, std::size_t size) {
     if (zip || begins(bytes, size, "\x1F\x8B", 2) || begins(bytes, size, "7z\xBC\xAF\x27\x1C", 6) ||
         begins(bytes, size, "\x89PNG\r\n\x1A\n", 8) || begins(bytes, size, "\xFF\xD8\xFF", 3) ||
         begins(bytes, size, "GIF87a", 6) || begins(bytes, size, "GIF89a", 6) || windows_program(bytes, size) ||
-        begins(bytes, size, "\x7F" "ELF", 4)) {
+        begins(bytes, size,
+               "\x7F"
+               "ELF",
+               4)) {
         return SourceKind::binary;
     }
     if (size < 4) {

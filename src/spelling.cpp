@@ -45,9 +45,9 @@ void distances(const Pattern& pattern, const Line& line, int t, int (&typos)[NAM
     const int columns = m + k < t + 1 ? m + k : t + 1;  // the window's elements, at most
     const std::uint32_t all = m == 32 ? ~0u : (1u << m) - 1;
     const std::uint32_t last = 1u << (m - 1);
-    std::uint32_t plus = all;   // vertical differences of +1, the first column 0, 1, 2 ...
-    std::uint32_t minus = 0;    // vertical differences of -1
-    std::uint32_t same = 0;     // diagonal differences of 0, the column before
+    std::uint32_t plus = all;  // vertical differences of +1, the first column 0, 1, 2 ...
+    std::uint32_t minus = 0;  // vertical differences of -1
+    std::uint32_t same = 0;  // diagonal differences of 0, the column before
     std::uint32_t previous = 0;  // the element's mask, the column before
     int score = m;
     for (int n = 0; n <= m + k; ++n) {
@@ -103,8 +103,8 @@ bool goes_on_a_word(const ReadLines& read, int m) {
 
 }  // namespace
 
-bool find_spelling(const ReadLines& read, const char32_t (&nome)[NAME], int cont, bool any_character,
-                   Spelling& found, long* work) {
+bool find_spelling(const ReadLines& read, const char32_t (&nome)[NAME], int cont, bool any_character, Spelling& found,
+                   long* work) {
     Pattern pattern;
     make_pattern(nome, cont, pattern);
     int letters = 0;  // blanks not counted

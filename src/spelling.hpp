@@ -19,7 +19,7 @@ namespace quadrivo {
 // Its work is bounded whatever the lines hold: see VERIFIED in spelling.cpp.
 // work, when given, is increased by the distance cells and characters it
 // verified. Returns false when no spelling is near.
-bool find_spelling(const ReadLines& read, const char32_t (&nome)[NAME], int cont, bool any_character,
-                   Spelling& found, long* work = nullptr);
+bool find_spelling(const ReadLines& read, const char32_t (&nome)[NAME], int cont, bool any_character, Spelling& found,
+                   long* work = nullptr);
 
 }  // namespace quadrivo

@@ -9,22 +9,22 @@
 namespace quadrivo {
 
 // What an element is: bits.
-inline constexpr std::uint8_t SHOWN = 1;      // Windows-1252 has it
+inline constexpr std::uint8_t SHOWN = 1;  // Windows-1252 has it
 inline constexpr std::uint8_t MULTIBYTE = 2;  // a UTF-8 sequence of two bytes or more
-inline constexpr std::uint8_t HIGH = 4;       // a single byte from 0x80, read as Windows-1252
-inline constexpr std::uint8_t BLANKS = 8;     // a blank, or a run of them
-inline constexpr std::uint8_t CONTROL = 16;   // a control character: never typed in a name
-inline constexpr std::uint8_t WORD = 32;      // a character of a word: letter, digit, mark, invisible joiner
+inline constexpr std::uint8_t HIGH = 4;  // a single byte from 0x80, read as Windows-1252
+inline constexpr std::uint8_t BLANKS = 8;  // a blank, or a run of them
+inline constexpr std::uint8_t CONTROL = 16;  // a control character: never typed in a name
+inline constexpr std::uint8_t WORD = 32;  // a character of a word: letter, digit, mark, invisible joiner
 
 struct Line {
     const unsigned char* bytes;
     std::uint8_t begin[ROW + 1];  // element x ends where element x + 1 begins
-    char32_t characters[ROW];     // each element's character, unfolded; a blank run's first
+    char32_t characters[ROW];  // each element's character, unfolded; a blank run's first
     std::uint32_t reversed[ROW];  // each element's bits in the reversed pattern, for verifying
-    std::uint8_t kinds[ROW];      // what each element is: the bits above
+    std::uint8_t kinds[ROW];  // what each element is: the bits above
     int length = 0;
     bool continues = false;  // the line goes on a word that a 200-byte cut split
-    bool cut = false;        // the line is a 200-byte piece whose word may go on in the next
+    bool cut = false;  // the line is a 200-byte piece whose word may go on in the next
 
     bool is_word(int x) const { return (kinds[x] & WORD) != 0; }
     // Tells whether a word begins at element x; not where a cut split one.

@@ -108,7 +108,9 @@ Failure replaceable(const char* name) {
     return close(fd) == 0 ? Failure{} : failure_of(errno, true);
 }
 
-Failure check_target(const char* target) { return replaceable(target); }
+Failure check_target(const char* target) {
+    return replaceable(target);
+}
 
 Failure prepare_target(const char* file_name) {
     struct stat st {};

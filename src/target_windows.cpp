@@ -52,7 +52,9 @@ Failure replaceable(const char* name) {
     return target_failure(name, handle.open() ? handle.close() : GetLastError());
 }
 
-Failure check_target(const char* target) { return replaceable(target); }
+Failure check_target(const char* target) {
+    return replaceable(target);
+}
 
 Failure prepare_target(const char* file_name) {
     // CREATE_NEW: a file another run made meanwhile is left alone and taken as it is.

@@ -18,8 +18,8 @@ volatile sig_atomic_t g_temp_held = 0;
 
 // The signals whose default action ends the program, real-time ones aside.
 constexpr int ENDING_SIGNALS[] = {
-    SIGHUP,  SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT,   SIGBUS,  SIGFPE, SIGUSR1, SIGSEGV, SIGUSR2,
-    SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGSYS,
+    SIGHUP,    SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,    SIGFPE,  SIGUSR1, SIGSEGV,
+    SIGUSR2,   SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGSYS,
 #ifdef SIGSTKFLT
     SIGSTKFLT,
 #endif
@@ -89,7 +89,9 @@ SignalsBlocked::SignalsBlocked() {
     sigprocmask(SIG_BLOCK, &all, &before_);
 }
 
-SignalsBlocked::~SignalsBlocked() { sigprocmask(SIG_SETMASK, &before_, nullptr); }
+SignalsBlocked::~SignalsBlocked() {
+    sigprocmask(SIG_SETMASK, &before_, nullptr);
+}
 
 TempFile::TempFile(char* name) {
     const SignalsBlocked blocked;  // the file and its handlers appear in one step

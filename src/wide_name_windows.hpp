@@ -17,8 +17,7 @@ struct WideName {
         wchar_t full[WIDE_PATH];
         const int units = MultiByteToWideChar(CP_ACP, 0, name, -1, relative, MAX_PATH);
         const DWORD length = units > 0 ? GetFullPathNameW(relative, WIDE_PATH, full, nullptr) : 0;
-        if (length == 0 || length >= WIDE_PATH ||
-            long_form(full, static_cast<int>(length), text, WIDE_PATH) < 0) {
+        if (length == 0 || length >= WIDE_PATH || long_form(full, static_cast<int>(length), text, WIDE_PATH) < 0) {
             text[0] = L'\0';  // no file has an empty name
         }
     }

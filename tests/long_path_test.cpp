@@ -18,7 +18,9 @@ struct Path {
     int capacity;
 };
 
-void PrintTo(const Path& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const Path& c, std::ostream* os) {
+    *os << c.what;
+}
 
 const Path paths[] = {
     {"a file in the longest folder", LONGEST + u"\\calendario.txt", u"\\\\?\\" + LONGEST + u"\\calendario.txt", 1024},

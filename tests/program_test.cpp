@@ -8,8 +8,8 @@
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,7 +49,9 @@ const std::string RESTART_Q =
     "NB:Scegliendo lo stesso formato di prima, il vecchio file verr\xE0 perso\n";
 
 // A failure's line; "<DIR>" stands for the work folder, as the program names it.
-std::string cannot_read(const std::string& cause) { return "Impossibile leggere il file originale.txt: " + cause + ".\n"; }
+std::string cannot_read(const std::string& cause) {
+    return "Impossibile leggere il file originale.txt: " + cause + ".\n";
+}
 std::string cannot_write(const std::string& file, const std::string& cause) {
     return "Impossibile scrivere il file " + file + ": " + cause + ".\n";
 }
@@ -61,8 +63,10 @@ const std::string ONLY_120 =
     "Attenzione: sono state esaminate solo le prime 120 righe di originale.txt; "
     "le righe successive non sono state lette.\n";
 std::string nothing_in(const std::string& file, const std::string& lines = "Nessuna riga") {
-    return lines + " di originale.txt contiene il nome inserito "
-           "(contano maiuscole, minuscole e spazi): " + file + " \xE8 vuoto.\n";
+    return lines +
+           " di originale.txt contiene il nome inserito "
+           "(contano maiuscole, minuscole e spazi): " +
+           file + " \xE8 vuoto.\n";
 }
 const std::string NOTHING_TXT = nothing_in("calendario.txt");  // a source shorter than 120 lines
 const std::string NOTHING_IN_120 = nothing_in("calendario.txt", "Nessuna delle prime 120 righe");
@@ -157,7 +161,8 @@ protected:
     std::string left_behind() const {
         std::string names;
         for (const auto& entry : fs::directory_iterator(root_ / "work")) {
-            names += entry.path().filename().string().rfind(".calendario", 0) == 0 ? entry.path().filename().string() : "";
+            names +=
+                entry.path().filename().string().rfind(".calendario", 0) == 0 ? entry.path().filename().string() : "";
         }
         return names;
     }
@@ -172,11 +177,12 @@ protected:
         const fs::path io = root_ / "io";
         std::ofstream(io / "in", std::ios::binary) << input;
         const char* command = std::getenv("QUADRIVO_COMMAND");
-        const std::string settings = *locale == '\0' ? "unset LANG LC_ALL LC_CTYPE && " : "LC_ALL=" + std::string(locale);
-        const std::string line = "cd '" + (root_ / "work").string() + "' && " + prefix_ + settings + wrapper_ + " timeout 60 " +
-                                 (command != nullptr ? command : program_) + args_ + " < '" +
-                                 (stdin_file.empty() ? (io / "in").string() : stdin_file) +
-                                 "' > '" + (stdout_file.empty() ? (io / "out").string() : stdout_file) + "' " +
+        const std::string settings =
+            *locale == '\0' ? "unset LANG LC_ALL LC_CTYPE && " : "LC_ALL=" + std::string(locale);
+        const std::string line = "cd '" + (root_ / "work").string() + "' && " + prefix_ + settings + wrapper_ +
+                                 " timeout 60 " + (command != nullptr ? command : program_) + args_ + " < '" +
+                                 (stdin_file.empty() ? (io / "in").string() : stdin_file) + "' > '" +
+                                 (stdout_file.empty() ? (io / "out").string() : stdout_file) + "' " +
                                  (merged ? "2>&1" : "2> '" + (io / "err").string() + "'");
         const int status = std::system(line.c_str());
         return {bytes_of(io / "out"), merged ? "" : bytes_of(io / "err"), WIFEXITED(status) ? WEXITSTATUS(status) : -1};
@@ -208,10 +214,10 @@ protected:
     }
 
     fs::path root_;
-    fs::path mounted_;     // a file system mounted for the test, unmounted after
-    std::string prefix_;   // shell commands run first: limits, umask
+    fs::path mounted_;  // a file system mounted for the test, unmounted after
+    std::string prefix_;  // shell commands run first: limits, umask
     std::string wrapper_;  // a command the program runs under: another user
-    std::string args_;     // the program's arguments, each with a blank before it
+    std::string args_;  // the program's arguments, each with a blank before it
     std::string program_ = QUADRIVO_PROGRAM;
 };
 
@@ -226,7 +232,9 @@ struct Session {
     std::string err = "";  // standard error
 };
 
-void PrintTo(const Session& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const Session& c, std::ostream* os) {
+    *os << c.what;
+}
 
 const std::string NONE = "<missing>";
 
@@ -236,8 +244,8 @@ const Session sessions[] = {
     {"X makes the Excel file", "X\nDelfini\nn\n", FORMAT_Q + NAME_Q + DONE + DONE_XLS + RESTART_Q, NONE, NONE,
      DELFINI_LINES},
     {"w makes the Word file", "w\nLupi\nN\n", FORMAT_Q + NAME_Q + DONE + DONE_DOC + RESTART_Q, NONE, LUPI_LINES, NONE},
-    {"wrong letter asks again", "q\nt\nDelfini\nn\n", FORMAT_Q + WRONG + FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q,
-     DELFINI_LINES, NONE, NONE},
+    {"wrong letter asks again", "q\nt\nDelfini\nn\n",
+     FORMAT_Q + WRONG + FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, DELFINI_LINES, NONE, NONE},
     {"tx leaves the line end, no name: asked again", "tx\nDelfini\nn\n",
      FORMAT_Q + NAME_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, DELFINI_LINES, NONE, NONE},
     {"lone line end reads one out of step", "\nt\nxt\nDelfini\nn\n",
@@ -280,10 +288,10 @@ const Session sessions[] = {
     {"input ends at the pause", "t", FORMAT_Q + NAME_Q, "", NONE, NONE},
     {"input ends before the name", "t\n", FORMAT_Q + NAME_Q, "", NONE, NONE},
     {"input ends inside the name", "t\nLupi", FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, LUPI_LINES, NONE, NONE},
-    {"input ends at the restart answer", "t\nLupi\n", FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, LUPI_LINES,
-     NONE, NONE},
-    {"input ends after a too long name", "t\nDelfini e Lupi Rossi",
-     FORMAT_Q + NAME_Q + TOO_LONG + NAME_Q, "", NONE, NONE},
+    {"input ends at the restart answer", "t\nLupi\n", FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q, LUPI_LINES, NONE,
+     NONE},
+    {"input ends after a too long name", "t\nDelfini e Lupi Rossi", FORMAT_Q + NAME_Q + TOO_LONG + NAME_Q, "", NONE,
+     NONE},
 };
 
 class Dialogue : public Program, public ::testing::WithParamInterface<Session> {};
@@ -295,8 +303,8 @@ TEST_P(Dialogue, ConsoleAndFilesAreExact) {
     EXPECT_EQ(r.out, as_written(s.out)) << s.what;
     EXPECT_EQ(r.err, as_written(s.err)) << s.what;
     EXPECT_EQ(r.status, 0) << s.what;
-    for (const auto& [file, expected] : {std::pair{"calendario.txt", s.txt}, std::pair{"calendario.doc", s.doc},
-                                         std::pair{"calendario.xls", s.xls}}) {
+    for (const auto& [file, expected] :
+         {std::pair{"calendario.txt", s.txt}, std::pair{"calendario.doc", s.doc}, std::pair{"calendario.xls", s.xls}}) {
         EXPECT_EQ(get(file), expected == NONE ? NONE : as_written(expected)) << s.what << ": " << file;
     }
 }
@@ -311,10 +319,17 @@ TEST_F(Program, NineteenCharacterNameIsAcceptedWhole) {
 }
 
 TEST_F(Program, WindowsCalendarWithCrLfAndAccentedName) {
-    put("originale.txt", "Orsi - S\xFC" "dtirol\r\nOrsi - Lupi\r\nS\xFC" "dtirol - Lupi");
-    const Result r = run("t\nS\xFC" "dtirol\nn\n");
+    put("originale.txt",
+        "Orsi - S\xFC"
+        "dtirol\r\nOrsi - Lupi\r\nS\xFC"
+        "dtirol - Lupi");
+    const Result r =
+        run("t\nS\xFC"
+            "dtirol\nn\n");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(get("calendario.txt"), as_written("Orsi - S\xFC" "dtirol\n\nS\xFC" "dtirol - Lupi\n\n"));
+    EXPECT_EQ(get("calendario.txt"), as_written("Orsi - S\xFC"
+                                                "dtirol\n\nS\xFC"
+                                                "dtirol - Lupi\n\n"));
 }
 
 // Windows-1252 text from 0xA0 up (the messages' and the sample's letters) in
@@ -351,22 +366,39 @@ TEST_F(Program, MessagesFollowTheLocaleCalendarBytesDoNot) {
 // A hint that holds a character no keyboard types tells the user to copy it.
 struct Special {
     const char* what;
-    std::string line;    // the calendar's line, in its own bytes
-    std::string typed;   // in the locale's bytes
+    std::string line;  // the calendar's line, in its own bytes
+    std::string typed;  // in the locale's bytes
     const char* locale;
     std::string hinted;  // the line on standard error after the no-match notice
 };
 
-void PrintTo(const Special& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const Special& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class SpecialHint : public Program, public ::testing::WithParamInterface<Special> {};
 
 const Special specials[] = {
-    {"a no-break space, Windows-1252", "Juventus\xA0" "FC - Lupi\n", "Juventus FC", "C", hint_to_copy("Juventus\xA0" "FC")},
-    {"a combining accent, UTF-8", "Su\xCC\x88" "dtirol - Lupi\n", "Sudtirol", "C.UTF-8",
-     hint_to_copy("Su\xCC\x88" "dtirol", in_utf8)},
-    {"a zero-width space, UTF-8", "Bo\xE2\x80\x8B" "russia - Lupi\n", "Borussia", "C.UTF-8",
-     hint_to_copy("Bo\xE2\x80\x8B" "russia", in_utf8)},
+    {"a no-break space, Windows-1252",
+     "Juventus\xA0"
+     "FC - Lupi\n",
+     "Juventus FC", "C",
+     hint_to_copy("Juventus\xA0"
+                  "FC")},
+    {"a combining accent, UTF-8",
+     "Su\xCC\x88"
+     "dtirol - Lupi\n",
+     "Sudtirol", "C.UTF-8",
+     hint_to_copy("Su\xCC\x88"
+                  "dtirol",
+                  in_utf8)},
+    {"a zero-width space, UTF-8",
+     "Bo\xE2\x80\x8B"
+     "russia - Lupi\n",
+     "Borussia", "C.UTF-8",
+     hint_to_copy("Bo\xE2\x80\x8B"
+                  "russia",
+                  in_utf8)},
     {"plain letters keep the usual line", "Borussia - Lupi\n", "borussia", "C", hint("Borussia")},
 };
 
@@ -399,8 +431,20 @@ TEST_F(Program, OnlyTheFirst120LinesAreExamined) {
 
 // Each failure: the message on standard error, no success lines, exit status 1.
 enum class Blocker {
-    none, folder, fifo, unreadable, others, closed_folder, utf16_unmarked, dangling_link, link_loop, socket,
-    link_in_closed_folder, immutable, append_only, running_program
+    none,
+    folder,
+    fifo,
+    unreadable,
+    others,
+    closed_folder,
+    utf16_unmarked,
+    dangling_link,
+    link_loop,
+    socket,
+    link_in_closed_folder,
+    immutable,
+    append_only,
+    running_program
 };
 
 struct Failure {
@@ -413,12 +457,15 @@ struct Failure {
     std::string err;
 };
 
-void PrintTo(const Failure& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const Failure& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class Failures : public Program, public ::testing::WithParamInterface<Failure> {};
 
 const std::string UTF16 =
-    "Impossibile leggere il file originale.txt: \xE8 salvato in UTF-16 (Unicode). Salvalo come UTF-8 o ANSI e riprova.\n";
+    "Impossibile leggere il file originale.txt: \xE8 salvato in UTF-16 (Unicode). Salvalo come UTF-8 o ANSI e "
+    "riprova.\n";
 
 const std::string LEADS_NOWHERE = "\xE8 un collegamento che non porta a nessun file";
 const std::string NOT_A_FILE = "non \xE8 un file normale";
@@ -426,12 +473,12 @@ const std::string NOT_A_FILE = "non \xE8 un file normale";
 const Failure failures[] = {
     {"calendar file is a folder", "calendario.txt", Blocker::folder, true, "t\nn\n", FORMAT_Q + RESTART_Q,
      cannot_write("calendario.txt", A_FOLDER)},
-    {"calendar file is a FIFO, never opened", "calendario.xls", Blocker::fifo, true, "x\nn\n",
-     FORMAT_Q + RESTART_Q, cannot_write("calendario.xls", "non \xE8 un file normale")},
+    {"calendar file is a FIFO, never opened", "calendario.xls", Blocker::fifo, true, "x\nn\n", FORMAT_Q + RESTART_Q,
+     cannot_write("calendario.xls", "non \xE8 un file normale")},
     {"another user's calendar", "calendario.txt", Blocker::others, true, "t\nn\n", FORMAT_Q + RESTART_Q,
      cannot_write("calendario.txt", "non hai il permesso di scriverlo")},
-    {"a folder that refuses new files", "calendario.doc", Blocker::closed_folder, true, "w\nn\n",
-     FORMAT_Q + RESTART_Q, cannot_write("calendario.doc", "non hai il permesso di scrivere nella cartella <DIR>")},
+    {"a folder that refuses new files", "calendario.doc", Blocker::closed_folder, true, "w\nn\n", FORMAT_Q + RESTART_Q,
+     cannot_write("calendario.doc", "non hai il permesso di scrivere nella cartella <DIR>")},
     {"source calendar missing", "", Blocker::none, false, "t\nDelfini\nn\n", FORMAT_Q + NAME_Q + RESTART_Q, MISSING},
     {"source calendar is a folder", "originale.txt", Blocker::folder, false, "t\nDelfini\nn\n",
      FORMAT_Q + NAME_Q + RESTART_Q, cannot_read(A_FOLDER)},
@@ -441,14 +488,15 @@ const Failure failures[] = {
      FORMAT_Q + NAME_Q + RESTART_Q, UTF16},
     {"source a link to a missing file", "originale.txt", Blocker::dangling_link, false, "t\nLupi\nn\n",
      FORMAT_Q + NAME_Q + RESTART_Q, cannot_read(LEADS_NOWHERE)},
-    {"source a link to itself", "originale.txt", Blocker::link_loop, false, "t\nLupi\nn\n", FORMAT_Q + NAME_Q + RESTART_Q,
-     cannot_read(LEADS_NOWHERE)},
+    {"source a link to itself", "originale.txt", Blocker::link_loop, false, "t\nLupi\nn\n",
+     FORMAT_Q + NAME_Q + RESTART_Q, cannot_read(LEADS_NOWHERE)},
     {"source a socket", "originale.txt", Blocker::socket, false, "t\nLupi\nn\n", FORMAT_Q + NAME_Q + RESTART_Q,
      cannot_read(NOT_A_FILE)},
     {"calendar a socket", "calendario.txt", Blocker::socket, true, "t\nn\n", FORMAT_Q + RESTART_Q,
      cannot_write("calendario.txt", NOT_A_FILE)},
     {"a link at the calendar's name, new files refused", "calendario.txt", Blocker::link_in_closed_folder, true,
-     "t\nn\n", FORMAT_Q + RESTART_Q, cannot_write("calendario.txt", "non hai il permesso di scrivere nella cartella <DIR>")},
+     "t\nn\n", FORMAT_Q + RESTART_Q,
+     cannot_write("calendario.txt", "non hai il permesso di scrivere nella cartella <DIR>")},
     {"an immutable calendar", "calendario.txt", Blocker::immutable, true, "t\nn\n", FORMAT_Q + RESTART_Q,
      cannot_write("calendario.txt", "il sistema non permette di modificarlo")},
     {"an append-only calendar", "calendario.txt", Blocker::append_only, true, "t\nn\n", FORMAT_Q + RESTART_Q,
@@ -565,7 +613,9 @@ struct Keep {
     std::string bytes = "";  // originale.txt, for Source::bytes
 };
 
-void PrintTo(const Keep& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const Keep& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class KeptCalendar : public Program, public ::testing::WithParamInterface<Keep> {};
 
@@ -580,7 +630,8 @@ const std::string PDF =
     "Impossibile leggere il file originale.txt: \xE8 un PDF, non un file di testo. "
     "Copia il calendario dal PDF in un file di testo, poi riprova.\n";
 const std::string UTF32 =
-    "Impossibile leggere il file originale.txt: \xE8 salvato in UTF-32 (Unicode). Salvalo come UTF-8 o ANSI e riprova.\n";
+    "Impossibile leggere il file originale.txt: \xE8 salvato in UTF-32 (Unicode). Salvalo come UTF-8 o ANSI e "
+    "riprova.\n";
 const std::u32string SERIE_A = from_utf8(bytes_of(QUADRIVO_SERIEA));  // symbols and dashes among its letters
 const std::string REFUSED = FORMAT_Q + NAME_Q + RESTART_Q;
 
@@ -637,7 +688,6 @@ TEST_P(KeptCalendar, UntilThePassCanReplaceIt) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, KeptCalendar, ::testing::ValuesIn(keeps), case_name<Keep>);
 
-
 // A calendar longer than 120 lines is read only so far, and the user is told.
 struct Length {
     const char* what;
@@ -646,7 +696,9 @@ struct Length {
     std::string err;
 };
 
-void PrintTo(const Length& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const Length& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class LongSource : public Program, public ::testing::WithParamInterface<Length> {};
 
@@ -679,8 +731,17 @@ INSTANTIATE_TEST_SUITE_P(Cases, LongSource, ::testing::ValuesIn(lengths), case_n
 
 // A pass puts a whole new calendar in place of the earlier one, or leaves it as it was.
 enum class Around {
-    earlier, link, dangling_link, private_mode, no_calendar, read_only_file, read_only_folder, full_disk,
-    read_only_folder_full_disk, read_only_for_root, full_tmpfs
+    earlier,
+    link,
+    dangling_link,
+    private_mode,
+    no_calendar,
+    read_only_file,
+    read_only_folder,
+    full_disk,
+    read_only_folder_full_disk,
+    read_only_for_root,
+    full_tmpfs
 };
 
 struct Replace {
@@ -692,7 +753,9 @@ struct Replace {
     int mode;  // calendario.txt's permission bits afterwards
 };
 
-void PrintTo(const Replace& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const Replace& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class Replacing : public Program, public ::testing::WithParamInterface<Replace> {};
 
@@ -718,19 +781,21 @@ const Replace replacements[] = {
     {"0x1A inside the source is data", Around::earlier, "Lupi\x1A - Orsi\nOrsi\nLupi\n", "Lupi\x1A - Orsi\n\nLupi\n\n",
      "", 0644},
     {"0x1A last in the source dropped", Around::earlier, "Orsi\nLupi - Orsi\x1A", "Lupi - Orsi\n\n", "", 0644},
-    {"only the very last 0x1A dropped", Around::earlier, "Lupi\n\x1ALupi\x1A\x1A", "Lupi\n\n\x1ALupi\x1A\n\n", "", 0644},
+    {"only the very last 0x1A dropped", Around::earlier, "Lupi\n\x1ALupi\x1A\x1A", "Lupi\n\n\x1ALupi\x1A\n\n", "",
+     0644},
 };
 
 TEST_P(Replacing, WholeOrNotAtAll) {
     const Replace& c = GetParam();
-    const bool posix_only = c.around != Around::earlier && c.around != Around::read_only_file &&
-                            c.around != Around::read_only_for_root;
+    const bool posix_only =
+        c.around != Around::earlier && c.around != Around::read_only_file && c.around != Around::read_only_for_root;
     if (windows_build() && posix_only) {
         GTEST_SKIP() << "links, modes, folders and limits as POSIX has them";
     }
     if (c.around == Around::full_tmpfs) {
         // Two pages: the source and the earlier calendar fill them.
-        if (geteuid() != 0 || std::system(("mount -t tmpfs -o size=8k tmpfs '" + path("").string() + "'").c_str()) != 0) {
+        if (geteuid() != 0 ||
+            std::system(("mount -t tmpfs -o size=8k tmpfs '" + path("").string() + "'").c_str()) != 0) {
             GTEST_SKIP() << "needs root to mount a small tmpfs; the size-limit rows stand for a full disk";
         }
         mounted_ = path("");
@@ -747,7 +812,8 @@ TEST_P(Replacing, WholeOrNotAtAll) {
         fs::create_symlink(outside, path("calendario.txt"));
     }
     // Permissions hold for root only through another user, who owns the calendar.
-    const bool folder_read_only = c.around == Around::read_only_folder || c.around == Around::read_only_folder_full_disk;
+    const bool folder_read_only =
+        c.around == Around::read_only_folder || c.around == Around::read_only_folder_full_disk;
     if (c.around == Around::read_only_file || folder_read_only) {
         fs::permissions(path(""), fs::perms(folder_read_only ? 0555 : 0777));
         ASSERT_EQ(chmod(path("calendario.txt").c_str(), c.mode), 0);
@@ -773,7 +839,8 @@ TEST_P(Replacing, WholeOrNotAtAll) {
     EXPECT_EQ(left_behind(), "");
     if (!windows_build()) {
         EXPECT_EQ(static_cast<int>(fs::status(path("calendario.txt")).permissions()) & 0777, c.mode);
-        EXPECT_EQ(fs::exists(outside) ? bytes_of(outside) : "<missing>", c.around == Around::link ? OUTSIDE : "<missing>");
+        EXPECT_EQ(fs::exists(outside) ? bytes_of(outside) : "<missing>",
+                  c.around == Around::link ? OUTSIDE : "<missing>");
     }
 }
 
@@ -790,17 +857,21 @@ struct Arguments {
     bool out_closed = false;
 };
 
-void PrintTo(const Arguments& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const Arguments& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class CommandLine : public Program, public ::testing::WithParamInterface<Arguments> {};
 
 // The help, as this platform's program prints it.
 std::string usage() {
-    return std::string(windows_build() ? "Uso: quadrivo [/? | --help | --version]\n" : "Uso: quadrivo [--help | --version]\n") +
+    return std::string(windows_build() ? "Uso: quadrivo [/? | --help | --version]\n"
+                                       : "Uso: quadrivo [--help | --version]\n") +
            "Ricava il calendario della tua squadra dal calendario completo di un campionato.\n"
            "Il calendario completo \xE8 il file di testo originale.txt, nella cartella da cui avvii il programma.\n"
            "Il programma chiede il formato del calendario: t file di testo (calendario.txt), w Word (calendario.doc),\n"
-           "x Excel (calendario.xls); poi il nome della squadra, da scrivere come nel file (maiuscole, accenti e spazi\n"
+           "x Excel (calendario.xls); poi il nome della squadra, da scrivere come nel file (maiuscole, accenti e "
+           "spazi\n"
            "contano). Ogni riga, fra le prime 120, che contiene il nome va nel calendario.\n" +
            (windows_build() ? "Per saperne di pi\xF9: leggi LEGGIMI.txt, accanto a quadrivo.exe.\n"
                             : "Per saperne di pi\xF9: man quadrivo\n");
@@ -851,12 +922,15 @@ struct Alike {
     bool case_blind;  // Windows finds it by itself: its names ignore case
 };
 
-void PrintTo(const Alike& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const Alike& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class LookAlike : public Program, public ::testing::WithParamInterface<Alike> {};
 
 std::string rename_it(const std::string& name) {
-    return cannot_read("non si trova nella cartella <DIR>, ma c'\xE8 " + name + ": rinominalo in originale.txt e riprova");
+    return cannot_read("non si trova nella cartella <DIR>, ma c'\xE8 " + name +
+                       ": rinominalo in originale.txt e riprova");
 }
 std::string save_it(const std::string& name) {
     return cannot_read("non si trova nella cartella <DIR>, ma c'\xE8 " + name +
@@ -870,8 +944,10 @@ const Alike alikes[] = {
     {"no extension", {"ORIGINALE"}, rename_it("ORIGINALE"), false},
     {"a workbook", {"originale.xlsx"}, save_it("originale.xlsx"), false},
     {"a PDF in capitals", {"originale.PDF"}, save_it("originale.PDF"), false},
-    {"several: the first in name order", {"originale.xlsx", "originale.csv", "originale.txt.txt"},
-     rename_it("originale.csv"), false},
+    {"several: the first in name order",
+     {"originale.xlsx", "originale.csv", "originale.txt.txt"},
+     rename_it("originale.csv"),
+     false},
     {"a folder skipped", {"originale.a/", "originale.b"}, rename_it("originale.b"), false},
     {"a control character shown as ?", {"originale.\x1B[31m"}, rename_it("originale.?[31m"), false},
     {"not a look-alike", {"originale_vecchio.txt"}, MISSING, false},
@@ -903,7 +979,9 @@ struct Marked {
     std::string calendar;  // its lines, for the name in the answers
 };
 
-void PrintTo(const Marked& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const Marked& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class MarkedAnswers : public Program, public ::testing::WithParamInterface<Marked> {};
 
@@ -915,15 +993,18 @@ const Marked markeds[] = {
     {"UTF-16BE, an accented name", "\xFE\xFF" + wide(U"t\nCitt\u00E0 di Mont\u00E8\nn\n", 2, true),
      "Orsi - Citt\xE0 di Mont\xE8 2-1\n\n"},
     {"UTF-16LE, a letter holding the byte 1A", "\xFF\xFE" + wide(U"t\r\n\u021Aara Noua\r\nn\r\n", 2),
-     "Orsi - \xC8\x9A" "ara Noua\n\n"},
+     "Orsi - \xC8\x9A"
+     "ara Noua\n\n"},
     {"UTF-16LE, a letter beyond 16 bits", "\xFF\xFE" + wide(U"t\r\nFalchi \U0001F43A\r\nn\r\n", 2),
      "Orsi - Falchi \xF0\x9F\x90\xBA\n\n"},
 };
 
 TEST_P(MarkedAnswers, AreReadAsSaved) {
     const Marked& c = GetParam();
-    put("originale.txt", "Delfini - Lupi 2-1\nOrsi - Citt\xE0 di Mont\xE8 2-1\nOrsi - \xC8\x9A" "ara Noua\n"
-                         "Orsi - Falchi \xF0\x9F\x90\xBA\n");
+    put("originale.txt",
+        "Delfini - Lupi 2-1\nOrsi - Citt\xE0 di Mont\xE8 2-1\nOrsi - \xC8\x9A"
+        "ara Noua\n"
+        "Orsi - Falchi \xF0\x9F\x90\xBA\n");
     const Result r = run(c.input);
     EXPECT_EQ(r.out, as_written(FORMAT_Q + NAME_Q + DONE + DONE_TXT + RESTART_Q));
     EXPECT_EQ(r.status, 0);
@@ -966,7 +1047,9 @@ struct Same {
     Joined how;
 };
 
-void PrintTo(const Same& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const Same& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class SameFile : public Program, public ::testing::WithParamInterface<Same> {};
 
@@ -1054,7 +1137,9 @@ struct Waiting {
     std::string said;
 };
 
-void PrintTo(const Waiting& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const Waiting& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class ChangedWhileWaiting : public Program, public ::testing::WithParamInterface<Waiting> {};
 
@@ -1102,7 +1187,11 @@ TEST_F(Program, ControlCharactersOfAFolderShowAsQuestionMarks) {
     if (windows_build()) {
         GTEST_SKIP() << "such names are made from Linux";
     }
-    const std::string odd = "a\nb\x1B[31mc\ad\x7F" "e\xC2\x9B" "f\x9B" "g";
+    const std::string odd =
+        "a\nb\x1B[31mc\ad\x7F"
+        "e\xC2\x9B"
+        "f\x9B"
+        "g";
     fs::create_directory(path(odd));
     const std::string line = "cd '" + path(odd).string() + "' && printf 't\\nLupi\\nn\\n' | LC_ALL=C.UTF-8 " +
                              QUADRIVO_PROGRAM + " 2> '" + (root_ / "io" / "err").string() + "' > /dev/null";
@@ -1115,16 +1204,18 @@ TEST_F(Program, ControlCharactersOfAFolderShowAsQuestionMarks) {
 // its permission bits but the set-id and sticky ones.
 struct Owned {
     const char* what;
-    uid_t uid;            // the earlier calendar's owner and group
+    uid_t uid;  // the earlier calendar's owner and group
     gid_t gid;
     int mode;
-    const char* runner;   // setpriv's options for the user who runs the program; empty: root
-    uid_t kept_uid;       // afterwards
+    const char* runner;  // setpriv's options for the user who runs the program; empty: root
+    uid_t kept_uid;  // afterwards
     gid_t kept_gid;
     int kept_mode;
 };
 
-void PrintTo(const Owned& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const Owned& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class Ownership : public Program, public ::testing::WithParamInterface<Owned> {};
 
@@ -1310,7 +1401,9 @@ struct Typed {
     int characters;
 };
 
-void PrintTo(const Typed& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const Typed& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class Utf8Typing : public Program, public ::testing::WithParamInterface<Typed> {};
 
@@ -1387,9 +1480,9 @@ protected:
             ASSERT_TRUE(terminal.expect("il vecchio file verr\xC3\xA0 perso")) << terminal.shown();
             terminal.type("n\r");
             EXPECT_EQ(terminal.finish(), 0);
-            const std::string expected = sample_lines_with(
-                utf8_calendar ? "Citt\xC3\xA0 di Montefiore" : "Citt\xE0 di Montefiore",
-                utf8_calendar ? sample_utf8 : sample);
+            const std::string expected =
+                sample_lines_with(utf8_calendar ? "Citt\xC3\xA0 di Montefiore" : "Citt\xE0 di Montefiore",
+                                  utf8_calendar ? sample_utf8 : sample);
             EXPECT_EQ(get("calendario.txt"), as_written(expected)) << command;
         }
     }
@@ -1503,7 +1596,9 @@ struct Held {
     std::string err;
 };
 
-void PrintTo(const Held& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const Held& c, std::ostream* os) {
+    *os << c.what;
+}
 
 class HeldFile : public Program, public ::testing::WithParamInterface<Held> {};
 
@@ -1530,8 +1625,9 @@ TEST_P(HeldFile, TheUserIsToldToCloseIt) {
     put("originale.txt", CALENDAR);
     put("calendario.xls", EARLIER);
     const std::string in_work = "cd '" + path("").string() + "' && ";
-    ASSERT_EQ(std::system((in_work + loader + " '" + holder + "' " + h.file + " " + h.share + " >/dev/null 2>&1 &").c_str()),
-              0);
+    ASSERT_EQ(
+        std::system((in_work + loader + " '" + holder + "' " + h.file + " " + h.share + " >/dev/null 2>&1 &").c_str()),
+        0);
     for (int tries = 0; tries < 600 && !fs::exists(path("held")); ++tries) {
         usleep(50000);
     }

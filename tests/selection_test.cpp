@@ -36,8 +36,8 @@ Pass select(const std::u32string& name, const std::string& source) {
     EXPECT_TRUE(lines.start());
     auto calendar = std::make_unique<quadrivo::CalendarText>();
     auto read = std::make_unique<quadrivo::ReadLines>();
-    const quadrivo::SelectionReport report = quadrivo::select_team_lines(
-        lines, *calendar, *read, quadrivo::TeamName(nome, static_cast<int>(name.size())));
+    const quadrivo::SelectionReport report =
+        quadrivo::select_team_lines(lines, *calendar, *read, quadrivo::TeamName(nome, static_cast<int>(name.size())));
     EXPECT_EQ(report.result, SelectionResult::ok);
     std::fclose(read1);
     // The lines kept for the hint are those the pass cut, whatever it selected.
@@ -66,7 +66,9 @@ struct Case {
     std::string expected;
 };
 
-void PrintTo(const Case& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.what;
+}
 
 const std::string a195(195, 'a');
 const std::string a196(196, 'a');
@@ -90,8 +92,7 @@ const Case cases[] = {
     {"name never spans two lines", U"ab", "a\nb\n", ""},
     {"empty line never selected", U"x", "\n\n", ""},
     {"empty name selects nothing", U"", "Lupi\n\nx\n", ""},
-    {"blanks must match", U"Lupi Rossi", "Lupi Rossi - Orsi\nLupi  Rossi - Orsi\nLupiRossi\n",
-     "Lupi Rossi - Orsi\n\n"},
+    {"blanks must match", U"Lupi Rossi", "Lupi Rossi - Orsi\nLupi  Rossi - Orsi\nLupiRossi\n", "Lupi Rossi - Orsi\n\n"},
     {"19-character name", U"Polisportiva Aurora", "Polisportiva Aurora - Lupi\n", "Polisportiva Aurora - Lupi\n\n"},
     {"120th line is examined", U"Lupi", lines(119, "Orsi\n") + "Lupi\n", "Lupi\n\n"},
     {"121st line is not", U"Lupi", lines(120, "Orsi\n") + "Lupi\n", ""},
@@ -99,8 +100,7 @@ const Case cases[] = {
     {"empty source", U"Lupi", "", ""},
     {"last line without line end", U"Lupi", "Orsi\nLupi - Orsi", "Lupi - Orsi\n\n"},
     {"unselected last line without line end", U"Lupi", "Lupi\nOrsi", "Lupi\n\n"},
-    {"250-character line, name in the first piece", U"Lupi", "Lupi" + a196 + b46 + "cccc\n",
-     "Lupi" + a196 + "\n"},
+    {"250-character line, name in the first piece", U"Lupi", "Lupi" + a196 + b46 + "cccc\n", "Lupi" + a196 + "\n"},
     {"250-character line, name in the second piece", U"Lupi", a196 + "cccc" + b46 + "Lupi\n", b46 + "Lupi\n\n"},
     {"name ending exactly at the 200th character", U"Lupi", a196 + "Lupi" + b46 + "cccc\n", a196 + "Lupi\n"},
     {"name across the 200th character", U"Lupi", a198 + "Lupi" + b46 + "cc\n", ""},
@@ -111,8 +111,17 @@ const Case cases[] = {
     {"CR of CR LF not counted toward 200", U"Lupi", a195 + "Lupi\r\nLupi\r\n", a195 + "Lupi\n\n" + "Lupi\n\n"},
     {"lone CR is an ordinary character", U"i\rL", "Orsi\rLupi\n", "Orsi\rLupi\n\n"},
     {"CR CR LF keeps the first CR", U"Lupi", "Lupi\r\r\n", "Lupi\r\n\n"},
-    {"NUL bytes inside line and name", U"a\0b"s, "x\0a\0b\n"s "xa\0c\n"s, "x\0a\0b\n\n"s},
-    {"high bytes", U"S\u00FC" "dtirol", "\xFF S\xFC" "dtirol\nSudtirol\n", "\xFF S\xFC" "dtirol\n\n"},
+    {"NUL bytes inside line and name", U"a\0b"s,
+     "x\0a\0b\n"s
+     "xa\0c\n"s,
+     "x\0a\0b\n\n"s},
+    {"high bytes",
+     U"S\u00FC"
+     "dtirol",
+     "\xFF S\xFC"
+     "dtirol\nSudtirol\n",
+     "\xFF S\xFC"
+     "dtirol\n\n"},
     // Accented names are found in either encoding; the lines go out as their bytes stand.
     {"accented name in a Windows-1252 line", U"Libert\u00E0 Calvisano", "Libert\xE0 Calvisano - Orsi\n",
      "Libert\xE0 Calvisano - Orsi\n\n"},
@@ -121,31 +130,43 @@ const Case cases[] = {
     {"accented name in CR LF lines", U"Citt\u00E0", "Orsi - Citt\xE0\r\nOrsi\r\nCitt\xC3\xA0 - Orsi\r\n",
      "Orsi - Citt\xE0\n\nCitt\xC3\xA0 - Orsi\n\n"},
     {"accent must match", U"Citt\u00E0", "Citta\nCitt\xE8\nCitt\xC3\xA8\n", ""},
-    {"name only UTF-8 can hold", U"\u0141\u00F3d\u017A", "LKS \xC5\x81\xC3\xB3" "d\xC5\xBA\nLKS L\xF3" "dz\n",
-     "LKS \xC5\x81\xC3\xB3" "d\xC5\xBA\n\n"},
+    {"name only UTF-8 can hold", U"\u0141\u00F3d\u017A",
+     "LKS \xC5\x81\xC3\xB3"
+     "d\xC5\xBA\nLKS L\xF3"
+     "dz\n",
+     "LKS \xC5\x81\xC3\xB3"
+     "d\xC5\xBA\n\n"},
     {"euro sign in both forms", U"\u20AC 5", "Biglietti \x80 5\nBiglietti \xE2\x82\xAC 5\n",
      "Biglietti \x80 5\n\nBiglietti \xE2\x82\xAC 5\n\n"},
-    {"unassigned byte typed", U"a\u0081" "b", "a\x81" "b\na\xC2\x81" "b\nab\n", "a\x81" "b\n\na\xC2\x81" "b\n\n"},
-    {"19 accented characters", std::u32string(19, U'\u00E8'), std::string(19, '\xE8') + "\n" + std::string(18, '\xE8') + "\n",
-     std::string(19, '\xE8') + "\n\n"},
+    {"unassigned byte typed",
+     U"a\u0081"
+     "b",
+     "a\x81"
+     "b\na\xC2\x81"
+     "b\nab\n",
+     "a\x81"
+     "b\n\na\xC2\x81"
+     "b\n\n"},
+    {"19 accented characters", std::u32string(19, U'\u00E8'),
+     std::string(19, '\xE8') + "\n" + std::string(18, '\xE8') + "\n", std::string(19, '\xE8') + "\n\n"},
     {"19 accented characters in UTF-8", std::u32string(19, U'\u00E8'), lines(19, "\xC3\xA8") + "\n",
      lines(19, "\xC3\xA8") + "\n\n"},
     {"38 UTF-8 bytes kept within a piece", std::u32string(19, U'\u00E8'), a198 + lines(19, "\xC3\xA8") + "\n", ""},
     // Where block reading meets the line rules.
     {"line across a block boundary", U"Lupi", lines(20, std::string(199, 'x') + "\n") + y94 + "Lupi\n",
      y94 + "Lupi\n\n"},
-    {"CR LF across a block boundary", U"Lupi", lines(20, std::string(199, 'x') + "\n") + std::string(91, 'y') + "Lupi\r\n",
-     std::string(91, 'y') + "Lupi\n\n"},
+    {"CR LF across a block boundary", U"Lupi",
+     lines(20, std::string(199, 'x') + "\n") + std::string(91, 'y') + "Lupi\r\n", std::string(91, 'y') + "Lupi\n\n"},
     {"piece ending at the end of a block", U"Lupi", before_last_piece + a196 + "Lupi" + b46 + "cccc\n",
      a196 + "Lupi\n"},
     {"CR of a piece at the end of a block, LF in the next", U"Lupi", before_last_piece + a195 + "Lupi\r\nLupi\n",
      a195 + "Lupi\n\n" + "Lupi\n\n"},
     // A 0x1A is data, but for the very last byte of the file.
     {"0x1A last in the file dropped", U"Lupi", "Lupi\x1A", "Lupi\n\n"},
-    {"0x1A ending a block, more after", U"Lupi", lines(40, std::string(95, 'h') + "\n") + std::string(254, 'h') + "\n" +
-     "\x1ALupi\n", "\x1ALupi\n\n"},
-    {"0x1A ending a block, nothing after", U"Lupi", lines(40, std::string(95, 'h') + "\n") + std::string(254, 'h') + "\n" +
-     "Lupi\x1A", "Lupi\n\n"},
+    {"0x1A ending a block, more after", U"Lupi",
+     lines(40, std::string(95, 'h') + "\n") + std::string(254, 'h') + "\n" + "\x1ALupi\n", "\x1ALupi\n\n"},
+    {"0x1A ending a block, nothing after", U"Lupi",
+     lines(40, std::string(95, 'h') + "\n") + std::string(254, 'h') + "\n" + "Lupi\x1A", "Lupi\n\n"},
 };
 
 class Selection : public ::testing::TestWithParam<Case> {};
@@ -165,7 +186,9 @@ struct Count {
     bool more_lines;
 };
 
-void PrintTo(const Count& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const Count& c, std::ostream* os) {
+    *os << c.what;
+}
 
 const Count counts[] = {
     {"nothing selected", "Orsi\nFalchi\n", 0, false},
@@ -180,10 +203,10 @@ const Count counts[] = {
     {"the 120th line a piece, then only its CR LF", lines(119, "Orsi\n") + a196 + "Lupi\r\n", 1, false},
     {"the 120th line a piece, then a CR", lines(119, "Orsi\n") + a196 + "Lupi\rx", 1, true},
     {"the 120th line a piece, its line end, an empty line", lines(119, "Orsi\n") + a196 + "Lupi\n\n", 1, true},
-    {"the 120th line ending at a block boundary, more after", lines(119, std::string(33, 'O') + "\n") +
-     std::string(49, 'O') + "\nLupi\n", 0, true},
-    {"the 120th line ending at a block boundary, nothing after", lines(119, std::string(33, 'O') + "\n") +
-     std::string(49, 'O') + "\n", 0, false},
+    {"the 120th line ending at a block boundary, more after",
+     lines(119, std::string(33, 'O') + "\n") + std::string(49, 'O') + "\nLupi\n", 0, true},
+    {"the 120th line ending at a block boundary, nothing after",
+     lines(119, std::string(33, 'O') + "\n") + std::string(49, 'O') + "\n", 0, false},
 };
 
 class Counting : public ::testing::TestWithParam<Count> {};

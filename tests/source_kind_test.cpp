@@ -16,7 +16,9 @@ struct Kind {
     SourceKind kind;
 };
 
-void PrintTo(const Kind& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const Kind& c, std::ostream* os) {
+    *os << c.what;
+}
 
 const std::u32string LINE = U"\u25AA 1a giornata \u2013 Lupi Rossi - Orsi 2-1\r\n";
 
@@ -50,7 +52,10 @@ const Kind kinds[] = {
     {"JPEG", "\xFF\xD8\xFF\xE0\0\x10JFIF"s, SourceKind::binary},
     {"GIF", "GIF89a\x01\0\x01\0"s, SourceKind::binary},
     {"Windows program", windows_program(), SourceKind::binary},
-    {"ELF program", "\x7F" "ELF\x02\x01\x01\0"s, SourceKind::binary},
+    {"ELF program",
+     "\x7F"
+     "ELF\x02\x01\x01\0"s,
+     SourceKind::binary},
 };
 
 class Recognised : public ::testing::TestWithParam<Kind> {};

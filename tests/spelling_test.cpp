@@ -19,22 +19,29 @@ using quadrivo::NAME;
 // Windows-1252 and UTF-8 lines side by side, as calendars mix them.
 const std::string CALENDAR =
     "Citt\xE0 di Montefiore - Lupi Rossi\n"
-    "Lupi Rossi - S\xC3\xBC" "dtirol\r\n"
+    "Lupi Rossi - S\xC3\xBC"
+    "dtirol\r\n"
     "Sampdoria - Orsi\n"
     "Inter  Club - Juventus\n"
     "Juventus - Lupi Rossi\n"
-    "LKS \xC5\x81\xC3\xB3" "d\xC5\xBA - Orsi\n"
+    "LKS \xC5\x81\xC3\xB3"
+    "d\xC5\xBA - Orsi\n"
     "Z                   Y - Orsi\n"
     "Aquila - Cervo\n"
     "Aquile - Cerva\n"
     "Aquile - Orsi\tNeri\n"
-    "Citt\xE0 S\xC3\xBC" "d - Orsi\n"
-    "Lazio - Roma FC\xC2\xA0" "Club\n"
-    "Mu\xCC\x88" "nchen - Orsi\n"
-    "Bo\xE2\x80\x8B" "russia - Orsi\n"
+    "Citt\xE0 S\xC3\xBC"
+    "d - Orsi\n"
+    "Lazio - Roma FC\xC2\xA0"
+    "Club\n"
+    "Mu\xCC\x88"
+    "nchen - Orsi\n"
+    "Bo\xE2\x80\x8B"
+    "russia - Orsi\n"
     "Cremonese - Parma\n"
     "Orsi - Gazzella\n"
-    "Fioren\xC2\xAD" "tina - Orsi\n"
+    "Fioren\xC2\xAD"
+    "tina - Orsi\n"
     "Citta\xCC\x80 di Castelnuovo - Orsi\n" +
     std::string(187, 'w') + " Zebratonelloxxxxxxxxx - Orsi\n";
 
@@ -45,7 +52,9 @@ struct Hint {
     bool any_character = true;
 };
 
-void PrintTo(const Hint& c, std::ostream* os) { *os << c.what; }
+void PrintTo(const Hint& c, std::ostream* os) {
+    *os << c.what;
+}
 
 const Hint hints[] = {
     {"case", U"juventus", U"Juventus"},

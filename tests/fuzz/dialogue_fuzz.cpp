@@ -8,18 +8,18 @@
 
 #include <algorithm>
 #include <clocale>
-#include <cstring>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
 #include <string>
 #include <string_view>
 
-#include "constants.hpp"
 #include "console.hpp"
+#include "constants.hpp"
 #include "dialogue.hpp"
 
 namespace {
@@ -74,7 +74,8 @@ bool only_messages(std::string_view text, std::initializer_list<std::string_view
 // maybe followed by a hint whose spelling is part of a calendar line.
 bool only_notices(std::string_view text, const std::string (&nothing)[6]) {
     char head[256];
-    std::snprintf(head, sizeof head, "%.*s", static_cast<int>(std::strstr(quadrivo::NOTE_SPELLING, "%s") - quadrivo::NOTE_SPELLING),
+    std::snprintf(head, sizeof head, "%.*s",
+                  static_cast<int>(std::strstr(quadrivo::NOTE_SPELLING, "%s") - quadrivo::NOTE_SPELLING),
                   quadrivo::NOTE_SPELLING);
     static const std::string hint_head = in_utf8(head);
     static const std::string hint_tails[] = {in_utf8(std::strstr(quadrivo::NOTE_SPELLING, "%s") + 2),
@@ -92,8 +93,7 @@ bool only_notices(std::string_view text, const std::string (&nothing)[6]) {
         if (line.substr(0, hint_head.size()) != hint_head || tail == std::end(hint_tails)) {
             return false;
         }
-        const std::string_view spelling =
-            line.substr(hint_head.size(), line.size() - hint_head.size() - tail->size());
+        const std::string_view spelling = line.substr(hint_head.size(), line.size() - hint_head.size() - tail->size());
         if (std::none_of(std::begin(CALENDAR_LINES), std::end(CALENDAR_LINES), [&](std::string_view calendar_line) {
                 return in_utf8(calendar_line).find(spelling) != std::string::npos;
             })) {
@@ -159,13 +159,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fclose(out);
     std::fclose(err);
     using namespace quadrivo;
-    static const std::string nothing[] = {
-        nothing_selected(NOTE_NOTHING_SELECTED, FORMATS[0].file_name),
-        nothing_selected(NOTE_NOTHING_SELECTED, FORMATS[1].file_name),
-        nothing_selected(NOTE_NOTHING_SELECTED, FORMATS[2].file_name),
-        nothing_selected(NOTE_NOTHING_IN_SHORT_SOURCE, FORMATS[0].file_name),
-        nothing_selected(NOTE_NOTHING_IN_SHORT_SOURCE, FORMATS[1].file_name),
-        nothing_selected(NOTE_NOTHING_IN_SHORT_SOURCE, FORMATS[2].file_name)};
+    static const std::string nothing[] = {nothing_selected(NOTE_NOTHING_SELECTED, FORMATS[0].file_name),
+                                          nothing_selected(NOTE_NOTHING_SELECTED, FORMATS[1].file_name),
+                                          nothing_selected(NOTE_NOTHING_SELECTED, FORMATS[2].file_name),
+                                          nothing_selected(NOTE_NOTHING_IN_SHORT_SOURCE, FORMATS[0].file_name),
+                                          nothing_selected(NOTE_NOTHING_IN_SHORT_SOURCE, FORMATS[1].file_name),
+                                          nothing_selected(NOTE_NOTHING_IN_SHORT_SOURCE, FORMATS[2].file_name)};
     static const std::string messages[] = {
         in_utf8(MSG_FORMAT_QUESTION),     in_utf8(MSG_WRONG_FORMAT),        in_utf8(MSG_NAME_QUESTION),
         in_utf8(MSG_NAME_TOO_LONG),       in_utf8(MSG_PASS_DONE),           in_utf8(MSG_RESTART_QUESTION),

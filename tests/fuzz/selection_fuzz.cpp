@@ -70,7 +70,8 @@ std::string expected_calendar(std::string_view name, std::string_view raw) {
         const std::size_t line_end = std::min(text.find('\n', pos), text.size());
         const bool ends_line = line_end - pos < static_cast<std::size_t>(ROW);
         const std::string_view chars(text.data() + pos, ends_line ? line_end - pos : ROW);
-        if (!name.empty() && (chars.find(name) != std::string_view::npos || chars.find(utf8) != std::string_view::npos)) {
+        if (!name.empty() &&
+            (chars.find(name) != std::string_view::npos || chars.find(utf8) != std::string_view::npos)) {
             written += chars;
             written += ends_line ? "\n\n" : "\n";
         }
