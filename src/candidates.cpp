@@ -128,8 +128,8 @@ bool Candidates::offer(const Line& line, int m, int s, int t, int typos, bool an
     found.last_line = m;
     found.first = m * ROW + s;
     found.line = m;
-    found.begin = line.begin[s];
-    found.end = line.begin[e + 1];
+    found.begin = line.skipped + line.begin[s];
+    found.end = line.skipped + line.begin[e + 1];
     offered_ = add(found);
     return true;
 }

@@ -88,6 +88,7 @@ void make_pattern(const char32_t (&nome)[NAME], int cont, Pattern& pattern) {
         return;  // nothing to search for
     }
     for (int i = length - 1; i >= 0; --i) {
+        pattern.reversed_spaces |= is_space(folded[i]) ? 1u << pattern.reversed.length : 0;
         pattern.reversed.add(folded[i]);
     }
     pattern.reversed.done();

@@ -16,6 +16,10 @@ constexpr char32_t BLANK = ' ';  // what a run of blanks folds to
 inline bool is_blank(char32_t c) {
     return c == ' ' || c == '\t';
 }
+// Tells whether c is a space: a blank, or a space no keyboard types (a no-break space).
+inline bool is_space(char32_t c) {
+    return is_blank(c) || (c >= 0xA0 && !is_word_character(c) && !is_typable(c));
+}
 inline bool is_control(char32_t c) {
     return c < 0x20 || (c >= 0x7F && c < 0xA0);
 }
@@ -78,6 +82,7 @@ constexpr int LONG_PIECE = 3;  // a long name is cut into typos + 2 pieces when 
 struct Pattern {
     Masks<std::uint32_t, NAME - 1> name;
     Masks<std::uint32_t, NAME - 1> reversed;  // the name backwards, for verifying
+    std::uint32_t reversed_spaces = 0;  // the bits of its spaces
     int typos = 0;
     Masks<std::uint64_t, PIECE_BITS> pieces;  // the pieces of every way, one after another
     std::uint64_t piece_starts = 0;

@@ -31,43 +31,59 @@ constexpr int NEAR_PLACES = 400;
 // shorter one begins too many words to point anywhere.
 constexpr int MIN_HINTED = 3;
 
-// Puts into typos[n] the optimal string alignment distance (letters wrong,
-// missing, extra, or neighbours swapped) between the pattern and the n
-// elements that end at element t, for every n within the pattern's typos of
-// its length. The window is read backwards against the reversed pattern, so
-// that each window length is one more column of one table, computed a column
-// at a time with bit vectors (Myers, with Hyyro's term for swapped
-// neighbours): the score of a column is the distance for that length. Adds
-// the columns computed to work.
+// Puts into typos[n] the distance between the pattern and the n elements
+// that end at element t (letters wrong, missing, extra, or two neighbours
+// swapped), for every n within the pattern's typos of its length. A letter
+// where the other has a blank is no wrong letter but one missing and one
+// extra: it joins or splits words. So is a blank swapped with a letter. The
+// window is read backwards against the reversed pattern, an element a step,
+// with a bit vector a number of typos (Wu and Manber's automaton, anchored at
+// element t): bit i of now[d] tells that the pattern's last i + 1 characters
+// end the elements read with at most d typos. Adds the elements read to work.
 void distances(const Pattern& pattern, const Line& line, int t, int (&typos)[NAME + MAX_TYPOS + 1], long& work) {
     const int m = pattern.name.length;
     const int k = pattern.typos;
     const int columns = m + k < t + 1 ? m + k : t + 1;  // the window's elements, at most
-    const std::uint32_t all = m == 32 ? ~0u : (1u << m) - 1;
     const std::uint32_t last = 1u << (m - 1);
-    std::uint32_t plus = all;  // vertical differences of +1, the first column 0, 1, 2 ...
-    std::uint32_t minus = 0;  // vertical differences of -1
-    std::uint32_t same = 0;  // diagonal differences of 0, the column before
-    std::uint32_t previous = 0;  // the element's mask, the column before
-    int score = m;
+    const std::uint32_t spaces = pattern.reversed_spaces;
+    const std::uint32_t letters = ~spaces;
+    std::uint32_t now[MAX_TYPOS + 1];
+    std::uint32_t before[MAX_TYPOS + 1] = {};  // one element back
+    std::uint32_t older[MAX_TYPOS + 1] = {};  // two elements back: for swapped neighbours
+    for (int d = 0; d <= k; ++d) {
+        now[d] = (1u << d) - 1;  // the last d characters missing
+    }
     for (int n = 0; n <= m + k; ++n) {
         typos[n] = k + 1;
     }
+    std::uint32_t previous = 0;  // the element's mask, a step before
     for (int n = 1; n <= columns; ++n) {
-        const std::uint32_t mask = line.reversed[t - n + 1];
-        const std::uint32_t swapped = ((~same & mask) << 1) & previous;
-        same = (((mask & plus) + plus) ^ plus) | mask | minus | swapped;
-        std::uint32_t right_plus = minus | ~(same | plus);
-        std::uint32_t right_minus = plus & same;
-        score += (right_plus & last) != 0 ? 1 : (right_minus & last) != 0 ? -1 : 0;
-        right_plus = (right_plus << 1) | 1;  // the first row grows by one a column
-        right_minus <<= 1;
-        plus = (right_minus | ~(same | right_plus)) & all;
-        minus = right_plus & same;
-        previous = mask;
-        if (n >= m - k) {
-            typos[n] = score;
+        const int x = t - n + 1;
+        const std::uint32_t mask = line.reversed[x];
+        const std::uint32_t wrong = is_space(line.characters[x]) ? spaces : letters;  // where a wrong letter may be
+        const std::uint32_t swapped = ((mask & letters) << 1) & previous & letters;
+        for (int d = 0; d <= k; ++d) {
+            older[d] = before[d];
+            before[d] = now[d];
         }
+        // The empty end of the pattern stands with d typos after j elements when j <= d: bit 0 shifted in.
+        for (int d = 0; d <= k; ++d) {
+            std::uint32_t r = ((before[d] << 1) | (n - 1 <= d ? 1 : 0)) & mask;
+            if (d > 0) {
+                const int e = d - 1;
+                r |= before[e];  // an extra element
+                r |= ((before[e] << 1) | (n - 1 <= e ? 1 : 0)) & wrong;  // a wrong letter
+                r |= (now[e] << 1) | (n <= e ? 1 : 0);  // a missing character
+                r |= ((older[e] << 2) | (n - 2 <= e ? 2 : 0)) & swapped;  // neighbours swapped
+            }
+            now[d] = r;
+        }
+        if (n >= m - k) {
+            for (int d = k; d >= 0 && (now[d] & last) != 0; --d) {
+                typos[n] = d;
+            }
+        }
+        previous = mask;
         ++work;
     }
 }
@@ -121,14 +137,20 @@ bool find_spelling(const ReadLines& read, const char32_t (&nome)[NAME], int cont
     int left = VERIFIED;
     int near_left = NEAR_PLACES;
     for (int m = 0; m < read.count() && left > 0 && near_left > 0; ++m) {
-        const std::string_view riga = read.line(m);
-        const int len = static_cast<int>(riga.size()) - (riga.back() == '\n' ? 1 : 0);
+        std::string_view riga = read.line(m);
+        const bool cut = riga.size() == static_cast<std::size_t>(ROW) && riga.back() != '\n';
+        riga.remove_suffix(riga.back() == '\n' ? 1 : 0);
+        // A UTF-8 mark at the file's start is no part of its first word.
+        const int skipped = m == 0 && riga.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+        riga.remove_prefix(static_cast<std::size_t>(skipped));
+        const int len = static_cast<int>(riga.size());
         if (!may_hold(pattern, riga.data(), len)) {
             continue;
         }
         const Scanned found = scan(pattern, riga.data(), len, goes_on_a_word(read, m), line, ends);
         near_left -= found.ignored + found.ends;
-        line.cut = len == ROW;
+        line.cut = cut;
+        line.skipped = skipped;
         for (int e = 0; e < found.ends && left > 0; ++e, --left) {
             collect(pattern, line, m, ends[e], any_character, candidates, done);
         }

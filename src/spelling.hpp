@@ -11,7 +11,8 @@ namespace quadrivo {
 // Looks in the lines a pass read for the name written differently: letters
 // without case or diacritics, each run of blanks one blank, the name's end blanks ignored;
 // then with one typo for a name of 5 to 9 characters, two from 10 on (a letter
-// wrong, missing, extra, or two neighbours swapped). Of the spellings found it
+// wrong, missing, extra, or two neighbours swapped; a letter for a blank, or
+// a blank swapped with a letter, two). Of the spellings found it
 // takes the one with the fewest typos, then one of whole words, then the one
 // in the most lines, then the first. A spelling is offered only when typed it
 // selects lines: at most NAME - 1 characters, no control character, all of

@@ -23,6 +23,7 @@ struct Line {
     std::uint32_t reversed[ROW];  // each element's bits in the reversed pattern, for verifying
     std::uint8_t kinds[ROW];  // what each element is: the bits above
     int length = 0;
+    int skipped = 0;  // the line's bytes before bytes: a UTF-8 mark at the file's start
     bool continues = false;  // the line goes on a word that a 200-byte cut split
     bool cut = false;  // the line is a 200-byte piece whose word may go on in the next
 

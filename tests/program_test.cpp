@@ -400,6 +400,9 @@ const Special specials[] = {
                   "russia",
                   in_utf8)},
     {"plain letters keep the usual line", "Borussia - Lupi\n", "borussia", "C", hint("Borussia")},
+    {"a UTF-8 mark at the start, C", "\xEF\xBB\xBFJuventus - Parma\n", "juventus", "C", hint("Juventus")},
+    {"a UTF-8 mark at the start, UTF-8", "\xEF\xBB\xBFJuventus - Parma\n", "juventus", "C.UTF-8",
+     in_utf8(hint("Juventus"))},
 };
 
 TEST_P(SpecialHint, SaysToCopyIt) {
@@ -416,6 +419,32 @@ TEST_P(SpecialHint, SaysToCopyIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SpecialHint, ::testing::ValuesIn(specials), case_name<Special>);
+
+// The hint over a real calendar, typed names to the line after the notices ("" for none).
+struct RealHint {
+    const char* what;
+    std::string typed;
+    std::string hinted;
+};
+
+void PrintTo(const RealHint& c, std::ostream* os) {
+    *os << c.what;
+}
+
+class RealCalendarHint : public Program, public ::testing::WithParamInterface<RealHint> {};
+
+const RealHint real_hints[] = {
+    {"a letter for a blank joins no words", "Monza", ""},
+    {"a letter for a blank is two typos", "HellasxVerona", hint("Hellas Verona")},
+    {"a blank left out is one", "ACMilan", hint("AC Milan")},
+};
+
+TEST_P(RealCalendarHint, IsTheTeamsName) {
+    put("originale.txt", bytes_of(QUADRIVO_SERIEA));
+    EXPECT_EQ(run("t\n" + GetParam().typed + "\nn\n").err, as_written(ONLY_120 + NOTHING_IN_120 + GetParam().hinted));
+}
+
+INSTANTIATE_TEST_SUITE_P(SerieA, RealCalendarHint, ::testing::ValuesIn(real_hints), case_name<RealHint>);
 
 TEST_F(Program, OnlyTheFirst120LinesAreExamined) {
     std::string calendar;

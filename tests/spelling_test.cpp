@@ -92,6 +92,10 @@ const Hint hints[] = {
     {"a soft hyphen inside a word", U"Fiorentina", U"Fioren\u00ADtina"},
     {"a decomposed accent past 19 characters, never cut in a word", U"citta di castelnuov", U"Citta\u0300 di"},
     {"a word cut at 200 bytes", U"Zebratone", U""},
+    {"a blank typed is one typo", U"Juven tus", U"Juventus"},
+    {"a blank for a letter is two", U"Samp oria", U""},
+    {"a blank swapped with a letter is two", U"RomaF C", U""},
+    {"a letter for a blank, two typos allowed", U"LupixRossi", U"Lupi Rossi"},
 };
 
 class Spelling : public ::testing::TestWithParam<Hint> {};
@@ -147,6 +151,9 @@ const Hint real_hints[] = {
     {"Lan", U"Lan", U""},
     {"ca", U"ca", U""},
     {"internazionale mila", U"internazionale mila", U"Internazionale"},
+    {"Monza is no date", U"Monza", U""},
+    {"a letter for a blank", U"HellasxVerona", U"Hellas Verona"},
+    {"a blank left out", U"ACMilan", U"AC Milan"},
 };
 
 class RealSpelling : public ::testing::TestWithParam<Hint> {};
@@ -157,5 +164,20 @@ TEST_P(RealSpelling, HintIsWholeWordsOfTheFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SerieA, RealSpelling, ::testing::ValuesIn(real_hints), case_name<Hint>);
+
+// A UTF-8 mark at the file's start is no part of a word, whatever the console shows.
+const Hint marked[] = {
+    {"any character", U"juventus", U"Juventus"},
+    {"Windows-1252 only", U"juventus", U"Juventus", false},
+    {"a typo", U"juventos", U"Juventus", false},
+};
+
+class MarkedSpelling : public ::testing::TestWithParam<Hint> {};
+
+TEST_P(MarkedSpelling, HintLeavesTheMarkOut) {
+    EXPECT_EQ(hint_in("\xEF\xBB\xBFJuventus v Parma\nParma - Lecce\n", GetParam()), GetParam().hint);
+}
+
+INSTANTIATE_TEST_SUITE_P(Mark, MarkedSpelling, ::testing::ValuesIn(marked), case_name<Hint>);
 
 }  // namespace
