@@ -20,15 +20,8 @@ bool ranks_before(const Candidate& a, const Candidate& b) {
 }
 
 bool same_spelling(const Spelling& a, const Spelling& b) {
-    if (a.length != b.length) {
-        return false;
-    }
-    for (int i = 0; i < a.length; ++i) {
-        if (a.text[i] != b.text[i]) {
-            return false;
-        }
-    }
-    return true;
+    return std::u32string_view(a.text, static_cast<std::size_t>(a.length)) ==
+           std::u32string_view(b.text, static_cast<std::size_t>(b.length));
 }
 
 // Tells whether the characters so far may be typed and shown: no control
@@ -44,7 +37,7 @@ bool may_offer(std::uint8_t kinds, std::uint8_t every, bool spaces, bool any_cha
 // (a run of blanks as its blanks), how many there are (NAME for more), and
 // the word ends among those characters after which the words so far may be
 // offered. Adds the characters read to work.
-void spell(const Line& line, int s, int e, bool any_character, Candidate& found, long& work) {
+void spell(const SpellingLine& line, int s, int e, bool any_character, Candidate& found, long& work) {
     std::uint8_t kinds = 0;  // what any element is
     std::uint8_t every = 0xFF;  // what every element is
     bool spaces = true;
@@ -80,7 +73,7 @@ std::string_view words_of(const ReadLines& read, const Candidate& words) {
 
 }  // namespace
 
-bool Candidates::offer(const Line& line, int m, int s, int t, int typos, bool any_character, long& work) {
+bool Candidates::offer(const SpellingLine& line, int m, int s, int t, int typos, bool any_character, long& work) {
     if (!line.word_start(s)) {
         return false;
     }

@@ -45,7 +45,7 @@ public:
     // blank or a mark, cut back to the last word end before it); a word that
     // a 200-byte cut splits is none. Adds the words, or counts them again.
     // Returns false when they cannot be offered. Adds the characters read to work.
-    bool offer(const Line& line, int m, int s, int t, int typos, bool any_character, long& work);
+    bool offer(const SpellingLine& line, int m, int s, int t, int typos, bool any_character, long& work);
 
     // Puts the hint into found: the fewest typos, then the most lines, then
     // the first in the file. Whole words longer than NAME - 1 characters give

@@ -1,5 +1,8 @@
 #include "charset.hpp"
 
+#include <cstdio>
+#include <cstring>
+
 namespace quadrivo {
 
 // The characters of the bytes 0x80 to 0x9F; the rest of Windows-1252 is the
@@ -96,28 +99,37 @@ Utf8Lead utf8_lead(unsigned char byte) {
     return {0, 0, 0};  // a continuation byte, C0, C1, or F5 and above
 }
 
-char32_t utf8_decode(const unsigned char* bytes, int length) {
-    static constexpr unsigned char LEAD_BITS[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
-    char32_t c = bytes[0] & LEAD_BITS[length];
-    for (int i = 1; i < length; ++i) {
-        c = (c << 6) | (bytes[i] & 0x3F);
-    }
-    return c;
-}
-
 int decode_char(const unsigned char* bytes, int available, char32_t& c) {
     const Utf8Lead lead = utf8_lead(bytes[0]);
-    bool well_formed =
-        lead.length > 1 && lead.length <= available && bytes[1] >= lead.second_min && bytes[1] <= lead.second_max;
-    for (int i = 2; well_formed && i < lead.length; ++i) {
-        well_formed = bytes[i] >= 0x80 && bytes[i] <= 0xBF;
+    bool well_formed = lead.length > 1 && lead.length <= available;
+    for (int i = 1; well_formed && i < lead.length; ++i) {
+        well_formed = utf8_follows(lead, i, bytes[i]);
     }
     if (!well_formed) {
         c = from_windows_1252(bytes[0]);
         return 1;
     }
-    c = utf8_decode(bytes, lead.length);
+    static constexpr unsigned char LEAD_BITS[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    c = bytes[0] & LEAD_BITS[lead.length];
+    for (int i = 1; i < lead.length; ++i) {
+        c = (c << 6) | (bytes[i] & 0x3F);
+    }
     return lead.length;
+}
+
+char32_t join_units(int unit, int next, bool& took) {
+    took = unit == '\r' ? next == '\n' : joins_next(unit) && next >= 0xDC00 && next <= 0xDFFF;
+    if (took) {
+        return unit == '\r' ? U'\n' : 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00);
+    }
+    return unit >= 0xD800 && unit <= 0xDFFF ? 0xFFFD : static_cast<char32_t>(unit);
+}
+
+const char* split_at_hole(const char* format, char (&head)[MESSAGE]) {
+    const char* hole = std::strstr(format, "%s");
+    const std::size_t length = hole != nullptr ? static_cast<std::size_t>(hole - format) : std::strlen(format);
+    std::snprintf(head, sizeof head, "%.*s", static_cast<int>(length), format);
+    return hole != nullptr ? hole + 2 : nullptr;
 }
 
 }  // namespace quadrivo

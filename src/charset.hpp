@@ -1,6 +1,9 @@
-// Windows-1252 and UTF-8: the two encodings a calendar is saved in, and the
-// ones the console layer needs to turn typed bytes into characters.
+// Text handled once: Windows-1252 and UTF-8 (the two encodings a calendar is
+// saved in and typed bytes are read in), UTF-16 units joined, controls, ASCII
+// case, a message cut at its %s.
 #pragma once
+
+#include "constants.hpp"
 
 namespace quadrivo {
 
@@ -30,12 +33,39 @@ struct Utf8Lead {
 };
 Utf8Lead utf8_lead(unsigned char byte);
 
-// Returns the character of a well-formed sequence of length bytes.
-char32_t utf8_decode(const unsigned char* bytes, int length);
+// Tells whether byte may stand at index i (from 1) of the sequence that lead begins.
+inline bool utf8_follows(const Utf8Lead& lead, int i, unsigned char byte) {
+    return i == 1 ? byte >= lead.second_min && byte <= lead.second_max : byte >= 0x80 && byte <= 0xBF;
+}
 
 // Reads the first character of the available bytes (at least one) as a
 // console reads typed text: a well-formed UTF-8 sequence is one character, any
 // other byte its Windows-1252 letter. Returns the count of bytes it took.
 int decode_char(const unsigned char* bytes, int available, char32_t& c);
+
+// Tells whether the UTF-16 unit may join the next one: a CR (CR LF), a high surrogate.
+inline constexpr bool joins_next(int unit) {
+    return unit == '\r' || (unit >= 0xD800 && unit <= 0xDBFF);
+}
+
+// Returns the character of the UTF-16 unit followed by next (negative when
+// there is none), as typed text is read: a surrogate pair is one character and
+// CR LF one line end, each setting took (next is taken too); a lone surrogate
+// is the replacement character U+FFFD.
+char32_t join_units(int unit, int next, bool& took);
+
+// Tells whether c would act on a terminal instead of showing: C0, DEL, C1.
+inline constexpr bool is_control(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c < 0xA0);
+}
+
+// Returns c with an ASCII capital made small; any other character as it is.
+inline constexpr char32_t ascii_lower(char32_t c) {
+    return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
+}
+
+// Cuts format at its first %s: copies what comes before into head and
+// returns what comes after, or nullptr when there is no %s (head is all of it).
+const char* split_at_hole(const char* format, char (&head)[MESSAGE]);
 
 }  // namespace quadrivo

@@ -41,11 +41,8 @@ void Console::warn(const char* format, const char32_t* text, int length) {
     }
     // The message's two halves around the %s, each a message of its own.
     char head[MESSAGE];
-    const char* hole = std::strstr(format, "%s");
-    const std::size_t head_length = hole != nullptr ? static_cast<std::size_t>(hole - format) : std::strlen(format);
-    std::snprintf(head, sizeof head, "%.*s", static_cast<int>(head_length), format);
-    if (write_text(err_, head) &&
-        (hole == nullptr || (write_chars(err_, text, length) && write_text(err_, hole + 2)))) {
+    const char* tail = split_at_hole(format, head);
+    if (write_text(err_, head) && (tail == nullptr || (write_chars(err_, text, length) && write_text(err_, tail)))) {
         std::fflush(err_);
     }
 }
@@ -123,18 +120,11 @@ int TypedBytes::next_utf16_unit() {
 // surrogate the replacement character, CR LF one line end.
 int TypedBytes::next_utf16_char() {
     const int unit = next_utf16_unit();
-    if (unit == '\r' || (unit >= 0xD800 && unit <= 0xDBFF)) {
-        const int next = next_utf16_unit();
-        if (unit == '\r' && next == '\n') {
-            return '\n';
-        }
-        if (unit != '\r' && next >= 0xDC00 && next <= 0xDFFF) {
-            return 0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00);
-        }
-        pending_unit_ = next >= 0 ? next : -1;
-        return unit == '\r' ? unit : 0xFFFD;
-    }
-    return unit >= 0xDC00 && unit <= 0xDFFF ? 0xFFFD : unit;
+    const int next = unit >= 0 && joins_next(unit) ? next_utf16_unit() : -1;
+    bool took = false;
+    const int c = unit < 0 ? unit : static_cast<int>(join_units(unit, next, took));
+    pending_unit_ = took || next < 0 ? -1 : next;
+    return c;
 }
 
 int TypedBytes::next_unit() {
@@ -152,31 +142,27 @@ int TypedBytes::next_unit() {
     return c;
 }
 
-// Returns the character of the UTF-8 sequence that starts with the byte lead.
-// When the bytes after it do not complete a well-formed sequence, lead alone
-// is the character, its Windows-1252 letter, and the rest is read again.
+// Returns the character of the UTF-8 sequence that starts with the byte lead,
+// reading no further than a well-formed sequence goes (a terminal's next line
+// is not waited for). Bytes that do not complete one are read again.
 int TypedBytes::decode_utf8(int lead) {
-    const Utf8Lead form = utf8_lead(static_cast<unsigned char>(lead));
-    if (form.length == 0) {
-        return static_cast<int>(from_windows_1252(static_cast<unsigned char>(lead)));
-    }
     unsigned char bytes[UTF8_MAX] = {static_cast<unsigned char>(lead)};
-    for (int have = 1; have < form.length; ++have) {
+    const Utf8Lead form = utf8_lead(bytes[0]);
+    int have = 1;
+    for (bool follows = true; follows && have < form.length;) {
         const int next = next_byte();
-        const int low = have == 1 ? form.second_min : 0x80;
-        const int high = have == 1 ? form.second_max : 0xBF;
-        if (next < low || next > high) {
-            if (next >= 0) {
-                unread(next);
-            }
-            for (int k = have - 1; k >= 1; --k) {
-                unread(bytes[k]);
-            }
-            return static_cast<int>(from_windows_1252(bytes[0]));
+        if (next < 0) {
+            break;
         }
         bytes[have] = static_cast<unsigned char>(next);
+        follows = utf8_follows(form, have, bytes[have]);
+        ++have;
     }
-    return static_cast<int>(utf8_decode(bytes, form.length));
+    char32_t c = 0;
+    for (int k = have - 1, taken = decode_char(bytes, have, c); k >= taken; --k) {
+        unread(bytes[k]);
+    }
+    return static_cast<int>(c);
 }
 
 int TypedBytes::next_char() {

@@ -97,19 +97,10 @@ int WindowsConsole::peek_unit() {
 // surrogate pair one character, a lone surrogate the replacement character.
 int WindowsConsole::read_console() {
     const int unit = next_unit();
-    if (unit == '\r' && peek_unit() == '\n') {
-        ++typed_pos_;
-        return '\n';
-    }
-    if (unit >= 0xD800 && unit <= 0xDBFF) {
-        const int low = peek_unit();
-        if (low >= 0xDC00 && low <= 0xDFFF) {
-            ++typed_pos_;
-            return 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
-        }
-        return 0xFFFD;
-    }
-    return unit >= 0xDC00 && unit <= 0xDFFF ? 0xFFFD : unit;
+    bool took = false;
+    const int c = unit < 0 ? unit : static_cast<int>(join_units(unit, joins_next(unit) ? peek_unit() : -1, took));
+    typed_pos_ += took ? 1 : 0;
+    return c;
 }
 
 int WindowsConsole::read_typed() {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "buffers.hpp"
+#include "charset.hpp"
 #include "constants.hpp"
 #include "failure.hpp"
 #include "file.hpp"
@@ -27,7 +28,7 @@ enum class NameRead { complete, too_long, input_ended };
 // Returns the format table's row for the typed character, in either case, or nullptr.
 static const CalendarFormat* find_format(int formato) {
     for (const CalendarFormat& format : FORMATS) {
-        if (formato == format.letter || formato == format.letter - 'a' + 'A') {
+        if (formato >= 0 && ascii_lower(static_cast<char32_t>(formato)) == static_cast<char32_t>(format.letter)) {
             return &format;
         }
     }

@@ -13,11 +13,6 @@ constexpr int PATH_CHARACTERS = 4096;  // the longest working folder told in ful
 constexpr int LINE = 2 * MESSAGE;  // a line with a look-alike's long name; its folder fits MESSAGE
 constexpr int LEAST_FOLDER = 16;  // characters of the folder shown, at least
 
-// Tells whether c would act on a terminal instead of showing: C0, DEL, C1.
-bool is_control_character(char32_t c) {
-    return c < 0x20 || (c >= 0x7F && c < 0xA0);
-}
-
 // A line of characters built in fixed storage; what does not fit is left out.
 struct Line {
     char32_t text[LINE];
@@ -26,7 +21,7 @@ struct Line {
     // Adds characters from outside (a folder's name): a control shows as '?'.
     void add(const char32_t* characters, int count) {
         for (int i = 0; i < count && length < LINE; ++i) {
-            text[length++] = is_control_character(characters[i]) ? U'?' : characters[i];
+            text[length++] = is_control(characters[i]) ? U'?' : characters[i];
         }
     }
     // Adds count bytes of Windows-1252 text of ours.
@@ -64,15 +59,14 @@ void add_folder(Line& line, const char32_t* folder, int length, int room) {
 
 // Adds the words of a system cause: the code and the system's own description.
 void add_system_cause(Line& line, const char* words, int code) {
-    const char* hole = std::strstr(words, "%s");
     char head[MESSAGE];
-    std::snprintf(head, sizeof head, "%.*s", static_cast<int>(hole - words), words);
+    const char* tail = split_at_hole(words, head);
     char numbered[MESSAGE];
     std::snprintf(numbered, sizeof numbered, head, code);
     line.add_letters(numbered);
     char32_t description[MESSAGE];
     line.add(description, system_description(code, description, MESSAGE));
-    line.add_letters(hole + 2);
+    line.add_letters(tail);
 }
 
 // Adds the words of a cause, the working folder in place of a %s and the
@@ -113,7 +107,7 @@ Cause look_alike_cause(const LookAlike& found) {
         bool same = found.length >= length;
         for (int i = 0; same && i < length; ++i) {
             const char32_t c = found.name[found.length - length + i];
-            same = (c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) == static_cast<char32_t>(extension[i]);
+            same = ascii_lower(c) == static_cast<char32_t>(extension[i]);
         }
         if (same) {
             return Cause::look_alike_document;

@@ -31,11 +31,9 @@ bool held_by_another(const char* file_name) {
 // Appends the UTF-16 text, surrogate pairs joined, to characters. Returns the new length.
 int add_utf16(const wchar_t* wide, int units, char32_t* characters, int length, int capacity) {
     for (int i = 0; i < units && length < capacity; ++i) {
-        char32_t c = wide[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (wide[++i] - 0xDC00);
-        }
-        characters[length++] = c;
+        bool took = false;
+        characters[length++] = join_units(wide[i], wide[i] != '\r' && i + 1 < units ? wide[i + 1] : -1, took);
+        i += took ? 1 : 0;
     }
     return length;
 }
@@ -104,8 +102,7 @@ namespace {
 bool looks_like_source(const wchar_t* name) {
     int i = 0;
     for (; SOURCE_STEM[i] != '\0'; ++i) {
-        const wchar_t c = name[i] >= L'A' && name[i] <= L'Z' ? name[i] - L'A' + L'a' : name[i];
-        if (c != static_cast<wchar_t>(SOURCE_STEM[i])) {
+        if (ascii_lower(name[i]) != static_cast<char32_t>(SOURCE_STEM[i])) {
             return false;
         }
     }

@@ -20,9 +20,6 @@ inline bool is_blank(char32_t c) {
 inline bool is_space(char32_t c) {
     return is_blank(c) || (c >= 0xA0 && !is_word_character(c) && !is_typable(c));
 }
-inline bool is_control(char32_t c) {
-    return c < 0x20 || (c >= 0x7F && c < 0xA0);
-}
 
 // Returns the next character of the bytes at i, its Windows-1252 letter where
 // they are not UTF-8, and moves i past it; ASCII without a call.

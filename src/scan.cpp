@@ -15,7 +15,7 @@ namespace {
 constexpr std::uint8_t ascii_kind(char32_t c) {
     const bool word = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
     return static_cast<std::uint8_t>(SHOWN | (c == ' ' || c == '\t' ? BLANKS : 0) |
-                                     ((c < 0x20 && c != '\t') || c == 0x7F ? CONTROL : 0) | (word ? WORD : 0));
+                                     (is_control(c) && c != '\t' ? CONTROL : 0) | (word ? WORD : 0));
 }
 
 // The kinds of the ASCII characters, by byte.
@@ -50,7 +50,8 @@ std::uint8_t kind_of(char32_t c, int bytes) {
 // scan only tells, at its first end, whether the line has one, cheaply; most
 // lines that pass the filter have none.
 template <int TYPOS, bool STORE>
-Scanned scan_line(const Pattern& pattern, const char* riga, int len, bool continues, Line& line, int (&ends)[ROW]) {
+Scanned scan_line(const Pattern& pattern, const char* riga, int len, bool continues, SpellingLine& line,
+                  int (&ends)[ROW]) {
     const std::uint32_t whole = 1u << (pattern.name.length - 1);
     const std::uint32_t* by_byte = pattern.name.bytes;
     const std::uint32_t* reversed_by_byte = pattern.reversed.bytes;
@@ -77,8 +78,6 @@ Scanned scan_line(const Pattern& pattern, const char* riga, int len, bool contin
                 reversed[length] = reversed_by_byte[b];
                 kinds[length] = ascii_kinds[b];
                 begin[length] = static_cast<std::uint8_t>(i);
-            }
-            if (STORE) {
                 const bool word = (ascii_kinds[b] & WORD) != 0;
                 word_starts = (word_starts << 1) | (word && !previous_word ? 1 : 0);
                 previous_word = word;
@@ -100,8 +99,6 @@ Scanned scan_line(const Pattern& pattern, const char* riga, int len, bool contin
                 reversed[length] = pattern.reversed.of(folded);
                 kinds[length] = kind_of(c, i - from);
                 begin[length] = static_cast<std::uint8_t>(from);
-            }
-            if (STORE) {
                 const bool word = is_word_character(c);
                 word_starts = (word_starts << 1) | (word && !previous_word ? 1 : 0);
                 previous_word = word;
@@ -143,14 +140,15 @@ Scanned scan_line(const Pattern& pattern, const char* riga, int len, bool contin
 }
 
 template <int TYPOS>
-Scanned scan_kept(const Pattern& pattern, const char* riga, int len, bool continues, Line& line, int (&ends)[ROW]) {
+Scanned scan_kept(const Pattern& pattern, const char* riga, int len, bool continues, SpellingLine& line,
+                  int (&ends)[ROW]) {
     const Scanned any = scan_line<TYPOS, false>(pattern, riga, len, continues, line, ends);
     return any.ends != 0 ? scan_line<TYPOS, true>(pattern, riga, len, continues, line, ends) : any;
 }
 
 }  // namespace
 
-Scanned scan(const Pattern& pattern, const char* riga, int len, bool continues, Line& line, int (&ends)[ROW]) {
+Scanned scan(const Pattern& pattern, const char* riga, int len, bool continues, SpellingLine& line, int (&ends)[ROW]) {
     switch (pattern.typos) {
     case 2:
         return scan_kept<2>(pattern, riga, len, continues, line, ends);

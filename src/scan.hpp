@@ -19,6 +19,6 @@ struct Scanned {
 // line's first element goes on a word that a 200-byte cut split. The line is
 // scanned first without keeping anything, to its first end: most lines that
 // pass the filter hold no near spelling.
-Scanned scan(const Pattern& pattern, const char* riga, int len, bool continues, Line& line, int (&ends)[ROW]);
+Scanned scan(const Pattern& pattern, const char* riga, int len, bool continues, SpellingLine& line, int (&ends)[ROW]);
 
 }  // namespace quadrivo

@@ -40,7 +40,8 @@ constexpr int MIN_HINTED = 3;
 // with a bit vector a number of typos (Wu and Manber's automaton, anchored at
 // element t): bit i of now[d] tells that the pattern's last i + 1 characters
 // end the elements read with at most d typos. Adds the elements read to work.
-void distances(const Pattern& pattern, const Line& line, int t, int (&typos)[NAME + MAX_TYPOS + 1], long& work) {
+void distances(const Pattern& pattern, const SpellingLine& line, int t, int (&typos)[NAME + MAX_TYPOS + 1],
+               long& work) {
     const int m = pattern.name.length;
     const int k = pattern.typos;
     const int columns = m + k < t + 1 ? m + k : t + 1;  // the window's elements, at most
@@ -92,7 +93,7 @@ void distances(const Pattern& pattern, const Line& line, int t, int (&typos)[NAM
 // begin a word: those with the fewest typos that may be offered. One with
 // more typos, ending at the same element, could never be offered before
 // them, so it is not looked at.
-void collect(const Pattern& pattern, const Line& line, int m, int t, bool any_character, Candidates& candidates,
+void collect(const Pattern& pattern, const SpellingLine& line, int m, int t, bool any_character, Candidates& candidates,
              long& work) {
     int typos[NAME + MAX_TYPOS + 1];
     distances(pattern, line, t, typos, work);
@@ -131,7 +132,7 @@ bool find_spelling(const ReadLines& read, const char32_t (&nome)[NAME], int cont
         return false;
     }
     Candidates candidates(read);
-    Line line;
+    SpellingLine line;
     int ends[ROW];
     long done = 0;
     int left = VERIFIED;

@@ -16,7 +16,7 @@ inline constexpr std::uint8_t BLANKS = 8;  // a blank, or a run of them
 inline constexpr std::uint8_t CONTROL = 16;  // a control character: never typed in a name
 inline constexpr std::uint8_t WORD = 32;  // a character of a word: letter, digit, mark, invisible joiner
 
-struct Line {
+struct SpellingLine {
     const unsigned char* bytes;
     std::uint8_t begin[ROW + 1];  // element x ends where element x + 1 begins
     char32_t characters[ROW];  // each element's character, unfolded; a blank run's first

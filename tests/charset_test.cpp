@@ -69,8 +69,39 @@ TEST(Utf8, EncodedAsIconvDoesAndDecodedBack) {
             EXPECT_GE(static_cast<unsigned char>(ours[1]), lead.second_min);
             EXPECT_LE(static_cast<unsigned char>(ours[1]), lead.second_max);
         }
-        EXPECT_EQ(quadrivo::utf8_decode(reinterpret_cast<const unsigned char*>(ours), length), c);
+        char32_t back = 0;
+        EXPECT_EQ(quadrivo::decode_char(reinterpret_cast<const unsigned char*>(ours), length, back), length);
+        EXPECT_EQ(back, c);
     }
+}
+
+// UTF-16 units to characters: a unit, the next (-1 for none), the character, whether the next was taken.
+struct Units {
+    int unit;
+    int next;
+    char32_t c;
+    bool took;
+};
+
+TEST(Utf16, SurrogatesJoinedOnlyInPairsCrLfOneLineEnd) {
+    const Units cases[] = {
+        {0x41, 0xDC00, 0x41, false},   {0xD83D, 0xDE00, 0x1F600, true}, {0xDBFF, 0xDFFF, 0x10FFFF, true},
+        {0xD800, 0x41, 0xFFFD, false}, {0xD800, -1, 0xFFFD, false},     {0xDE00, 0xD83D, 0xFFFD, false},
+        {'\r', '\n', '\n', true},      {'\r', 0xDC00, '\r', false},     {'\n', '\r', '\n', false},
+    };
+    for (const Units& u : cases) {
+        bool took = !u.took;
+        EXPECT_EQ(quadrivo::join_units(u.unit, u.next, took), u.c) << u.unit;
+        EXPECT_EQ(took, u.took) << u.unit;
+    }
+}
+
+TEST(Message, CutAtItsHole) {
+    char head[quadrivo::MESSAGE];
+    EXPECT_STREQ(quadrivo::split_at_hole("a %s b %s", head), " b %s");
+    EXPECT_STREQ(head, "a ");
+    EXPECT_EQ(quadrivo::split_at_hole("100%", head), nullptr);
+    EXPECT_STREQ(head, "100%");
 }
 
 }  // namespace
