@@ -39,7 +39,8 @@ std::uint8_t kind_of(char32_t c, int bytes) {
 }
 
 // Cuts the line into elements and finds the elements where the whole pattern
-// ends with at most TYPOS typos, bit-parallel as agrep does: bit i of the
+// ends with at most TYPOS typos, a letter for a blank counted as one (a few
+// more ends than the verification keeps), bit-parallel as agrep does: bit i of the
 // state for d typos tells that the pattern's first i + 1 characters end at the
 // current element with at most d typos. Such an end is kept only where a word
 // begins as many elements before it as a near spelling may have (the last
