@@ -15,6 +15,9 @@ inline constexpr int TEMP_NAME = 64;  // room for a temporary file's name: ".cal
 
 inline constexpr const char* SOURCE_FILE = "originale.txt";
 inline constexpr const char* SOURCE_STEM = "originale";  // a look-alike's name: this, alone or before a dot
+// What a copy's name adds to the stem, as Windows makes it (maybe followed by " (2)").
+inline constexpr const char* COPY_WORDS[] = {" - Copia", " - Copy"};
+inline constexpr const char* SHORTCUT_EXTENSION = ".lnk";  // a Windows shortcut: never a look-alike
 // The extensions of documents that must be saved as text, not renamed.
 inline constexpr const char* DOCUMENT_EXTENSIONS[] = {".xlsx", ".xls", ".xlsm", ".ods", ".docx",
                                                       ".doc",  ".odt", ".rtf",  ".pdf"};
@@ -57,6 +60,8 @@ enum class Cause {
     missing,
     look_alike,
     look_alike_document,
+    look_alike_txt,
+    look_alike_extension,
     folder_gone,
     dangling_link,
     folder,
@@ -91,10 +96,17 @@ struct CauseWords {
 inline constexpr CauseWords CAUSES[] = {
     {Cause::none, ""},
     {Cause::missing, "non si trova nella cartella %s"},
-    {Cause::look_alike, "non si trova nella cartella %s, ma c'\xE8 %n: rinominalo in originale.txt e riprova"},
+    {Cause::look_alike, "non si trova nella cartella %s, ma c'\xE8 \xAB%n\xBB: rinominalo in originale.txt e riprova"},
     {Cause::look_alike_document,
-     "non si trova nella cartella %s, ma c'\xE8 %n: aprilo e salvalo come testo con il nome originale.txt, poi "
-     "riprova"},
+     "non si trova nella cartella %s, ma c'\xE8 \xAB%n\xBB: aprilo e salvalo come testo con il nome originale.txt, "
+     "poi riprova"},
+    // On Windows, whose Explorer leaves the last extension out of what its rename box types over.
+    {Cause::look_alike_txt,
+     "non si trova nella cartella %s, ma c'\xE8 \xAB%n\xBB: rinominalo scrivendo solo originale (l'estensione .txt "
+     "rimane), poi riprova"},
+    {Cause::look_alike_extension,
+     "non si trova nella cartella %s, ma c'\xE8 \xAB%n\xBB: rinominalo in originale.txt, dopo aver attivato \xAB"
+     "Estensioni nomi file\xBB nel menu Visualizza di Esplora file, poi riprova"},
     {Cause::folder_gone, "la cartella di lavoro non esiste pi\xF9"},
     {Cause::dangling_link, "\xE8 un collegamento che non porta a nessun file"},
     {Cause::folder, "\xE8 una cartella"},

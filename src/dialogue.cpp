@@ -7,6 +7,7 @@
 #include "failure.hpp"
 #include "file.hpp"
 #include "fold.hpp"
+#include "look_alike.hpp"
 #include "replacement.hpp"
 #include "selection.hpp"
 #include "spelling.hpp"
@@ -143,7 +144,7 @@ static SelectionReport read_team_lines(Console& console, const TeamName& name, C
         Failure failure = opening_failure(SOURCE_FILE, last_error(), false);
         LookAlike other;
         if (failure.cause == Cause::missing && find_look_alike(other)) {
-            failure.cause = look_alike_cause(other);  // a hidden extension, another case
+            failure.cause = look_alike_cause(other);  // a hidden extension, another case, a copy
         }
         report_failure(console, failure, SOURCE_FILE, false, &other);
         return report;
