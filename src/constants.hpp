@@ -7,7 +7,7 @@ namespace quadrivo {
 inline constexpr int NUM = 120;  // lines of the source calendar examined per pass
 inline constexpr int ROW = 200;  // capacity of the line buffer: longer lines are taken in pieces
 inline constexpr int NAME = 20;  // capacity of the name buffer: 19 characters and the line end
-inline constexpr int BLOCK = 4096;  // bytes of the source calendar read at a time
+inline constexpr int BLOCK = 8192;  // bytes of the source calendar read at a time; the first is judged whole
 inline constexpr char CTRL_Z = '\x1A';  // the end-of-file mark of old DOS editors
 inline constexpr int TYPED = 256;  // characters of one console line read at a time (Windows console)
 inline constexpr int MESSAGE = 256;  // room for the longest message, a file name filled in

@@ -647,6 +647,25 @@ const Keep keeps[] = {
      wide(SERIE_A, 2, true)},
     {"a real calendar in UTF-32 without a mark", Source::bytes, Streams::usual, "t\nLupi\nn\n", REFUSED, UTF32, 1,
      wide(SERIE_A, 4)},
+    {"8,000 zero bytes", Source::bytes, Streams::usual, "t\nLupi\nn\n", REFUSED, NOT_TEXT, 1, std::string(8000, '\0')},
+    {"random bytes, then a line", Source::bytes, Streams::usual, "t\nLupi\nn\n", REFUSED, NOT_TEXT, 1,
+     random_bytes(8000, 31) + "\nLupi - Orsi\n"},
+    {"400 random bytes, none zero", Source::bytes, Streams::usual, "t\nLupi\nn\n", REFUSED, NOT_TEXT, 1,
+     "Lupi\n" + random_bytes(400, 31, true)},
+    {"a tar holding a calendar", Source::bytes, Streams::usual, "t\nLupi\nn\n", REFUSED, NOT_TEXT, 1,
+     tar_with("originale.txt", CALENDAR)},
+    {"a Windows shortcut renamed", Source::bytes, Streams::usual, "t\nLupi\nn\n", REFUSED, NOT_TEXT, 1,
+     header_then_zeros("L\0\0\0\x01\x14\x02\0\0\0\0\0\xC0\0\0\0\0\0\0F"s)},
+    {"an xlsx whose first entry is a sheet", Source::bytes, Streams::usual, "t\nLupi\nn\n", REFUSED, DOCUMENT, 1,
+     zip_with("xl/worksheets/sheet1.xml") + "Lupi"},
+    {"box drawing in UTF-16LE without a mark", Source::bytes, Streams::usual, "t\nLupi\nn\n", REFUSED, UTF16, 1,
+     wide(BOXES, 2)},
+    {"Greek in UTF-16BE without a mark", Source::bytes, Streams::usual, "t\nLupi\nn\n", REFUSED, UTF16, 1,
+     wide(GREEK, 2, true)},
+    {"Cyrillic in UTF-16LE without a mark", Source::bytes, Streams::usual, "t\nLupi\nn\n", REFUSED, UTF16, 1,
+     wide(CYRILLIC, 2)},
+    {"CJK in UTF-16BE without a mark", Source::bytes, Streams::usual, "t\nLupi\nn\n", REFUSED, UTF16, 1,
+     wide(CJK, 2, true)},
     {"empty name, then the end of input", Source::calendar, Streams::usual, "t\n\n", FORMAT_Q + NAME_Q + NAME_Q, "", 0},
     {"source missing after an earlier pass", Source::missing, Streams::usual, "t\nLupi\nn\n",
      FORMAT_Q + NAME_Q + RESTART_Q, MISSING, 1},
@@ -684,6 +703,7 @@ TEST_P(KeptCalendar, UntilThePassCanReplaceIt) {
     EXPECT_EQ(r.err, as_written(in_folder(k.err)));
     EXPECT_EQ(r.status, k.status);
     EXPECT_EQ(get("calendario.txt"), EARLIER);
+    EXPECT_EQ(left_behind(), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, KeptCalendar, ::testing::ValuesIn(keeps), case_name<Keep>);
@@ -783,6 +803,10 @@ const Replace replacements[] = {
     {"0x1A last in the source dropped", Around::earlier, "Orsi\nLupi - Orsi\x1A", "Lupi - Orsi\n\n", "", 0644},
     {"only the very last 0x1A dropped", Around::earlier, "Lupi\n\x1ALupi\x1A\x1A", "Lupi\n\n\x1ALupi\x1A\n\n", "",
      0644},
+    {"tabs and form feeds are text", Around::earlier, "Lupi\t-\tOrsi\f\nOrsi\n", "Lupi\t-\tOrsi\f\n\n", "", 0644},
+    {"colour escapes are text", Around::earlier, "\x1B[31mLupi\x1B[0m\nOrsi\n", "\x1B[31mLupi\x1B[0m\n\n", "", 0644},
+    {"dense Latin-1 is text", Around::earlier, "\xC0\xC8\xC9\xCC\xD2\xD9\xE0\xE8 Lupi\n",
+     "\xC0\xC8\xC9\xCC\xD2\xD9\xE0\xE8 Lupi\n\n", "", 0644},
 };
 
 TEST_P(Replacing, WholeOrNotAtAll) {
