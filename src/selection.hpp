@@ -36,9 +36,9 @@ public:
     // The platform's error code of the last failed read.
     int error() const { return error_; }
 
-    // Tells whether more follows. After a piece of a longer line, the line end
-    // that ends that line does not count. Returns 1 or 0, -1 on a read error.
-    int more(bool after_piece);
+    // Tells whether anything but blanks, tabs and line ends follows: lines
+    // that hold nothing are not worth a notice. Returns 1 or 0, -1 on a read error.
+    int more();
 
 private:
     // Reads the next block once the current one is used up.
@@ -79,7 +79,7 @@ enum class SelectionResult { ok, read_failed };
 struct SelectionReport {
     SelectionResult result;
     int selected;  // lines written to the calendar
-    bool more_lines;  // the source goes on after the NUMth line, which was read
+    bool more_lines;  // a line after the NUMth, which was read, holds more than blanks
 };
 
 // Reads the first NUM lines of the source (a line longer than ROW - 1 bytes is
