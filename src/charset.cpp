@@ -120,6 +120,24 @@ int decode_char(const unsigned char* bytes, int available, char32_t& c) {
     return lead.length;
 }
 
+bool is_utf8(const unsigned char* bytes, std::size_t size) {
+    for (std::size_t i = 0; i < size;) {
+        const Utf8Lead lead = utf8_lead(bytes[i]);
+        const auto length = static_cast<std::size_t>(lead.length);
+        if (length == 0 || length > size - i ||
+            (length > 1 && (bytes[i + 1] < lead.second_min || bytes[i + 1] > lead.second_max))) {
+            return false;
+        }
+        for (std::size_t k = 2; k < length; ++k) {
+            if (bytes[i + k] < 0x80 || bytes[i + k] > 0xBF) {
+                return false;
+            }
+        }
+        i += length;
+    }
+    return true;
+}
+
 int decode_name(const char* bytes, int size, char32_t* characters, int capacity) {
     const auto* at = reinterpret_cast<const unsigned char*>(bytes);
     int length = 0;

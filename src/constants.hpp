@@ -27,13 +27,16 @@ struct CalendarFormat {
     char letter;  // lower case; the upper case letter chooses the same row
     const char* file_name;
     const char* done_message;
+    bool office;  // opened by Excel or Word: UTF-8 text needs its mark
 };
 
 inline constexpr CalendarFormat FORMATS[] = {
-    {'t', "calendario.txt", "Complimenti! Il tuo calendario \xE8 pronto nel file calendario_txt\n"},
-    {'w', "calendario.doc", "Complimenti! Il tuo calendario \xE8 pronto nel file calendario_doc\n"},
-    {'x', "calendario.xls", "Complimenti! Il tuo calendario \xE8 pronto nel file calendario_xls\n"},
+    {'t', "calendario.txt", "Complimenti! Il tuo calendario \xE8 pronto nel file calendario_txt\n", false},
+    {'w', "calendario.doc", "Complimenti! Il tuo calendario \xE8 pronto nel file calendario_doc\n", true},
+    {'x', "calendario.xls", "Complimenti! Il tuo calendario \xE8 pronto nel file calendario_xls\n", true},
 };
+// What Excel and Word need at the start of UTF-8 text, which they otherwise read in the ANSI code page.
+inline constexpr char UTF8_MARK[] = "\xEF\xBB\xBF";
 
 inline constexpr const char* MSG_FORMAT_QUESTION =
     "In quale formato vuoi che venga salvato il calendario?"

@@ -171,4 +171,14 @@ SelectionReport select_team_lines(SourceLines& source, CalendarText& calendar, R
     return report;
 }
 
+void mark_utf8_for_office(CalendarText& calendar) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(calendar.data());
+    const std::size_t mark = sizeof UTF8_MARK - 1;
+    const bool ascii = std::all_of(bytes, bytes + calendar.size(), [](unsigned char byte) { return byte < 0x80; });
+    const bool marked = calendar.size() >= mark && std::memcmp(bytes, UTF8_MARK, mark) == 0;
+    if (!ascii && !marked && is_utf8(bytes, calendar.size())) {
+        calendar.prepend(UTF8_MARK, mark);  // its room is kept in the calendar's capacity
+    }
+}
+
 }  // namespace quadrivo

@@ -873,6 +873,56 @@ TEST_P(Replacing, WholeOrNotAtAll) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, Replacing, ::testing::ValuesIn(replacements), case_name<Replace>);
 
+// Excel and Word read text without a mark in the ANSI code page: a UTF-8
+// calendar for them begins with the UTF-8 mark; any other stays as read.
+struct Marking {
+    const char* what;
+    std::string format;  // the format answer
+    std::string source;
+    std::string file;  // the calendar made
+    std::string content;
+};
+
+void PrintTo(const Marking& c, std::ostream* os) {
+    *os << c.what;
+}
+
+class OfficeMark : public Program, public ::testing::WithParamInterface<Marking> {};
+
+const std::string SUDTIROL =
+    "FC S\xC3\xBC"
+    "dtirol - Lupi\n";
+const std::string MARK = "\xEF\xBB\xBF";
+
+const Marking markings[] = {
+    {"UTF-8 for Excel: marked", "x", SUDTIROL + "Orsi\n", "calendario.xls", MARK + SUDTIROL + "\n"},
+    {"UTF-8 for Word: marked", "w", SUDTIROL, "calendario.doc", MARK + SUDTIROL + "\n"},
+    {"UTF-8 as text: as read", "t", SUDTIROL, "calendario.txt", SUDTIROL + "\n"},
+    {"Windows-1252 for Excel: as read", "x",
+     "FC S\xFC"
+     "dtirol - Lupi\n",
+     "calendario.xls",
+     "FC S\xFC"
+     "dtirol - Lupi\n\n"},
+    {"ASCII for Excel: as read", "x", "Lupi - Orsi\nFalchi - S\xC3\xBC\n", "calendario.xls", "Lupi - Orsi\n\n"},
+    {"marked already: one mark", "x", MARK + SUDTIROL, "calendario.xls", MARK + SUDTIROL + "\n"},
+    {"UTF-8 and Windows-1252 mixed: as read", "w", SUDTIROL + "Lupi - Citt\xE0\n", "calendario.doc",
+     SUDTIROL + "\nLupi - Citt\xE0\n\n"},
+    {"nothing selected: empty", "x", SUDTIROL, "calendario.xls", ""},
+};
+
+TEST_P(OfficeMark, OnlyWhereOfficeNeedsIt) {
+    const Marking& c = GetParam();
+    put("originale.txt", c.source);
+    const bool none = c.content.empty();
+    const Result r = run(c.format + (none ? "\nOrsi\nn\n" : "\nLupi\nn\n"));
+    EXPECT_EQ(r.err, none ? as_written(nothing_in("calendario.xls")) : "");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(get(c.file), as_written(c.content));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, OfficeMark, ::testing::ValuesIn(markings), case_name<Marking>);
+
 // The command line: help and version before any question, anything else the dialogue.
 struct Arguments {
     const char* what;
