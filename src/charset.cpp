@@ -132,4 +132,39 @@ const char* split_at_hole(const char* format, char (&head)[MESSAGE]) {
     return hole != nullptr ? hole + 2 : nullptr;
 }
 
+bool is_utf8(const unsigned char* bytes, std::size_t size) {
+    for (std::size_t i = 0; i < size;) {
+        char32_t c = 0;
+        const int taken = decode_char(bytes + i, static_cast<int>(size - i), c);
+        if (taken == 1 && bytes[i] >= 0x80) {
+            return false;  // a byte that begins no well-formed sequence
+        }
+        i += static_cast<std::size_t>(taken);
+    }
+    return true;
+}
+
+int decode_name(const char* bytes, int size, char32_t* characters, int capacity) {
+    const auto* at = reinterpret_cast<const unsigned char*>(bytes);
+    int length = 0;
+    for (int i = 0; i < size && length < capacity; ++length) {
+        const int taken = decode_char(at + i, size - i, characters[length]);
+        if (taken == 1 && at[i] >= 0x80 && at[i] < 0xA0) {
+            characters[length] = at[i];
+        }
+        i += taken;
+    }
+    return length;
+}
+
+int from_utf16(const wchar_t* units, int count, char32_t* characters, int capacity) {
+    int length = 0;
+    for (int i = 0; i < count && length < capacity; ++i) {
+        bool took = false;
+        characters[length++] = join_units(units[i], units[i] != '\r' && i + 1 < count ? units[i + 1] : -1, took);
+        i += took ? 1 : 0;
+    }
+    return length;
+}
+
 }  // namespace quadrivo

@@ -3,6 +3,8 @@
 // case, a message cut at its %s.
 #pragma once
 
+#include <cstddef>
+
 #include "constants.hpp"
 
 namespace quadrivo {
@@ -67,5 +69,17 @@ inline constexpr char32_t ascii_lower(char32_t c) {
 // Cuts format at its first %s: copies what comes before into head and
 // returns what comes after, or nullptr when there is no %s (head is all of it).
 const char* split_at_hole(const char* format, char (&head)[MESSAGE]);
+
+// Tells whether size bytes are well-formed UTF-8 throughout.
+bool is_utf8(const unsigned char* bytes, std::size_t size);
+
+// Puts a name's size bytes, read as typed text is, into characters; a lone
+// byte of the C1 range stays a control, whatever letter it is there.
+// Returns the count, at most capacity.
+int decode_name(const char* bytes, int size, char32_t* characters, int capacity);
+
+// Puts count UTF-16 units into characters, surrogate pairs joined (join_units;
+// CR LF kept as two), a lone surrogate U+FFFD. Returns the count, at most capacity.
+int from_utf16(const wchar_t* units, int count, char32_t* characters, int capacity);
 
 }  // namespace quadrivo

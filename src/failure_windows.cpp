@@ -28,16 +28,6 @@ bool held_by_another(const char* file_name) {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
-// Appends the UTF-16 text, surrogate pairs joined, to characters. Returns the new length.
-int add_utf16(const wchar_t* wide, int units, char32_t* characters, int length, int capacity) {
-    for (int i = 0; i < units && length < capacity; ++i) {
-        bool took = false;
-        characters[length++] = join_units(wide[i], wide[i] != '\r' && i + 1 < units ? wide[i + 1] : -1, took);
-        i += took ? 1 : 0;
-    }
-    return length;
-}
-
 }  // namespace
 
 int last_error() {
@@ -96,53 +86,13 @@ Failure opening_failure(const char* file_name, int code, bool writing) {
     return failure;
 }
 
-namespace {
-
-// Tells whether name is SOURCE_STEM, alone or before a dot, in any case.
-bool looks_like_source(const wchar_t* name) {
-    int i = 0;
-    for (; SOURCE_STEM[i] != '\0'; ++i) {
-        if (ascii_lower(name[i]) != static_cast<char32_t>(SOURCE_STEM[i])) {
-            return false;
-        }
-    }
-    return name[i] == L'\0' || name[i] == L'.';
-}
-
-// A search of the working folder's names that closes itself.
-struct Search {
-    WIN32_FIND_DATAW entry;
-    HANDLE handle = FindFirstFileW(WideName("*").text, &entry);
-    ~Search() {
-        if (handle != INVALID_HANDLE_VALUE) {
-            FindClose(handle);
-        }
-    }
-};
-
-}  // namespace
-
-bool find_look_alike(LookAlike& found) {
-    Search search;
-    wchar_t first[MAX_PATH] = L"";
-    for (bool more = search.handle != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search.handle, &search.entry)) {
-        const wchar_t* name = search.entry.cFileName;
-        if (looks_like_source(name) && (search.entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-            (first[0] == L'\0' || wcscmp(name, first) < 0)) {
-            wcscpy(first, name);  // cFileName holds MAX_PATH units
-        }
-    }
-    found.length = add_utf16(first, static_cast<int>(wcslen(first)), found.name, 0, LookAlike::CAPACITY);
-    return found.length > 0;
-}
-
 int working_folder(char32_t* folder, int capacity) {
     wchar_t wide[MAX_PATH * 4];
     const DWORD units = GetCurrentDirectoryW(MAX_PATH * 4, wide);
     if (units == 0 || units >= MAX_PATH * 4) {
         return -1;
     }
-    return add_utf16(wide, static_cast<int>(units), folder, 0, capacity);
+    return from_utf16(wide, static_cast<int>(units), folder, capacity);
 }
 
 int system_description(int code, char32_t* text, int capacity) {
@@ -150,7 +100,7 @@ int system_description(int code, char32_t* text, int capacity) {
     wchar_t wide[MESSAGE];
     const DWORD units = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                                        static_cast<DWORD>(code), 0, wide, MESSAGE, nullptr);
-    int length = add_utf16(wide, static_cast<int>(units), text, 0, capacity);
+    int length = from_utf16(wide, static_cast<int>(units), text, capacity);
     if (length == 0) {
         for (const char* unknown = UNKNOWN_ERROR; *unknown != '\0' && length < capacity; ++unknown) {
             text[length++] = static_cast<char32_t>(*unknown);  // ASCII
