@@ -1,32 +1,19 @@
 // Causes of failures on Windows: the system's own error code, and a look at
-// the attributes of a file that could not be opened; a probe with DELETE
-// access tells a file another program holds from one this user may not write.
+// the attributes of a file that could not be opened; an open sharing nothing
+// tells a file another program holds from one this user may not write.
 #include <windows.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cwchar>
 
+#include "careful_windows.hpp"
 #include "failure.hpp"
 #include "wide_name_windows.hpp"
 
 namespace quadrivo {
 
 namespace {
-
-// Tells whether another program holds the file: open for deletion, it refuses
-// to share it. Under Wine, MoveFileExW over a held file fails as access denied.
-bool held_by_another(const char* file_name) {
-    const HANDLE handle =
-        CreateFileW(WideName(file_name).text, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
-        CloseHandle(handle);
-        return false;
-    }
-    const DWORD error = GetLastError();
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
-}
 
 // Appends the UTF-16 text, surrogate pairs joined, to characters. Returns the new length.
 int add_utf16(const wchar_t* wide, int units, char32_t* characters, int length, int capacity) {
@@ -92,7 +79,7 @@ Failure opening_failure(const char* file_name, int code, bool writing) {
         failure.cause = Cause::folder;  // opening a folder is denied access
     } else if (exists && (attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
         failure.cause = Cause::not_a_file;
-    } else if (static_cast<DWORD>(code) == ERROR_ACCESS_DENIED && exists && held_by_another(file_name)) {
+    } else if (static_cast<DWORD>(code) == ERROR_ACCESS_DENIED && exists && held_elsewhere(WideName(file_name).text)) {
         failure.cause = writing ? Cause::calendar_held : Cause::source_held;
     }
     return failure;

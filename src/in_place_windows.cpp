@@ -4,6 +4,7 @@
 // length, Ctrl-C and Ctrl-Break held from the extension on.
 #include <windows.h>
 
+#include "careful_windows.hpp"
 #include "replacement.hpp"
 #include "replacement_steps.hpp"
 #include "windows_file.hpp"
@@ -27,19 +28,6 @@ HANDLE open_alone(const char* target) {
         Sleep(LOCK_STEP_MS);
     }
 }
-
-// Ctrl-C and Ctrl-Break are held while a file is rewritten in place.
-BOOL WINAPI hold_control(DWORD) {
-    return TRUE;
-}
-
-class ControlHeld {
-public:
-    ControlHeld() { SetConsoleCtrlHandler(hold_control, TRUE); }
-    ~ControlHeld() { SetConsoleCtrlHandler(hold_control, FALSE); }
-    ControlHeld(const ControlHeld&) = delete;
-    ControlHeld& operator=(const ControlHeld&) = delete;
-};
 
 }  // namespace
 

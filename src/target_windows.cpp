@@ -48,8 +48,13 @@ Failure replaceable(const char* name) {
     if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
         return {Cause::read_only, ERROR_ACCESS_DENIED};
     }
-    Handle handle(open_for_writing(name, GENERIC_WRITE, OPEN_EXISTING));
-    return target_failure(name, handle.open() ? handle.close() : GetLastError());
+    // A brief hold (a virus scanner, the indexer, a sync client) is waited out.
+    const WideName wide(name);
+    return target_failure(name, retrying(wide.text, [&] {
+                              Handle handle(CreateFileW(wide.text, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                              return handle.open() ? handle.close() : GetLastError();
+                          }));
 }
 
 Failure check_target(const char* target) {

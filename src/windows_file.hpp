@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "buffers.hpp"
+#include "careful_windows.hpp"
 #include "failure.hpp"
 #include "wide_name_windows.hpp"
 
@@ -53,9 +54,8 @@ inline DWORD write_all(HANDLE handle, const CalendarText& content) {
     std::size_t used = 0;
     for (std::size_t i = 0; i <= content.size(); ++i) {
         if (used + 2 > sizeof chunk || (i == content.size() && used > 0)) {
-            DWORD written = 0;
-            if (!WriteFile(handle, chunk, static_cast<DWORD>(used), &written, nullptr) || written != used) {
-                return GetLastError() != 0 ? GetLastError() : ERROR_WRITE_FAULT;
+            if (const DWORD error = write_fully(handle, chunk, static_cast<DWORD>(used))) {
+                return error;
             }
             used = 0;
         }
