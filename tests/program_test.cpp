@@ -5,6 +5,7 @@
 // QUADRIVO_CRLF=1 then expects CR LF wherever the program writes a line end.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/mount.h>
 #include <sys/socket.h>
@@ -20,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -1560,9 +1562,34 @@ TEST_F(Program, HiddenCalendarStaysHidden) {
     EXPECT_EQ(left_behind(), "");
 }
 
-// Killed at any moment of many passes, each replacing the calendar, the
+// New files of the calendar's in the work folder that a round made, and what
+// became of them, from the folder's events: put in place (renamed from), or
+// removed or left (a kill landed after the file was made).
+struct NewFiles {
+    int made = 0;
+    int put_in_place = 0;
+};
+
+NewFiles read_events(int watch) {
+    NewFiles files;
+    alignas(inotify_event) char buffer[65536];
+    for (ssize_t got; (got = read(watch, buffer, sizeof buffer)) > 0;) {
+        for (char* at = buffer; at < buffer + got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            if (event->len > 0 && std::string(event->name).rfind(".calendario.txt.", 0) == 0) {
+                files.made += (event->mask & IN_CREATE) != 0 ? 1 : 0;
+                files.put_in_place += (event->mask & IN_MOVED_FROM) != 0 ? 1 : 0;
+            }
+            at += sizeof(inotify_event) + event->len;
+        }
+    }
+    return files;
+}
+
+// Killed at random moments of many passes, each replacing the calendar, the
 // Windows program leaves the earlier calendar or a new one, never none: the
-// new file takes the calendar's place by one rename.
+// new file takes the calendar's place by one rename; and after one clean run
+// no file is left. Some kills must land after a new file was made.
 TEST_F(Program, WindowsKilledWhileReplacingLeavesACalendar) {
     const char* command = std::getenv("QUADRIVO_COMMAND");
     if (std::getenv("QUADRIVO_EXE") == nullptr || command == nullptr) {
@@ -1570,13 +1597,19 @@ TEST_F(Program, WindowsKilledWhileReplacingLeavesACalendar) {
     }
     put("originale.txt", CALENDAR);
     std::string passes;
-    for (int i = 0; i < 300; ++i) {
+    for (int i = 0; i < 400; ++i) {
         passes += "t\nLupi\ny\n";
     }
     std::ofstream(root_ / "io" / "in", std::ios::binary) << passes << "t\nLupi\nn\n";
-    int replaced = 0;  // rounds killed once passes had begun: the test is no test without them
-    for (int round = 0; round < 8; ++round) {
+    const int watch = inotify_init1(IN_NONBLOCK);
+    ASSERT_GE(inotify_add_watch(watch, path("").c_str(), IN_CREATE | IN_MOVED_FROM), 0);
+    std::mt19937 random(32);
+    int replaced = 0;  // rounds killed once passes had begun
+    int inside = 0;  // rounds killed after a new file was made, before it was put in place
+    std::string rounds;  // each round's new files: made, put in place, left
+    for (int round = 0; round < 16; ++round) {
         put("calendario.txt", EARLIER);
+        read_events(watch);
         const pid_t pid = fork();
         if (pid == 0) {
             setpgid(0, 0);
@@ -1585,14 +1618,25 @@ TEST_F(Program, WindowsKilledWhileReplacingLeavesACalendar) {
             execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
-        usleep(static_cast<useconds_t>(1500000 + 250000 * round));  // Wine's start, then some passes
+        usleep(1200000 + random() % 2000000);  // Wine's start, then some passes
         kill(-pid, SIGKILL);
         waitpid(pid, nullptr, 0);
-        const std::string left = get("calendario.txt");
-        EXPECT_TRUE(left == EARLIER || left == as_written(LUPI_LINES)) << "round " << round << ": " << left;
-        replaced += left == as_written(LUPI_LINES) ? 1 : 0;
+        usleep(300000);  // Wine's server closes the killed run's files
+        const NewFiles files = read_events(watch);
+        inside += files.made > files.put_in_place ? 1 : 0;
+        rounds += " " + std::to_string(files.made) + "/" + std::to_string(files.put_in_place) + "/" + left_behind();
+        const std::string calendar = get("calendario.txt");
+        EXPECT_TRUE(calendar == EARLIER || calendar == as_written(LUPI_LINES)) << "round " << round << ": " << calendar;
+        replaced += calendar == as_written(LUPI_LINES) ? 1 : 0;
     }
+    close(watch);
+    std::printf("each round's new files, made/put in place/left:%s\n", rounds.c_str());
+    const Result r = run("t\nLupi\nn\n");  // one clean run removes what a kill left
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(get("calendario.txt"), as_written(LUPI_LINES));
+    EXPECT_EQ(left_behind(), "") << rounds;
     EXPECT_GT(replaced, 0) << "no round was killed during its passes";
+    EXPECT_GT(inside, 0) << "no round was killed while a new file stood:" << rounds;
 }
 
 // A file another program holds open (Excel, Word): the user is told to close it.
