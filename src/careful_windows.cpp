@@ -1,70 +1,11 @@
 // Replacing a file on Windows with the care POSIX takes: see careful_windows.hpp.
 #include "careful_windows.hpp"
 
-#include <aclapi.h>
-
 #include "wide_name_windows.hpp"
 
 namespace quadrivo {
 
 namespace {
-
-// The control handler's record: the handler runs on a thread of the system's
-// and can be handed nothing. Steps take the lock exclusively (only the main
-// thread, so a count makes them nest); the handler waits for it.
-struct ControlRecord {
-    SRWLOCK lock = SRWLOCK_INIT;
-    int depth = 0;
-};
-ControlRecord control_record;
-
-BOOL WINAPI wait_for_the_step(DWORD) {
-    AcquireSRWLockShared(&control_record.lock);
-    ReleaseSRWLockShared(&control_record.lock);
-    return FALSE;  // the step is over: the next handler, the end of the program by default
-}
-
-// A security descriptor the system allocated, freed when dropped.
-class SystemDescriptor {
-public:
-    SystemDescriptor() = default;
-    ~SystemDescriptor() {
-        if (descriptor_ != nullptr) {
-            LocalFree(descriptor_);
-        }
-    }
-    SystemDescriptor(const SystemDescriptor&) = delete;
-    SystemDescriptor& operator=(const SystemDescriptor&) = delete;
-    PSECURITY_DESCRIPTOR* place() { return &descriptor_; }
-    PSECURITY_DESCRIPTOR get() const { return descriptor_; }
-
-private:
-    PSECURITY_DESCRIPTOR descriptor_ = nullptr;
-};
-
-// Tells whether the file at name is there and no link: only such a file hands
-// down attributes and security.
-bool plain_file(const wchar_t* name, WIN32_FILE_ATTRIBUTE_DATA& data) {
-    return GetFileAttributesExW(name, GetFileExInfoStandard, &data) &&
-           (data.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0;
-}
-
-// Tells whether the DACL is the file's own, not only what its folder passes
-// down: protected, or holding an entry that was not inherited.
-bool own_dacl(PSECURITY_DESCRIPTOR descriptor, PACL dacl) {
-    SECURITY_DESCRIPTOR_CONTROL control = 0;
-    DWORD revision = 0;
-    if (GetSecurityDescriptorControl(descriptor, &control, &revision) && (control & SE_DACL_PROTECTED) != 0) {
-        return true;
-    }
-    for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
-        void* entry = nullptr;
-        if (GetAce(dacl, i, &entry) && (static_cast<ACE_HEADER*>(entry)->AceFlags & INHERITED_ACE) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
 
 // Renames the open file to target, a bare name in its own folder, replacing
 // what stands there. Returns 0 or the system's code.
@@ -164,70 +105,6 @@ DWORD rename_over(HANDLE& handle, const char* temp, const char* target) {
         DeleteFileW(wide_temp.text);
     }
     return moved;
-}
-
-DWORD take_attributes(HANDLE handle, const wchar_t* earlier) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!plain_file(earlier, data)) {
-        return 0;  // a new file has the archive attribute already
-    }
-    constexpr DWORD KEPT = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-    FILE_BASIC_INFO basic{};  // times of 0 stay as they are
-    basic.CreationTime.LowPart = data.ftCreationTime.dwLowDateTime;
-    basic.CreationTime.HighPart = static_cast<LONG>(data.ftCreationTime.dwHighDateTime);
-    basic.FileAttributes = FILE_ATTRIBUTE_ARCHIVE | (data.dwFileAttributes & KEPT);  // a changed file
-    return SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic) ? 0 : GetLastError();
-}
-
-void take_security(HANDLE handle, const wchar_t* earlier) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    SystemDescriptor descriptor;
-    PSID owner = nullptr;
-    PACL dacl = nullptr;
-    if (!plain_file(earlier, data) ||
-        GetNamedSecurityInfoW(earlier, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
-                              nullptr, &dacl, nullptr, descriptor.place()) != ERROR_SUCCESS) {
-        return;
-    }
-    // Each may be refused (another user's owner needs a privilege): the new file keeps its own then.
-    SetKernelObjectSecurity(handle, OWNER_SECURITY_INFORMATION, descriptor.get());
-    if (own_dacl(descriptor.get(), dacl)) {
-        SetKernelObjectSecurity(handle, DACL_SECURITY_INFORMATION, descriptor.get());
-    }  // else inherited: the new file beside it inherits the same
-}
-
-ControlHeld::ControlHeld() {
-    if (control_record.depth++ == 0) {
-        AcquireSRWLockExclusive(&control_record.lock);
-        SetConsoleCtrlHandler(wait_for_the_step, TRUE);
-    }
-}
-
-ControlHeld::~ControlHeld() {
-    if (--control_record.depth == 0) {
-        SetConsoleCtrlHandler(wait_for_the_step, FALSE);
-        ReleaseSRWLockExclusive(&control_record.lock);
-    }
-}
-
-bool run_alive(DWORD run, const wchar_t* name) {
-    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, run);
-    if (process == nullptr) {
-        return GetLastError() != ERROR_INVALID_PARAMETER;  // denied: another user's, alive
-    }
-    DWORD status = 0;
-    FILETIME started;
-    FILETIME ended;
-    FILETIME kernel;
-    FILETIME user;
-    WIN32_FILE_ATTRIBUTE_DATA file;
-    bool alive = !GetExitCodeProcess(process, &status) || status == STILL_ACTIVE;
-    if (alive && GetProcessTimes(process, &started, &ended, &kernel, &user) &&
-        GetFileAttributesExW(name, GetFileExInfoStandard, &file)) {
-        alive = CompareFileTime(&started, &file.ftCreationTime) <= 0;  // started later: the id used again
-    }
-    CloseHandle(process);
-    return alive;
 }
 
 }  // namespace quadrivo

@@ -1,9 +1,8 @@
 // What makes replacing a file on Windows as careful as on POSIX, each a call
 // of its own that the Windows file primitives use: waiting out a brief hold
 // (a virus scanner, the search indexer, a sync client), telling a held file,
-// the deletion mark, the rename through the new file's own handle, the
-// earlier file's attributes and security, a write that tells its own error,
-// and whether the run that left a new file behind still lives.
+// the deletion mark, the rename through the new file's own handle, and a
+// write that tells its own error.
 #pragma once
 
 #include <windows.h>
@@ -22,8 +21,8 @@ bool may_pass(DWORD error, const wchar_t* name);
 // Calls step (returning 0 or a system code) until it works, for about
 // RETRY_MS while its error may pass, the pauses growing from FIRST_PAUSE_MS
 // to LAST_PAUSE_MS. Returns the last code.
-template <typename Step>
-DWORD retrying(const wchar_t* name, Step step) {
+template <typename Try>
+DWORD retrying(const wchar_t* name, Try step) {
     DWORD error = step();
     for (DWORD waited = 0, pause = FIRST_PAUSE_MS; error != 0 && waited < RETRY_MS && may_pass(error, name);
          waited += pause, pause = pause * 2 < LAST_PAUSE_MS ? pause * 2 : LAST_PAUSE_MS) {
@@ -53,31 +52,5 @@ DWORD mark_for_deletion(HANDLE handle, bool marked);
 // be set again, closes the file (handle becomes INVALID_HANDLE_VALUE) and
 // moves it by name, or removes it. Returns 0 or the system's code.
 DWORD rename_over(HANDLE& handle, const char* temp, const char* target);
-
-// Gives the new file the attributes of a changed file: archive, and the
-// earlier file's hidden, system and not-indexed ones, and its creation time.
-// Nothing where earlier is missing or a link. Returns 0 or the system's code.
-DWORD take_attributes(HANDLE handle, const wchar_t* earlier);
-
-// Gives the new file the earlier file's owner and own DACL, as a best effort:
-// a descriptor of the size the system asks for; a refusal is no failure.
-void take_security(HANDLE handle, const wchar_t* earlier);
-
-// Ctrl-C, Ctrl-Break and the console window's close wait while a step holds
-// them, so that no step is cut in two; then they end the program as usual.
-// Holds may nest.
-class ControlHeld {
-public:
-    ControlHeld();
-    ~ControlHeld();
-    ControlHeld(const ControlHeld&) = delete;
-    ControlHeld& operator=(const ControlHeld&) = delete;
-};
-
-// Tells whether the run of id run, which made the file at name, still lives:
-// not when no process has that id, when it has exited, or when it started
-// after the file was made (the id used again). Another user's process, which
-// refuses to be opened, lives.
-bool run_alive(DWORD run, const wchar_t* name);
 
 }  // namespace quadrivo

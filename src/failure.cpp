@@ -1,9 +1,10 @@
 // The failure's line: the sentence, the file, the cause and, in some causes,
 // the working folder, shortened from the left when it would not fit. Nothing
 // of a folder's name reaches the terminal as a control.
-#include "failure.hpp"
-
 #include <cstring>
+
+#include "file_primitives.hpp"
+#include "telling.hpp"
 
 namespace quadrivo {
 
@@ -122,14 +123,38 @@ Cause look_alike_cause(const LookAlike& found) {
     return Cause::look_alike;
 }
 
-void report_failure(Console& console, Failure failure, const char* file_name, bool writing, const LookAlike* other) {
+Cause cause_of(const Failure& failure, const char* file_name, bool writing) {
+    switch (failure.fact) {
+    case Fact::folder:
+        return Cause::folder;
+    case Fact::not_a_file:
+        return Cause::not_a_file;
+    case Fact::read_only:
+        return Cause::read_only;
+    case Fact::guarded:
+        return Cause::same_file;
+    case Fact::other_run:
+        return Cause::other_run;
+    case Fact::folder_refuses:
+        return Cause::folder_refuses;
+    case Fact::code:
+        break;
+    }
+    if (failure.step == Step::make && refusal_of(failure.code) == Refusal::denied) {
+        return Cause::folder_refuses;  // the calendar's name needs a new file there
+    }
+    return system_cause(file_name, failure.code, writing);
+}
+
+void report_failure(Console& console, Cause cause, const Failure& failure, const char* file_name, bool writing,
+                    const LookAlike* other) {
     Line line;
     char sentence[MESSAGE];
     std::snprintf(sentence, sizeof sentence, writing ? ERR_CANNOT_WRITE : ERR_CANNOT_READ, file_name);
     line.add_letters(sentence);
     const int end_length = static_cast<int>(std::strlen(ERR_END));
-    const char* words = CAUSES[static_cast<int>(failure.cause)].words;
-    if (failure.cause == Cause::system) {
+    const char* words = CAUSES[static_cast<int>(cause)].words;
+    if (cause == Cause::system) {
         add_system_cause(line, words, failure.code);
     } else {
         add_cause(line, words, end_length, other);

@@ -9,6 +9,7 @@
 
 #include "careful_windows.hpp"
 #include "failure.hpp"
+#include "telling.hpp"
 #include "wide_name_windows.hpp"
 
 namespace quadrivo {
@@ -33,7 +34,8 @@ int last_error() {
     return static_cast<int>(_doserrno);
 }
 
-Cause cause_of(int code, bool writing) {
+// Returns the cause that code tells by itself.
+static Cause code_cause(int code, bool writing) {
     switch (static_cast<DWORD>(code)) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
@@ -69,20 +71,23 @@ Cause cause_of(int code, bool writing) {
     }
 }
 
-Failure opening_failure(const char* file_name, int code, bool writing) {
-    Failure failure = failure_of(code, writing);
+Cause system_cause(const char* file_name, int code, bool writing) {
+    const Cause cause = code_cause(code, writing);
     const DWORD attributes = GetFileAttributesW(WideName(file_name).text);
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-    if (failure.cause == Cause::missing && GetCurrentDirectoryW(0, nullptr) == 0) {
-        failure.cause = Cause::folder_gone;
-    } else if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        failure.cause = Cause::folder;  // opening a folder is denied access
-    } else if (exists && (attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
-        failure.cause = Cause::not_a_file;
-    } else if (static_cast<DWORD>(code) == ERROR_ACCESS_DENIED && exists && held_elsewhere(WideName(file_name).text)) {
-        failure.cause = writing ? Cause::calendar_held : Cause::source_held;
+    if (cause == Cause::missing && GetCurrentDirectoryW(0, nullptr) == 0) {
+        return Cause::folder_gone;
     }
-    return failure;
+    if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return Cause::folder;  // opening a folder is denied access
+    }
+    if (exists && (attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+        return Cause::not_a_file;
+    }
+    if (static_cast<DWORD>(code) == ERROR_ACCESS_DENIED && exists && held_elsewhere(WideName(file_name).text)) {
+        return writing ? Cause::calendar_held : Cause::source_held;
+    }
+    return cause;
 }
 
 namespace {
