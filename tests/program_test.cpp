@@ -4,6 +4,7 @@
 // QUADRIVO_COMMAND, when set, replaces the program (a Windows build under Wine);
 // QUADRIVO_CRLF=1 then expects CR LF wherever the program writes a line end.
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
@@ -1643,10 +1644,13 @@ struct NewFiles {
     int put_in_place = 0;
 };
 
-NewFiles read_events(int watch) {
-    NewFiles files;
+// Adds the events that came to files; with made_at_least, waits (10 s at
+// most) until that many new files were made.
+void read_events(int watch, NewFiles& files, int made_at_least = 0) {
     alignas(inotify_event) char buffer[65536];
-    for (ssize_t got; (got = read(watch, buffer, sizeof buffer)) > 0;) {
+    pollfd ready{watch, POLLIN, 0};
+    for (ssize_t got; (got = read(watch, buffer, sizeof buffer)) > 0 ||
+                      (files.made < made_at_least && poll(&ready, 1, 10000) > 0);) {
         for (char* at = buffer; at < buffer + got;) {
             const auto* event = reinterpret_cast<const inotify_event*>(at);
             if (event->len > 0 && std::string(event->name).rfind(".calendario.txt.", 0) == 0) {
@@ -1656,13 +1660,13 @@ NewFiles read_events(int watch) {
             at += sizeof(inotify_event) + event->len;
         }
     }
-    return files;
 }
 
-// Killed at random moments of many passes, each replacing the calendar, the
-// Windows program leaves the earlier calendar or a new one, never none: the
-// new file takes the calendar's place by one rename; and after one clean run
-// no file is left. Some kills must land after a new file was made.
+// Killed at random moments of many passes, each replacing the calendar (every
+// other round a few milliseconds after a new file was made), the Windows
+// program leaves the earlier calendar or a new one, never none: the new file
+// takes the calendar's place by one rename; and after one clean run no file
+// is left. Some kills must land after a new file was made.
 TEST_F(Program, WindowsKilledWhileReplacingLeavesACalendar) {
     const char* command = std::getenv("QUADRIVO_COMMAND");
     if (std::getenv("QUADRIVO_EXE") == nullptr || command == nullptr) {
@@ -1682,7 +1686,9 @@ TEST_F(Program, WindowsKilledWhileReplacingLeavesACalendar) {
     std::string rounds;  // each round's new files: made, put in place, left
     for (int round = 0; round < 16; ++round) {
         put("calendario.txt", EARLIER);
-        read_events(watch);
+        NewFiles files;
+        read_events(watch, files);
+        files = NewFiles{};
         const pid_t pid = fork();
         if (pid == 0) {
             setpgid(0, 0);
@@ -1691,11 +1697,16 @@ TEST_F(Program, WindowsKilledWhileReplacingLeavesACalendar) {
             execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
-        usleep(1200000 + random() % 2000000);  // Wine's start, then some passes
+        if (round % 2 == 0) {
+            usleep(1200000 + random() % 2000000);  // Wine's start, then some passes
+        } else {
+            read_events(watch, files, 1 + static_cast<int>(random() % 8));  // a new file made,
+            usleep(random() % 4000);  // then a moment of its write, flush, copies, rename
+        }
         kill(-pid, SIGKILL);
         waitpid(pid, nullptr, 0);
         usleep(300000);  // Wine's server closes the killed run's files
-        const NewFiles files = read_events(watch);
+        read_events(watch, files);
         inside += files.made > files.put_in_place ? 1 : 0;
         rounds += " " + std::to_string(files.made) + "/" + std::to_string(files.put_in_place) + "/" + left_behind();
         const std::string calendar = get("calendario.txt");
