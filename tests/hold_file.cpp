@@ -1,9 +1,9 @@
 // Holds a file open as Excel, Word, a virus scanner or a sync client does,
 // for the Windows tests: opens it for reading and writing with no sharing,
 // sharing only reading, reading and writing, or reading, writing and
-// deleting; writes the file "held" beside it once it holds it, and lets go
-// after the given milliseconds, or else once a file "release" appears there
-// (a minute at most), removing "held" as it ends.
+// deleting; writes its process id to the file "held" beside it once it
+// holds it, and lets go after the given milliseconds, or else once a file
+// "release" appears there (a minute at most), removing "held" as it ends.
 // Usage: hold_file FILE none|read|readwrite|readwritedelete [MILLISECONDS]
 #include <windows.h>
 
@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::FILE* marker = std::fopen("held", "w");
-    if (marker == nullptr || std::fclose(marker) != 0) {
+    if (marker == nullptr || std::fprintf(marker, "%lu", GetCurrentProcessId()) < 0 || std::fclose(marker) != 0) {
         return 1;
     }
     if (argc == 4) {

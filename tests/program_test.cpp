@@ -1802,6 +1802,61 @@ TEST_P(HeldFile, TheUserIsToldToCloseIt) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, HeldFile, ::testing::ValuesIn(helds), case_name<Held>);
 
+// New files that runs left beside the calendar, under Wine: at the format
+// answer a gone run's is removed, a live run's kept.
+struct Left {
+    const char* what;
+    bool live;  // named after a live run (the holder), else after an id no process has
+    bool older;  // made before that run started: its id used again
+    bool kept;
+};
+
+void PrintTo(const Left& c, std::ostream* os) {
+    *os << c.what;
+}
+
+class LeftByARun : public Program, public ::testing::WithParamInterface<Left> {};
+
+const Left lefts[] = {
+    {"a run that no longer exists", false, false, false},
+    {"a live run", true, false, true},
+    {"made before the live run of its id started", true, true, false},
+};
+
+TEST_P(LeftByARun, RemovedOnlyWhenTheRunIsGone) {
+    const Left& c = GetParam();
+    const char* holder = std::getenv("QUADRIVO_HOLD");
+    const char* loader = std::getenv("QUADRIVO_WINE");
+    if (holder == nullptr || loader == nullptr) {
+        GTEST_SKIP() << "Windows process ids, under Wine only (POSIX: the named-file rows)";
+    }
+    put("originale.txt", CALENDAR);
+    put("dummy", "");
+    ASSERT_EQ(std::system(("cd '" + path("").string() + "' && " + loader + " '" + holder +
+                           "' dummy readwritedelete >/dev/null 2>&1 &")
+                              .c_str()),
+              0);
+    for (int tries = 0; tries < 600 && (!fs::exists(path("held")) || get("held").empty()); ++tries) {
+        usleep(50000);  // its id written
+    }
+    ASSERT_FALSE(get("held").empty());
+    const std::string name = ".calendario.txt." + (c.live ? get("held") : "4194300") + "-0";
+    put(name, EARLIER);
+    if (c.older) {
+        fs::last_write_time(path(name), fs::file_time_type::clock::now() - std::chrono::hours(24 * 365));
+    }
+    const Result r = run("t\nLupi\nn\n");
+    put("release", "");
+    for (int tries = 0; tries < 200 && fs::exists(path("held")); ++tries) {
+        usleep(50000);  // the holder lets go
+    }
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(get("calendario.txt"), as_written(LUPI_LINES));
+    EXPECT_EQ(left_behind(), c.kept ? name : "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LeftByARun, ::testing::ValuesIn(lefts), case_name<Left>);
+
 // A Windows console shows the same on every code page: the program talks to it
 // in wide characters. QUADRIVO_EXE names the Windows program under Wine, and
 // QUADRIVO_WINE the loader that runs it.
