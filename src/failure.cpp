@@ -124,21 +124,11 @@ Cause look_alike_cause(const LookAlike& found) {
 }
 
 Cause cause_of(const Failure& failure, const char* file_name, bool writing) {
-    switch (failure.fact) {
-    case Fact::folder:
-        return Cause::folder;
-    case Fact::not_a_file:
-        return Cause::not_a_file;
-    case Fact::read_only:
-        return Cause::read_only;
-    case Fact::guarded:
-        return Cause::same_file;
-    case Fact::other_run:
-        return Cause::other_run;
-    case Fact::folder_refuses:
-        return Cause::folder_refuses;
-    case Fact::code:
-        break;
+    // The cause of each fact, in the order of Fact.
+    constexpr Cause FACT_CAUSES[] = {Cause::system,    Cause::folder,    Cause::not_a_file,    Cause::read_only,
+                                     Cause::same_file, Cause::other_run, Cause::folder_refuses};
+    if (failure.fact != Fact::code) {
+        return FACT_CAUSES[static_cast<int>(failure.fact)];
     }
     if (failure.step == Step::make && refusal_of(failure.code) == Refusal::denied) {
         return Cause::folder_refuses;  // the calendar's name needs a new file there

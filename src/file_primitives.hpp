@@ -112,7 +112,7 @@ Failure flush(OpenFile& file);
 
 // Reserves the room of a file growing from size to length bytes, so that the
 // rewrite cannot run out of room halfway; on failure the file is cut back to
-// size. Keeps the file's offset. Step::reserve.
+// size. The file's offset stays at its start. Step::reserve.
 Failure reserve(OpenFile& file, long long size, long long length);
 
 // Sets the file's length. Step::set_length.

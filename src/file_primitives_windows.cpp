@@ -210,18 +210,12 @@ Failure flush(OpenFile& file) {
 
 Failure reserve(OpenFile& file, long long size, long long length) {
     const HANDLE handle = handle_of(file);
-    LARGE_INTEGER offset{};
-    LARGE_INTEGER none{};
-    if (!SetFilePointerEx(handle, none, &offset, FILE_CURRENT)) {
-        return failure_of(Step::reserve, static_cast<int>(GetLastError()));
-    }
     if (!set_end(handle, length)) {
         const Failure failure = failure_of(Step::reserve, static_cast<int>(GetLastError()));
         set_end(handle, size);  // cut back as far as it goes: the reservation's own error is told
-        SetFilePointerEx(handle, offset, nullptr, FILE_BEGIN);
         return failure;
     }
-    return unless_done(Step::reserve, SetFilePointerEx(handle, offset, nullptr, FILE_BEGIN));
+    return unless_done(Step::reserve, SetFilePointerEx(handle, LARGE_INTEGER{}, nullptr, FILE_BEGIN));
 }
 
 Failure set_length(OpenFile& file, long long length) {

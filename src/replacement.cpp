@@ -5,6 +5,7 @@
 // way is taken follows from which step refused, and how.
 #include "replacement.hpp"
 
+#include <cstdio>
 #include <cstring>
 #include <optional>
 
@@ -16,65 +17,23 @@ namespace {
 
 constexpr int NAME_ATTEMPTS = 100;  // names tried for a new file before giving up
 
-// Writes the decimal digits of n and a terminating zero at at. Returns where the zero stands.
-char* put_number(char* at, unsigned long n) {
-    char digits[24];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + n % 10);
-        n /= 10;
-    } while (n > 0);
-    while (count > 0) {
-        *at++ = digits[--count];
-    }
-    *at = '\0';
-    return at;
-}
-
-// Puts ".<target>." into name. Returns where it ends.
-char* put_prefix(char* name, const char* target) {
-    const std::size_t length = std::strlen(target);
-    name[0] = '.';
-    std::memcpy(name + 1, target, length);
-    name[length + 1] = '.';
-    name[length + 2] = '\0';
-    return name + length + 2;
-}
-
 // Puts the name of this run's new file beside target into name:
 // ".<target>.<run>-<attempt>", so that a later run can tell whose it is.
 void new_file_name(char (&name)[TEMP_NAME], const char* target, int attempt) {
-    char* at = put_number(put_prefix(name, target), this_run());
-    *at++ = '-';
-    put_number(at, static_cast<unsigned long>(attempt));
+    std::snprintf(name, sizeof name, ".%s.%lu-%d", target, this_run(), attempt);
 }
 
-// Returns the run whose new file name is, after the prefix ".<target>.": its
-// digits, a dash, digits. Returns 0 for a name of another shape.
-unsigned long run_of(const char* suffix) {
-    unsigned long run = 0;
-    const char* at = suffix;
-    for (; *at >= '0' && *at <= '9'; ++at) {
-        run = run * 10 + static_cast<unsigned long>(*at - '0');
-    }
-    if (at == suffix || *at++ != '-' || *at == '\0') {
-        return 0;
-    }
-    for (; *at >= '0' && *at <= '9'; ++at) {
-    }
-    return *at == '\0' ? run : 0;
-}
-
-struct Sweep {
-    std::size_t prefix_length;
-};
-
-// Removes name, a new file of the target's, when the run that made it no
-// longer exists: a kill left it at the one moment nothing can guard. This
-// run's own id is an earlier run's: this one has made none yet.
+// Removes name, a new file of the target's (after the prefix ".<target>.",
+// whose length context points to: digits, a dash, digits), when the run that
+// made it no longer exists: a kill left it at the one moment nothing can
+// guard. This run's own id is an earlier run's: this one has made none yet.
 void remove_if_stale(const char* name, void* context) {
-    const unsigned long run = run_of(name + static_cast<Sweep*>(context)->prefix_length);
-    if (run != 0 && (run == this_run() || !run_alive(run, name))) {
+    const char* suffix = name + *static_cast<std::size_t*>(context);
+    unsigned long run = 0;
+    unsigned attempt = 0;
+    char more = '\0';
+    if (*suffix >= '0' && *suffix <= '9' && std::sscanf(suffix, "%lu-%u%c", &run, &attempt, &more) == 2 && run != 0 &&
+        (run == this_run() || !run_alive(run, name))) {
         remove_file(name);
     }
 }
@@ -134,7 +93,7 @@ private:
             failure = nameless ? give_name(file_, name_) : make_named(name_, file_);
             if (!failure) {
                 named_ = true;
-                FileInfo info;  // a nameless file is named with interrupts held until its rename
+                FileInfo info;
                 if (!nameless && !look(file_, info)) {
                     mind(Minded::new_file, name_, info);
                 }
@@ -207,8 +166,8 @@ void Replacement::roll_back() {
 
 Failure Replacement::prepare() {
     char prefix[TEMP_NAME];
-    Sweep sweep{static_cast<std::size_t>(put_prefix(prefix, target_) - prefix)};
-    each_name(prefix, remove_if_stale, &sweep);
+    std::size_t length = static_cast<std::size_t>(std::snprintf(prefix, sizeof prefix, ".%s.", target_));
+    each_name(prefix, remove_if_stale, &length);
     {
         const InterruptsHeld held;  // the file and its removal by an ending signal, in one step
         const Failure failure = make_empty(target_);

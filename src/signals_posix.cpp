@@ -13,20 +13,6 @@ namespace quadrivo {
 
 namespace {
 
-// The signals whose default action ends the program, real-time ones aside.
-constexpr int ENDING_SIGNALS[] = {
-    SIGHUP,    SIGINT,  SIGQUIT, SIGILL,  SIGTRAP, SIGABRT, SIGBUS,    SIGFPE,  SIGUSR1, SIGSEGV,
-    SIGUSR2,   SIGPIPE, SIGALRM, SIGTERM, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF, SIGSYS,
-#ifdef SIGSTKFLT
-    SIGSTKFLT,
-#endif
-#ifdef SIGIO
-    SIGIO,
-#endif
-#ifdef SIGPWR
-    SIGPWR,
-#endif
-};
 // The signals by which a user or the system ends a program that waits for an answer.
 constexpr int STOPPING_SIGNALS[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
 constexpr int SIGNALS = 65;  // numbers up to SIGRTMAX on Linux
@@ -69,17 +55,20 @@ extern "C" void remove_and_end(int signal_number) {
     raise(signal_number);  // delivered once the handler returns: SA_RESETHAND put back the default
 }
 
-// Calls set(signal) for each ending signal, the real-time ones included.
+// Calls set(signal) for each signal whose default action ends the program,
+// the real-time ones included; those the C library keeps for itself refuse
+// a handler.
 template <typename Set>
 void each_ending_signal(Set set) {
-    for (const int signal_number : ENDING_SIGNALS) {
-        set(signal_number);
+    for (int signal_number = 1; signal_number <= SIGRTMAX && signal_number < SIGNALS; ++signal_number) {
+        bool ends = true;
+        for (const int other : {SIGKILL, SIGSTOP, SIGCHLD, SIGCONT, SIGTSTP, SIGTTIN, SIGTTOU, SIGURG, SIGWINCH}) {
+            ends = ends && signal_number != other;
+        }
+        if (ends) {
+            set(signal_number);
+        }
     }
-#ifdef SIGRTMIN
-    for (int signal_number = SIGRTMIN; signal_number <= SIGRTMAX && signal_number < SIGNALS; ++signal_number) {
-        set(signal_number);
-    }
-#endif
 }
 
 // Tells whether a minded file other than which is removed by signal_number.

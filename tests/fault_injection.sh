@@ -102,6 +102,10 @@ echo "${#calls[@]} system calls in one run"
 [ ${#calls[@]} -gt 20 ] || { echo "FAILED: the run's system calls were not read from strace's trace"; exit 1; }
 grep -q 'O_TMPFILE.* = [0-9]' "$dir/reference" || echo "Note: no file without a name here: the named fallback was tested"
 
+# The probe of the earlier calendar writes nothing: watchers see no write.
+! grep -q -E 'open(at)?\(.*"calendario.txt", O_(WRONLY|RDWR)' "$dir/reference" ||
+  fail "the earlier calendario.txt was opened for writing"
+
 # The source is opened once a pass: the hint searches what the pass kept.
 opened=$(grep -c 'open.*"originale.txt"' "$dir/reference")
 [ "$opened" -eq 1 ] || fail "originale.txt opened $opened times in one pass"

@@ -859,6 +859,57 @@ TEST_P(Replacing, WholeOrNotAtAll) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, Replacing, ::testing::ValuesIn(replacements), case_name<Replace>);
 
+// A file a killed run may have left beside the calendar: the format answer
+// removes the new file of a run that has ended, and nothing else.
+struct Leftover {
+    const char* what;
+    std::string name;  // %d: the id of a run that has ended; %l: a live run's (this test's)
+    bool removed;
+};
+
+void PrintTo(const Leftover& c, std::ostream* os) {
+    *os << c.what;
+}
+
+class Leftovers : public Program, public ::testing::WithParamInterface<Leftover> {};
+
+const Leftover leftovers[] = {
+    {"an ended run's new file", ".calendario.txt.%d-0", true},
+    {"an ended run's later attempt", ".calendario.txt.%d-17", true},
+    {"a live run's new file kept", ".calendario.txt.%l-0", false},
+    {"no attempt: not a new file", ".calendario.txt.%d", false},
+    {"more after the attempt: not a new file", ".calendario.txt.%d-0x", false},
+    {"a sign before the run: not a new file", ".calendario.txt.+%d-0", false},
+    {"another calendar's new file kept", ".calendario.doc.%d-0", false},
+    {"a random suffix kept", ".calendario.txt.Ab3dEf", false},
+};
+
+TEST_P(Leftovers, AnEndedRunsFileGoesAtTheFormatAnswer) {
+    const Leftover& c = GetParam();
+    if (windows_build()) {
+        GTEST_SKIP() << "the ids of Linux processes, not of Wine's";
+    }
+    const pid_t ended = fork();
+    if (ended == 0) {
+        _exit(0);
+    }
+    ASSERT_EQ(waitpid(ended, nullptr, 0), ended);
+    std::string name = c.name;
+    for (const auto& [hole, run] : {std::pair{"%d", ended}, std::pair{"%l", getpid()}}) {
+        if (const std::size_t at = name.find(hole); at != std::string::npos) {
+            name.replace(at, 2, std::to_string(run));
+        }
+    }
+    put("originale.txt", CALENDAR);
+    put("calendario.txt", EARLIER);
+    put(name, "x");
+    EXPECT_EQ(run("t\nLupi\nn\n").status, 0);
+    EXPECT_EQ(fs::exists(path(name)), !c.removed);
+    EXPECT_EQ(get("calendario.txt"), LUPI_LINES);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Leftovers, ::testing::ValuesIn(leftovers), case_name<Leftover>);
+
 // The command line: help and version before any question, anything else the dialogue.
 struct Arguments {
     const char* what;
