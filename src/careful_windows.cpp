@@ -83,8 +83,12 @@ DWORD rename_over(HANDLE& handle, const char* temp, const char* target) {
         marked = failed == 0 || mark_for_deletion(handle, true) == 0;
         return failed;
     });
-    if (error == 0 || (marked && !rename_refused(error))) {
-        return error;  // in place; or not, and marked: it goes with its handle
+    if (error == 0) {
+        FlushFileBuffers(handle);  // the rename too, as far as the file system journals it
+        return 0;
+    }
+    if (marked && !rename_refused(error)) {
+        return error;  // not in place, and marked: it goes with its handle
     }
     // Refused (or the mark could not be set again): closed unmarked and
     // moved by name, removed by name if that fails too.

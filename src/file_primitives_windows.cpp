@@ -254,7 +254,7 @@ Failure remove_file(const char* name) {
 }
 
 Failure sync_folder() {
-    return {};  // the rename was written through
+    return {};  // the renamed file was flushed again, or moved by name writing through
 }
 
 void each_name(const char* prefix, void (*visit)(const char* name, void* context), void* context) {
