@@ -7,6 +7,7 @@
 #include "failure.hpp"
 #include "file.hpp"
 #include "fold.hpp"
+#include "look_alike.hpp"
 #include "replacement.hpp"
 #include "selection.hpp"
 #include "spelling.hpp"
@@ -134,7 +135,7 @@ static SelectionReport read_team_lines(Console& console, const TeamName& name, C
         Cause cause = cause_of(failure, SOURCE_FILE, false);
         LookAlike other;
         if (cause == Cause::missing && find_look_alike(other)) {
-            cause = look_alike_cause(other);  // a hidden extension, another case
+            cause = look_alike_cause(other);  // a hidden extension, another case, a copy
         }
         report_failure(console, cause, failure, SOURCE_FILE, false, &other);
         return report;
@@ -164,15 +165,18 @@ static SelectionReport read_team_lines(Console& console, const TeamName& name, C
 // the earlier one in one step; report tells what the pass read and selected.
 // Returns whether the new calendar is in place, after reporting with its file
 // and its cause why it is not.
-static Replaced copy_team_lines(Console& console, Replacement& write1, const char* file_name, const TeamName& name,
-                                ReadLines& read, SelectionReport& report) {
+static Replaced copy_team_lines(Console& console, Replacement& write1, const CalendarFormat& format,
+                                const TeamName& name, ReadLines& read, SelectionReport& report) {
     report = read_team_lines(console, name, write1.content(), read);
     if (report.result != SelectionResult::ok) {
         return Replaced::no;  // nothing was written
     }
+    if (format.office) {
+        mark_utf8_for_office(write1.content());
+    }
     const Commit commit = write1.commit();
     if (commit.replaced == Replaced::no) {
-        report_failure(console, commit.failure, file_name, true);
+        report_failure(console, commit.failure, format.file_name, true);
     }
     return commit.replaced;
 }
@@ -219,7 +223,7 @@ static PassEnd make_calendar(Console& console, const CalendarFormat& format) {
     }
     ReadLines read;
     SelectionReport report{};
-    const Replaced replaced = copy_team_lines(console, calendar, format.file_name, TeamName(nome, cont), read, report);
+    const Replaced replaced = copy_team_lines(console, calendar, format, TeamName(nome, cont), read, report);
     if (replaced == Replaced::no) {
         return PassEnd::failed;
     }

@@ -108,21 +108,6 @@ void add_cause(Line& line, const char* words, int end_length, const LookAlike* o
 
 }  // namespace
 
-Cause look_alike_cause(const LookAlike& found) {
-    for (const char* extension : DOCUMENT_EXTENSIONS) {
-        const int length = static_cast<int>(std::strlen(extension));
-        bool same = found.length >= length;
-        for (int i = 0; same && i < length; ++i) {
-            const char32_t c = found.name[found.length - length + i];
-            same = (c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) == static_cast<char32_t>(extension[i]);
-        }
-        if (same) {
-            return Cause::look_alike_document;
-        }
-    }
-    return Cause::look_alike;
-}
-
 Cause cause_of(const Failure& failure, const char* file_name, bool writing) {
     // The cause of each fact, in the order of Fact.
     constexpr Cause FACT_CAUSES[] = {Cause::system,    Cause::folder,    Cause::not_a_file,    Cause::read_only,

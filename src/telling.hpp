@@ -5,6 +5,7 @@
 
 #include "console.hpp"
 #include "failure.hpp"
+#include "look_alike.hpp"
 
 namespace quadrivo {
 
