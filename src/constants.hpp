@@ -84,6 +84,7 @@ enum class Cause {
     no_memory,
     calendar_held,
     source_held,
+    other_run,
     system,
     count
 };
@@ -129,6 +130,7 @@ inline constexpr CauseWords CAUSES[] = {
     {Cause::no_memory, "memoria insufficiente"},
     {Cause::calendar_held, "\xE8 aperto in un altro programma (per esempio Excel o Word); chiudilo e riprova"},
     {Cause::source_held, "\xE8 aperto in un altro programma che lo blocca; chiudilo e riprova"},
+    {Cause::other_run, "lo sta scrivendo un'altra esecuzione di quadrivo; riprova fra poco"},
     {Cause::system, "errore di sistema %d (%s)"},
 };
 

@@ -12,6 +12,7 @@
 #include "replacement.hpp"
 #include "selection.hpp"
 #include "spelling.hpp"
+#include "telling.hpp"
 
 namespace quadrivo {
 
@@ -104,17 +105,6 @@ static bool ask_name(Console& console, char32_t (&nome)[NAME], int& cont) {
     }
 }
 
-// Makes sure the calendar file can be replaced, creating it when it does not
-// exist; an existing file keeps its content until a pass can replace it.
-// Returns false, after reporting why, when it cannot.
-static bool check_calendar(Console& console, const char* file_name) {
-    const Failure failure = prepare_target(file_name);
-    if (failure) {
-        report_failure(console, failure, file_name, true);
-    }
-    return !failure;
-}
-
 // Returns the line that refuses a source of this kind, or nullptr for text.
 static const char* refusal_of(SourceKind kind) {
     switch (kind) {
@@ -142,17 +132,18 @@ static SelectionReport read_team_lines(Console& console, const TeamName& name, C
     SelectionReport report{SelectionResult::read_failed, 0, false};
     File read1(SOURCE_FILE, "rb");
     if (!read1.is_open()) {
-        Failure failure = opening_failure(SOURCE_FILE, last_error(), false);
+        const Failure failure = failure_of(Step::open, last_error());
+        Cause cause = cause_of(failure, SOURCE_FILE, false);
         LookAlike other;
-        if (failure.cause == Cause::missing && find_look_alike(other)) {
-            failure.cause = look_alike_cause(other);  // a hidden extension, another case, a copy
+        if (cause == Cause::missing && find_look_alike(other)) {
+            cause = look_alike_cause(other);  // a hidden extension, another case, a copy
         }
-        report_failure(console, failure, SOURCE_FILE, false, &other);
+        report_failure(console, cause, failure, SOURCE_FILE, false, &other);
         return report;
     }
     SourceLines source(read1.get());
     if (!source.start()) {
-        report_failure(console, failure_of(source.error(), false), SOURCE_FILE, false);
+        report_failure(console, failure_of(Step::read, source.error()), SOURCE_FILE, false);
         return report;
     }
     if (const char* refusal = refusal_of(source.kind())) {
@@ -166,7 +157,7 @@ static SelectionReport read_team_lines(Console& console, const TeamName& name, C
         error = last_error();
     }
     if (report.result == SelectionResult::read_failed) {
-        report_failure(console, failure_of(error, false), SOURCE_FILE, false);
+        report_failure(console, failure_of(Step::read, error), SOURCE_FILE, false);
     }
     return report;
 }
@@ -175,10 +166,8 @@ static SelectionReport read_team_lines(Console& console, const TeamName& name, C
 // the earlier one in one step; report tells what the pass read and selected.
 // Returns whether the new calendar is in place, after reporting with its file
 // and its cause why it is not.
-static Replaced copy_team_lines(Console& console, const CalendarFormat& format, const TeamName& name, ReadLines& read,
-                                SelectionReport& report) {
-    const char* file_name = format.file_name;
-    Replacement write1(file_name);
+static Replaced copy_team_lines(Console& console, Replacement& write1, const CalendarFormat& format,
+                                const TeamName& name, ReadLines& read, SelectionReport& report) {
     report = read_team_lines(console, name, write1.content(), read);
     if (report.result != SelectionResult::ok) {
         return Replaced::no;  // nothing was written
@@ -188,7 +177,7 @@ static Replaced copy_team_lines(Console& console, const CalendarFormat& format, 
     }
     const Commit commit = write1.commit();
     if (commit.replaced == Replaced::no) {
-        report_failure(console, commit.failure, file_name, true);
+        report_failure(console, commit.failure, format.file_name, true);
     }
     return commit.replaced;
 }
@@ -217,10 +206,15 @@ static void suggest_spelling(Console& console, const ReadLines& read, const char
     console.warn(typable ? NOTE_SPELLING : NOTE_SPELLING_TO_COPY, spelling.text, spelling.length);
 }
 
-// Runs one pass once the format is chosen: asks the team's name and copies
-// the team's lines into the calendar file.
+// Runs one pass once the format is chosen: makes sure the calendar file can
+// be replaced (creating it when it does not exist: an existing file keeps its
+// content until a pass can replace it), asks the team's name and copies the
+// team's lines into the calendar file. A file the pass made goes again
+// unless the pass finishes.
 static PassEnd make_calendar(Console& console, const CalendarFormat& format) {
-    if (!check_calendar(console, format.file_name)) {
+    Replacement calendar(format.file_name, SOURCE_FILE);
+    if (const Failure failure = calendar.prepare()) {
+        report_failure(console, failure, format.file_name, true);
         return PassEnd::failed;
     }
     char32_t nome[NAME];
@@ -230,7 +224,7 @@ static PassEnd make_calendar(Console& console, const CalendarFormat& format) {
     }
     ReadLines read;
     SelectionReport report{};
-    const Replaced replaced = copy_team_lines(console, format, TeamName(nome, cont), read, report);
+    const Replaced replaced = copy_team_lines(console, calendar, format, TeamName(nome, cont), read, report);
     if (replaced == Replaced::no) {
         return PassEnd::failed;
     }

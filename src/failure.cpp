@@ -1,9 +1,10 @@
 // The failure's line: the sentence, the file, the cause and, in some causes,
 // the working folder, shortened from the left when it would not fit. Nothing
 // of a folder's name reaches the terminal as a control.
-#include "failure.hpp"
-
 #include <cstring>
+
+#include "file_primitives.hpp"
+#include "telling.hpp"
 
 namespace quadrivo {
 
@@ -101,14 +102,28 @@ void add_cause(Line& line, const char* words, int end_length, const LookAlike* o
 
 }  // namespace
 
-void report_failure(Console& console, Failure failure, const char* file_name, bool writing, const LookAlike* other) {
+Cause cause_of(const Failure& failure, const char* file_name, bool writing) {
+    // The cause of each fact, in the order of Fact.
+    constexpr Cause FACT_CAUSES[] = {Cause::system,    Cause::folder,    Cause::not_a_file,    Cause::read_only,
+                                     Cause::same_file, Cause::other_run, Cause::folder_refuses};
+    if (failure.fact != Fact::code) {
+        return FACT_CAUSES[static_cast<int>(failure.fact)];
+    }
+    if (failure.step == Step::make && refusal_of(failure.code) == Refusal::denied) {
+        return Cause::folder_refuses;  // the calendar's name needs a new file there
+    }
+    return system_cause(file_name, failure.code, writing);
+}
+
+void report_failure(Console& console, Cause cause, const Failure& failure, const char* file_name, bool writing,
+                    const LookAlike* other) {
     Line line;
     char sentence[MESSAGE];
     std::snprintf(sentence, sizeof sentence, writing ? ERR_CANNOT_WRITE : ERR_CANNOT_READ, file_name);
     line.add_letters(sentence);
     const int end_length = static_cast<int>(std::strlen(ERR_END));
-    const char* words = CAUSES[static_cast<int>(failure.cause)].words;
-    if (failure.cause == Cause::system) {
+    const char* words = CAUSES[static_cast<int>(cause)].words;
+    if (cause == Cause::system) {
         add_system_cause(line, words, failure.code);
     } else {
         add_cause(line, words, end_length, other);

@@ -1,41 +1,68 @@
-// Why reading or writing a file failed, in words. A failure travels up as a
-// value: its cause, filled in where the fact is known, and the platform's
-// error code (errno, GetLastError); here it is told on the console with the
-// file's name.
+// Why reading or writing a file failed, as a value: which step failed and
+// the platform's error code (errno, GetLastError), or a fact that a policy
+// found by itself. What the user is told is decided above, from the step and
+// the code (telling.hpp); nothing here depends on the console.
 #pragma once
 
-#include "console.hpp"
 #include "constants.hpp"
-#include "look_alike.hpp"
 
 namespace quadrivo {
 
+// The step of reading or writing a file that failed.
+enum class Step : unsigned char {
+    none,
+    open,  // opening a file to read or rewrite it
+    read,
+    look,  // a look at a name or an open file: its kind and identity
+    probe,  // whether this user may write the file
+    make,  // making a file
+    name,  // naming a file made without a name
+    write,
+    flush,
+    reserve,  // reserving the room of a longer file
+    set_length,
+    lock,
+    copy_owner,
+    put_in_place,
+    close,
+    sync_folder,
+    remove,
+};
+
+// What a policy found by itself, where no system code tells it.
+enum class Fact : unsigned char {
+    code,  // the system's code tells
+    folder,  // a folder stands at the name
+    not_a_file,  // neither a regular file nor a link: a FIFO, a device
+    read_only,  // no write permission bit for anyone, or the read-only attribute
+    guarded,  // the very file the caller guards (the source), by any link
+    other_run,  // another run holds it, or put another file there meanwhile
+    folder_refuses,  // the folder refuses new files and the name needs one
+};
+
 struct Failure {
-    Cause cause = Cause::none;
-    int code = 0;  // the platform's error code; a system cause shows it
+    Step step = Step::none;
+    Fact fact = Fact::code;
+    int code = 0;  // the platform's error code, where the system gave one
     bool incomplete = false;  // a rewrite in place cut short: the file may be part new, part old
 
-    explicit operator bool() const { return cause != Cause::none; }
+    explicit operator bool() const { return step != Step::none; }
 };
+
+// The failure of a call at step that returned code; none for 0.
+inline Failure failure_of(Step step, int code) {
+    return code == 0 ? Failure{} : Failure{step, Fact::code, code};
+}
+
+// A fact found at step, with the code that showed it, if any.
+inline Failure fact_of(Step step, Fact fact, int code = 0) {
+    return {step, fact, code};
+}
 
 // Returns the platform's code for the C library's last failed call on a file:
 // errno on POSIX; on Windows the system's own code (_doserrno), which errno
 // maps too coarsely to tell a held file from a forbidden one.
 int last_error();
-
-// Returns the cause that the platform's code tells by itself, for a file
-// read (writing false) or written.
-Cause cause_of(int code, bool writing);
-
-// The failure of a call on a file that returned code.
-inline Failure failure_of(int code, bool writing) {
-    return {cause_of(code, writing), code};
-}
-
-// The failure of opening file_name, which returned code: where the code alone
-// cannot tell (a missing file), a look at the name tells a link that leads
-// nowhere, and a working folder that is gone.
-Failure opening_failure(const char* file_name, int code, bool writing);
 
 // Puts the working folder's full path, as characters, into folder. Returns its
 // length, or -1 when the system cannot tell it (the folder was removed).
@@ -44,11 +71,5 @@ int working_folder(char32_t* folder, int capacity);
 // Puts the system's description of code into text, without its final full
 // stop or line end. Returns its length.
 int system_description(int code, char32_t* text, int capacity);
-
-// Tells on standard error, in one line, that file_name could not be read (or
-// written) and why.
-// A look-alike cause names other.
-void report_failure(Console& console, Failure failure, const char* file_name, bool writing,
-                    const LookAlike* other = nullptr);
 
 }  // namespace quadrivo

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "failure.hpp"
+#include "telling.hpp"
 
 namespace quadrivo {
 
@@ -15,7 +16,10 @@ int last_error() {
     return errno;
 }
 
-Cause cause_of(int code, bool writing) {
+namespace {
+
+// Returns the cause that code tells by itself.
+Cause code_cause(int code, bool writing) {
     switch (code) {
     case ENOENT:
         return Cause::missing;
@@ -52,18 +56,20 @@ Cause cause_of(int code, bool writing) {
     }
 }
 
-Failure opening_failure(const char* file_name, int code, bool writing) {
-    Failure failure = failure_of(code, writing);
+}  // namespace
+
+Cause system_cause(const char* file_name, int code, bool writing) {
     if (code == ENOENT) {
         struct stat st {};
         char folder[PATH_MAX];
         if (getcwd(folder, sizeof folder) == nullptr && errno == ENOENT) {
-            failure.cause = Cause::folder_gone;
-        } else if (lstat(file_name, &st) == 0 && S_ISLNK(st.st_mode)) {
-            failure.cause = Cause::dangling_link;  // ls shows the name; it leads to no file
+            return Cause::folder_gone;
+        }
+        if (lstat(file_name, &st) == 0 && S_ISLNK(st.st_mode)) {
+            return Cause::dangling_link;  // ls shows the name; it leads to no file
         }
     }
-    return failure;
+    return code_cause(code, writing);
 }
 
 int working_folder(char32_t* folder, int capacity) {

@@ -1,40 +1,25 @@
 // Causes of failures on Windows: the system's own error code, and a look at
-// the attributes of a file that could not be opened; a probe with DELETE
-// access tells a file another program holds from one this user may not write.
+// the attributes of a file that could not be opened; an open sharing nothing
+// tells a file another program holds from one this user may not write.
 #include <windows.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cwchar>
 
+#include "careful_windows.hpp"
 #include "failure.hpp"
+#include "telling.hpp"
 #include "wide_name_windows.hpp"
 
 namespace quadrivo {
-
-namespace {
-
-// Tells whether another program holds the file: open for deletion, it refuses
-// to share it. Under Wine, MoveFileExW over a held file fails as access denied.
-bool held_by_another(const char* file_name) {
-    const HANDLE handle =
-        CreateFileW(WideName(file_name).text, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
-        CloseHandle(handle);
-        return false;
-    }
-    const DWORD error = GetLastError();
-    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
-}
-
-}  // namespace
 
 int last_error() {
     return static_cast<int>(_doserrno);
 }
 
-Cause cause_of(int code, bool writing) {
+// Returns the cause that code tells by itself.
+static Cause code_cause(int code, bool writing) {
     switch (static_cast<DWORD>(code)) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
@@ -70,20 +55,23 @@ Cause cause_of(int code, bool writing) {
     }
 }
 
-Failure opening_failure(const char* file_name, int code, bool writing) {
-    Failure failure = failure_of(code, writing);
+Cause system_cause(const char* file_name, int code, bool writing) {
+    const Cause cause = code_cause(code, writing);
     const DWORD attributes = GetFileAttributesW(WideName(file_name).text);
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
-    if (failure.cause == Cause::missing && GetCurrentDirectoryW(0, nullptr) == 0) {
-        failure.cause = Cause::folder_gone;
-    } else if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        failure.cause = Cause::folder;  // opening a folder is denied access
-    } else if (exists && (attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
-        failure.cause = Cause::not_a_file;
-    } else if (static_cast<DWORD>(code) == ERROR_ACCESS_DENIED && exists && held_by_another(file_name)) {
-        failure.cause = writing ? Cause::calendar_held : Cause::source_held;
+    if (cause == Cause::missing && GetCurrentDirectoryW(0, nullptr) == 0) {
+        return Cause::folder_gone;
     }
-    return failure;
+    if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return Cause::folder;  // opening a folder is denied access
+    }
+    if (exists && (attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+        return Cause::not_a_file;
+    }
+    if (static_cast<DWORD>(code) == ERROR_ACCESS_DENIED && exists && held_elsewhere(WideName(file_name).text)) {
+        return writing ? Cause::calendar_held : Cause::source_held;
+    }
+    return cause;
 }
 
 int working_folder(char32_t* folder, int capacity) {

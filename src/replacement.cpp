@@ -1,36 +1,224 @@
-// Replacing a file, the policy: the same on every platform, from the steps
-// each supplies. A new file beside the target, without a name where the
-// system can make one, else named; where the folder refuses new files, the
-// target rewritten in place. Which way is taken follows from which step
-// refused, never from an error code another step could return too.
+// Replacing a file, the policy of a new file put in place: the same on every
+// platform, from the primitives each supplies. A new file beside the target,
+// without a name where the system can make one, else named after this run;
+// where the folder refuses new files, the target rewritten in place. Which
+// way is taken follows from which step refused, and how.
 #include "replacement.hpp"
 
-#include "replacement_steps.hpp"
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+#include "replacement_checks.hpp"
 
 namespace quadrivo {
 
+namespace {
+
+constexpr int NAME_ATTEMPTS = 100;  // names tried for a new file before giving up
+
+// Puts the name of this run's new file beside target into name:
+// ".<target>.<run>-<attempt>", so that a later run can tell whose it is.
+void new_file_name(char (&name)[TEMP_NAME], const char* target, int attempt) {
+    std::snprintf(name, sizeof name, ".%s.%lu-%d", target, this_run(), attempt);
+}
+
+// Removes name, a new file of the target's (after the prefix ".<target>.",
+// whose length context points to: digits, a dash, digits), when the run that
+// made it no longer exists: a kill left it at the one moment nothing can
+// guard. This run's own id is an earlier run's: this one has made none yet.
+void remove_if_stale(const char* name, void* context) {
+    const char* suffix = name + *static_cast<std::size_t*>(context);
+    unsigned long run = 0;
+    unsigned attempt = 0;
+    char more = '\0';
+    if (*suffix >= '0' && *suffix <= '9' && std::sscanf(suffix, "%lu-%u%c", &run, &attempt, &more) == 2 && run != 0 &&
+        (run == this_run() || !run_alive(run, name))) {
+        remove_file(name);
+    }
+}
+
+// The new file beside the target, until it takes the target's place;
+// dropped before, it is closed and its name, if it has one, removed.
+class NewFile {
+public:
+    explicit NewFile(const char* target) : target_(target) {}
+    ~NewFile() {
+        file_.close();
+        if (named_) {
+            const InterruptsHeld held;
+            remove_file(name_);
+            unmind(Minded::new_file);
+        }
+    }
+    NewFile(const NewFile&) = delete;
+    NewFile& operator=(const NewFile&) = delete;
+
+    OpenFile& file() { return file_; }
+
+    // Makes the file: without a name where the system can, else named.
+    Failure make() {
+        const Failure failure = make_nameless(file_);
+        if (!failure || refusal_of(failure.code) != Refusal::unsupported) {
+            return failure;
+        }
+        return name_it(false);
+    }
+
+    // Puts the file in the target's place, the target checked once more.
+    // Called with interrupts held: from the check to the rename, one step.
+    Failure put(const char* guarded) {
+        Failure failure = check_target(target_, guarded);
+        if (!failure && !named_) {
+            failure = name_it(true);
+        }
+        if (!failure && !(failure = put_in_place(file_, name_, target_))) {
+            named_ = false;  // the name is the target's now
+            unmind(Minded::new_file);
+        }
+        return failure;
+    }
+
+private:
+    // Gives the file this run's first free name: the nameless file's, or a
+    // new named file, which an ending signal removes from then on.
+    Failure name_it(bool nameless) {
+        Failure failure;
+        for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
+            new_file_name(name_, target_, attempt);
+            std::optional<InterruptsHeld> held;  // the named file and its removal by a signal, in one step
+            if (!nameless) {
+                held.emplace();  // a nameless file is named with interrupts held already
+            }
+            failure = nameless ? give_name(file_, name_) : make_named(name_, file_);
+            if (!failure) {
+                named_ = true;
+                FileInfo info;
+                if (!nameless && !look(file_, info)) {
+                    mind(Minded::new_file, name_, info);
+                }
+                return {};
+            }
+            if (refusal_of(failure.code) != Refusal::exists) {
+                break;  // another's file of that name is never touched
+            }
+        }
+        return failure;
+    }
+
+    const char* target_;
+    OpenFile file_;
+    bool named_ = false;
+    char name_[TEMP_NAME] = "";
+};
+
+}  // namespace
+
+Failure file_fact(const FileInfo& info, const char* guarded) {
+    if (info.kind == Kind::folder) {
+        return fact_of(Step::look, Fact::folder);
+    }
+    if (info.kind == Kind::other) {
+        return fact_of(Step::look, Fact::not_a_file);
+    }
+    if (info.kind == Kind::regular && info.read_only) {
+        return fact_of(Step::look, Fact::read_only);
+    }
+    FileInfo source;
+    if (info.kind != Kind::missing && !look(guarded, true, source) && source.same_file(info)) {
+        return fact_of(Step::look, Fact::guarded);  // hard links of one file, or a link to it
+    }
+    return {};
+}
+
+Failure check_target(const char* target, const char* guarded) {
+    FileInfo info;
+    if (const Failure failure = look(target, false, info)) {
+        return failure;
+    }
+    if (info.kind == Kind::link) {
+        FileInfo through;  // a link is replaced, never followed; one to the guarded file is refused
+        const bool guarded_file = !look(target, true, through) && file_fact(through, guarded).fact == Fact::guarded;
+        return guarded_file ? fact_of(Step::look, Fact::guarded) : Failure{};
+    }
+    if (const Failure failure = file_fact(info, guarded)) {
+        return failure;
+    }
+    return info.kind == Kind::missing ? Failure{} : probe(target);
+}
+
+Replacement::~Replacement() {
+    roll_back();
+}
+
+void Replacement::roll_back() {
+    if (!made_) {
+        return;
+    }
+    made_ = false;
+    const InterruptsHeld held;
+    FileInfo now;
+    if (!look(target_, false, now) && now.same_file(made_info_) && now.size == 0) {
+        remove_file(target_);  // the pass did not finish: nothing of it is left
+    }
+    unmind(Minded::made_target);
+}
+
+Failure Replacement::prepare() {
+    char prefix[TEMP_NAME];
+    std::size_t length = static_cast<std::size_t>(std::snprintf(prefix, sizeof prefix, ".%s.", target_));
+    each_name(prefix, remove_if_stale, &length);
+    {
+        const InterruptsHeld held;  // the file and its removal by an ending signal, in one step
+        const Failure failure = make_empty(target_);
+        if (!failure) {
+            made_ = !look(target_, false, made_info_);
+            if (made_) {
+                mind(Minded::made_target, target_, made_info_);
+            }
+        } else if (refusal_of(failure.code) != Refusal::exists || failure.step != Step::make) {
+            return failure;
+        }
+    }
+    Failure failure = check_target(target_, guarded_);
+    FileInfo info;
+    if (!failure && !look(target_, false, info) && info.kind == Kind::link && probe(".")) {
+        // A link is replaced by a new file, never written through: the folder must take one.
+        failure = fact_of(Step::probe, Fact::folder_refuses);
+    }
+    if (failure) {
+        roll_back();  // the source was a link to this name: what was made is the source
+    }
+    return failure;
+}
+
 Commit Replacement::commit() {
-    const WritingGuard writing;
-    if (const Failure failure = check_target(target_)) {
+    const SizeLimitNotFatal limit;
+    if (const Failure failure = check_target(target_, guarded_)) {
         return {Replaced::no, failure};
     }
-    NewFile file;
-    Failure failure;
-    Made made = file.make(target_, true, failure);
-    if (made == Made::unsupported) {
-        made = file.make(target_, false, failure);
+    NewFile file(target_);
+    Failure failure = file.make();
+    if (failure.step == Step::make && refusal_of(failure.code) == Refusal::denied) {
+        return rewrite_in_place(content_, target_, guarded_);  // the folder refuses new files
     }
-    if (made == Made::folder_refuses) {
-        return rewrite_in_place(content_, target_);
-    }
-    if (made != Made::made) {
+    if (failure || (failure = write_all(file.file(), content_)) || (failure = flush(file.file())) ||
+        (failure = copy_owner(file.file(), target_))) {
         return {Replaced::no, failure};
     }
-    if ((failure = file.write(content_)) || (failure = file.take_after(target_)) ||
-        (failure = file.put_in_place(target_))) {
-        return {Replaced::no, failure};
+    {
+        const InterruptsHeld held;
+        if ((failure = file.put(guarded_))) {
+            return {Replaced::no, failure};
+        }
+        if (made_) {
+            unmind(Minded::made_target);  // the new calendar has the name now: no signal removes it
+            made_ = false;
+        }
     }
-    failure = file.finish();
+    if (!(failure = file.file().close())) {
+        failure = sync_folder();
+    }
     return {failure ? Replaced::unconfirmed : Replaced::yes, failure};
 }
 

@@ -83,6 +83,14 @@ check() {
   fi
 }
 
+# After a run that was killed and left a file: one clean run in the same
+# folder, which must leave nothing.
+clean_after() {
+  [ -n "$files" ] || return 0
+  run_here
+  [ -z "$files" ] || fail "$1: one clean run after it left $files"
+}
+
 # The reference run: the new calendar, and every system call in order.
 run
 new=$(cat "$dir/work/calendario.txt"; echo .)
@@ -93,6 +101,10 @@ mapfile -t calls < <(sed -n 's/^[0-9]* *\([a-z_0-9]*\)(.*/\1/p' "$dir/reference"
 echo "${#calls[@]} system calls in one run"
 [ ${#calls[@]} -gt 20 ] || { echo "FAILED: the run's system calls were not read from strace's trace"; exit 1; }
 grep -q 'O_TMPFILE.* = [0-9]' "$dir/reference" || echo "Note: no file without a name here: the named fallback was tested"
+
+# The probe of the earlier calendar writes nothing: watchers see no write.
+! grep -q -E 'open(at)?\(.*"calendario.txt", O_(WRONLY|RDWR).* = [0-9]+$' "$dir/reference" ||
+  fail "the earlier calendario.txt was opened for writing"
 
 # The source is opened once a pass: the hint searches what the pass kept.
 opened=$(grep -c 'open.*"originale.txt"' "$dir/reference")
@@ -135,6 +147,37 @@ for call in "${calls[@]}"; do
   left_ok=no
   [ "$call" = rename ] && left_ok=yes  # named, not yet renamed
   check "killed at $call #$n" killed $left_ok
+  clean_after "killed at $call #$n"
+done
+
+# The named path (no file without a name: /proc/self/fd looked for in vain),
+# from its new file on: each call failing and killed in turn, then one
+# clean run. A kill while the named file exists may leave it; the next run
+# removes it, its run being gone.
+named_tamper="-e inject=access:error=ENOENT"
+# shellcheck disable=SC2086 # the tamper is two options
+run $named_tamper
+cp "$dir/trace" "$dir/named"
+first_named=$(grep -n 'calendario\.txt\.[0-9]*-0.*O_CREAT' "$dir/named" | head -1 | cut -d: -f1)
+[ -n "$first_named" ] && [ $status -eq 0 ] || fail "the named path made no named file: $(cat "$dir/err")"
+mapfile -t named_calls < <(sed -n 's/^[0-9]* *\([a-z_0-9]*\)(.*/\1/p' "$dir/named")
+declare -A named_seen=()
+index=0
+for call in "${named_calls[@]}"; do
+  index=$((index + 1))
+  case $call in exit_group | exit | execve | access | brk) continue ;; esac
+  named_seen[$call]=$((${named_seen[$call]:-0} + 1))
+  n=${named_seen[$call]}
+  [ "$index" -ge "${first_named:-1000000}" ] || continue
+  # Each action set by a signal's minding is alike: a few of them stand for all.
+  if [ "$call" = rt_sigaction ] && [ $((n % 16)) -ne 1 ]; then continue; fi
+  # shellcheck disable=SC2086 # the tamper is two options
+  run $named_tamper -e trace="$call,access" -e inject="$call:error=EIO:when=$n"
+  check "named: $call #$n failing with EIO" injected
+  # shellcheck disable=SC2086
+  run $named_tamper -e trace="$call,access" -e inject="$call:signal=KILL:when=$n"
+  check "named: killed at $call #$n" killed yes
+  clean_after "named: killed at $call #$n"
 done
 
 # A write that writes nothing is an error, never a loop: the console's first
@@ -284,6 +327,21 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
       [ "$(cat "$dir/work/calendario.txt"; echo .)" = "$second" ] || fail "two runs in place: not the second's calendar whole"
     fi
   done
+  # The calendar locked by another holder for 15 s: after about 10 s the
+  # words of another run, the calendar as it was.
+  closed
+  (cd "$dir/work" && exec flock -x calendario.txt sleep 15) &
+  holder=$!
+  sleep 0.5
+  started=$(date +%s)
+  WRAP=$as_user run_here
+  waited=$(($(date +%s) - started))
+  chmod 755 "$dir/work"
+  wait "$holder"
+  grep -q -F "Impossibile scrivere il file calendario.txt: lo sta scrivendo un'altra esecuzione di quadrivo; riprova fra poco." "$dir/err" &&
+    [ $status -eq 1 ] && [ $waited -ge 9 ] && [ $waited -le 14 ] &&
+    [ "$(cat "$dir/work/calendario.txt")" = "$(printf '%s' "$earlier")" ] ||
+    fail "in place, locked for 15 s: status $status after $waited s, $(cat "$dir/err")"
 else
   echo "Note: the in-place rewrite's faults need another user: run as root to test them"
 fi

@@ -1,9 +1,12 @@
 // Files that are no calendar, made small for the tests: a zip's first entry,
 // text in UTF-16 or UTF-32, the first bytes of a program, an archive, random
-// bytes from a fixed seed.
+// bytes from a fixed seed; and office documents made by the libraries that
+// write them (tests/office).
 #pragma once
 
+#include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 
 using namespace std::string_literals;
@@ -56,6 +59,15 @@ inline std::u32string from_utf8(const std::string& utf8) {
 inline std::string windows_program() {
     std::string exe = "MZ" + std::string(0x3A, '\x90') + "\x80\0\0\0"s + std::string(0x40, '\0');
     return exe + "PE\0\0"s + std::string(20, '\0');
+}
+
+// The bytes of an office document in tests/office (QUADRIVO_OFFICE), made by a
+// library that writes such files; empty when it cannot be read.
+inline std::string office_file(const std::string& name) {
+    std::ifstream file(std::string(QUADRIVO_OFFICE) + "/" + name, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
 }
 
 // Calendars of letters whose UTF-16 units have no zero byte, or one at either place.

@@ -1,0 +1,264 @@
+// The file primitives on POSIX: one system call or two each, errno kept as
+// the step's own code.
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "file_primitives.hpp"
+
+namespace quadrivo {
+
+namespace {
+
+int fd_of(const OpenFile& file) {
+    return static_cast<int>(file.handle());
+}
+
+// The failure of a call at step that returned non-zero, errno telling why.
+Failure unless_zero(Step step, int result) {
+    return result == 0 ? Failure{} : failure_of(step, errno);
+}
+
+void fill(const struct stat& st, FileInfo& info) {
+    info.kind = S_ISREG(st.st_mode)   ? Kind::regular
+                : S_ISLNK(st.st_mode) ? Kind::link
+                : S_ISDIR(st.st_mode) ? Kind::folder
+                                      : Kind::other;
+    info.volume = st.st_dev;
+    info.index = st.st_ino;
+    info.size = st.st_size;
+    info.read_only = (st.st_mode & 0222) == 0;
+}
+
+// Opens name with flags; the descriptor goes to file.
+Failure open_into(const char* name, int flags, OpenFile& file, Step step) {
+    const int fd = open(name, flags | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return failure_of(step, errno);
+    }
+    file.set(fd);
+    return {};
+}
+
+}  // namespace
+
+Refusal refusal_of(int code) {
+    switch (code) {
+    case ENOENT:
+        return Refusal::missing;
+    case EEXIST:
+        return Refusal::exists;
+    case EACCES:
+    case EPERM:
+        return Refusal::denied;
+    case EOPNOTSUPP:
+    case EISDIR:
+    case EINVAL:
+        return Refusal::unsupported;
+    case EWOULDBLOCK:
+        return Refusal::busy;
+    default:
+        return Refusal::other;
+    }
+}
+
+Failure look(const char* name, bool follow, FileInfo& info) {
+    struct stat st {};
+    info = FileInfo{};
+    if ((follow ? stat(name, &st) : lstat(name, &st)) != 0) {
+        return errno == ENOENT ? Failure{} : failure_of(Step::look, errno);
+    }
+    fill(st, info);
+    return {};
+}
+
+Failure look(const OpenFile& file, FileInfo& info) {
+    struct stat st {};
+    if (fstat(fd_of(file), &st) != 0) {
+        return failure_of(Step::look, errno);
+    }
+    fill(st, info);
+    return {};
+}
+
+Failure OpenFile::close() {
+    const int fd = static_cast<int>(handle_);
+    handle_ = CLOSED;
+    return fd < 0 ? Failure{} : unless_zero(Step::close, ::close(fd));
+}
+
+Failure probe(const char* name) {
+    if (faccessat(AT_FDCWD, name, W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0) {
+        return failure_of(Step::probe, errno);
+    }
+    // Append-only or immutable, which no permission tells: the file's attributes, read without writing.
+    const int fd = open(name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    int flags = 0;
+    const bool fixed =
+        fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
+    if (fd >= 0) {
+        close(fd);
+    }
+    return fixed ? failure_of(Step::probe, EPERM) : Failure{};
+}
+
+Failure make_empty(const char* name) {
+    OpenFile file;  // O_EXCL creates nothing through a link and opens nothing that stands there already
+    if (const Failure failure = open_into(name, O_WRONLY | O_CREAT | O_EXCL, file, Step::make)) {
+        return failure;
+    }
+    return file.close();
+}
+
+Failure open_existing(const char* name, OpenFile& file) {
+    return open_into(name, O_RDWR | O_NOFOLLOW | O_NONBLOCK, file, Step::open);
+}
+
+Failure make_nameless(OpenFile& file) {
+    if (access("/proc/self/fd", X_OK) != 0) {
+        return failure_of(Step::make, EOPNOTSUPP);  // without /proc it could not be given a name
+    }
+    return open_into(".", O_TMPFILE | O_WRONLY, file, Step::make);
+}
+
+Failure give_name(OpenFile& file, const char* name) {
+    char proc[32];
+    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd_of(file));
+    return unless_zero(Step::name, linkat(AT_FDCWD, proc, AT_FDCWD, name, AT_SYMLINK_FOLLOW));
+}
+
+Failure make_named(const char* name, OpenFile& file) {
+    return open_into(name, O_WRONLY | O_CREAT | O_EXCL, file, Step::make);
+}
+
+Failure write_all(OpenFile& file, const CalendarText& content) {
+    const char* bytes = content.data();
+    std::size_t size = content.size();
+    while (size > 0) {
+        const ssize_t done = write(fd_of(file), bytes, size);
+        if (done == 0) {
+            return failure_of(Step::write, EIO);  // a write that writes nothing is an error, never a loop
+        }
+        if (done < 0 && errno != EINTR) {
+            return failure_of(Step::write, errno);
+        }
+        if (done > 0) {
+            bytes += done;
+            size -= static_cast<std::size_t>(done);
+        }
+    }
+    return {};
+}
+
+long long written_length(const CalendarText& content) {
+    return static_cast<long long>(content.size());
+}
+
+Failure flush(OpenFile& file) {
+    return unless_zero(Step::flush, fsync(fd_of(file)));
+}
+
+Failure reserve(OpenFile& file, long long size, long long length) {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        static_cast<rlim_t>(length) > limit.rlim_cur) {
+        return failure_of(Step::reserve, EFBIG);  // a write would stop at the limit, halfway
+    }
+    // Where the file system cannot, the C library writes zeros (it reads the file too).
+    const int error = posix_fallocate(fd_of(file), size, length - size);
+    const bool cut_back = error == 0 || ftruncate(fd_of(file), size) == 0;
+    static_cast<void>(cut_back);  // cut back as far as it goes: the reservation's own error is told
+    return failure_of(Step::reserve, error);
+}
+
+Failure set_length(OpenFile& file, long long length) {
+    return unless_zero(Step::set_length, ftruncate(fd_of(file), length));
+}
+
+Failure lock(OpenFile& file, int wait_ms) {
+    constexpr int STEP_MS = 50;
+    for (int waited = 0;; waited += STEP_MS) {
+        if (flock(fd_of(file), LOCK_EX | LOCK_NB) == 0) {
+            return {};
+        }
+        if ((errno != EWOULDBLOCK && errno != EINTR) || waited >= wait_ms) {
+            return failure_of(Step::lock, errno == EINTR ? EWOULDBLOCK : errno);
+        }
+        pause_ms(STEP_MS);
+    }
+}
+
+Failure copy_owner(OpenFile& file, const char* earlier) {
+    struct stat st {};
+    if (lstat(earlier, &st) != 0 || !S_ISREG(st.st_mode)) {
+        return {};  // none, or a link: the usual owner and mode
+    }
+    // The owner where the system allows it (root, mostly), else the group at
+    // least; a refusal of either leaves the new file its own, and is no failure.
+    const bool owned =
+        fchown(fd_of(file), st.st_uid, st.st_gid) == 0 || fchown(fd_of(file), static_cast<uid_t>(-1), st.st_gid) == 0;
+    static_cast<void>(owned);
+    // The permission bits, after fchown, which clears set-id bits anyway: never set-id or sticky.
+    return unless_zero(Step::copy_owner, fchmod(fd_of(file), st.st_mode & 0777));
+}
+
+Failure put_in_place(OpenFile&, const char* name, const char* target) {
+    return unless_zero(Step::put_in_place, std::rename(name, target));
+}
+
+Failure remove_file(const char* name) {
+    return unless_zero(Step::remove, unlink(name));
+}
+
+Failure sync_folder() {
+    OpenFile folder;
+    if (const Failure failure = open_into(".", O_RDONLY | O_DIRECTORY, folder, Step::sync_folder)) {
+        return failure;
+    }
+    if (fsync(fd_of(folder)) != 0 && errno != EINVAL) {  // a file system that cannot sync folders
+        return failure_of(Step::sync_folder, errno);
+    }
+    Failure failure = folder.close();
+    failure.step = failure ? Step::sync_folder : Step::none;
+    return failure;
+}
+
+void each_name(const char* prefix, void (*visit)(const char* name, void* context), void* context) {
+    DIR* folder = opendir(".");
+    if (folder == nullptr) {
+        return;
+    }
+    const std::size_t length = std::strlen(prefix);
+    while (const dirent* entry = readdir(folder)) {
+        if (std::strncmp(entry->d_name, prefix, length) == 0) {
+            visit(entry->d_name, context);
+        }
+    }
+    closedir(folder);
+}
+
+unsigned long this_run() {
+    return static_cast<unsigned long>(getpid());
+}
+
+bool run_alive(unsigned long run, const char*) {
+    return kill(static_cast<pid_t>(run), 0) == 0 || errno != ESRCH;  // EPERM: another user's, alive
+}
+
+void pause_ms(int ms) {
+    const timespec step{ms / 1000, (ms % 1000) * 1000000L};
+    nanosleep(&step, nullptr);
+}
+
+}  // namespace quadrivo

@@ -1,0 +1,281 @@
+// The file primitives on Windows: one system call or two each, the fresh
+// GetLastError kept as the step's own code. Windows makes no file without a
+// name: the new file is named and marked for deletion until it is put in
+// place, so that a kill, Ctrl-C or a closed window removes it; it takes the
+// target's place through its own handle. A brief hold of an existing file is
+// waited out at every step that opens or replaces it.
+#include <windows.h>
+
+#include "careful_windows.hpp"
+#include "file_primitives.hpp"
+#include "wide_name_windows.hpp"
+
+namespace quadrivo {
+
+namespace {
+
+HANDLE handle_of(const OpenFile& file) {
+    return reinterpret_cast<HANDLE>(file.handle());
+}
+
+// The failure of a call at step that returned FALSE, GetLastError telling why.
+Failure unless_done(Step step, BOOL done) {
+    return done ? Failure{} : failure_of(step, static_cast<int>(GetLastError()));
+}
+
+// Opens name with the access, sharing and disposition given; the handle goes
+// to file. An existing file's brief hold (a virus scanner, the indexer, a
+// sync client) is waited out.
+Failure open_into(const char* name, DWORD access, DWORD sharing, DWORD disposition, DWORD flags, OpenFile& file,
+                  Step step) {
+    const WideName wide(name);
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    const DWORD error = retrying(wide.text, [&] {
+        handle = CreateFileW(wide.text, access, sharing, nullptr, disposition, flags, nullptr);
+        return handle != INVALID_HANDLE_VALUE ? 0 : GetLastError();
+    });
+    if (error != 0) {
+        return failure_of(step, static_cast<int>(error));
+    }
+    file.set(reinterpret_cast<std::intptr_t>(handle));
+    return {};
+}
+
+constexpr DWORD SHARE_AS_C = FILE_SHARE_READ | FILE_SHARE_WRITE;  // as the C runtime shares a file
+constexpr DWORD SHARE_ALL = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+void fill(const BY_HANDLE_FILE_INFORMATION& file, bool follow, FileInfo& info) {
+    const DWORD attributes = file.dwFileAttributes;
+    info.kind = !follow && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? Kind::link
+                : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0              ? Kind::folder
+                : (attributes & FILE_ATTRIBUTE_DEVICE) != 0                 ? Kind::other
+                                                                            : Kind::regular;
+    info.volume = file.dwVolumeSerialNumber;
+    info.index = (static_cast<std::uint64_t>(file.nFileIndexHigh) << 32) | file.nFileIndexLow;
+    info.size = (static_cast<long long>(file.nFileSizeHigh) << 32) | file.nFileSizeLow;
+    info.read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+// Sets the end of the file at length; the file's offset goes there.
+BOOL set_end(HANDLE handle, long long length) {
+    LARGE_INTEGER at;
+    at.QuadPart = length;
+    return SetFilePointerEx(handle, at, nullptr, FILE_BEGIN) && SetEndOfFile(handle);
+}
+
+}  // namespace
+
+Refusal refusal_of(int code) {
+    switch (static_cast<DWORD>(code)) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return Refusal::missing;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return Refusal::exists;
+    case ERROR_ACCESS_DENIED:
+        return Refusal::denied;
+    case ERROR_NOT_SUPPORTED:
+        return Refusal::unsupported;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return Refusal::busy;
+    default:
+        return Refusal::other;
+    }
+}
+
+Failure look(const char* name, bool follow, FileInfo& info) {
+    info = FileInfo{};
+    const WideName wide(name);
+    const DWORD attributes = GetFileAttributesW(wide.text);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        return refusal_of(static_cast<int>(error)) == Refusal::missing
+                   ? Failure{}
+                   : failure_of(Step::look, static_cast<int>(error));
+    }
+    const HANDLE handle =
+        CreateFileW(wide.text, 0, SHARE_ALL, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT), nullptr);
+    BY_HANDLE_FILE_INFORMATION file{};
+    const bool identified = handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &file);
+    if (handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(handle);
+    }
+    if (!identified && follow && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        return {};  // a link that leads nowhere: nothing there
+    }
+    if (!identified) {
+        file.dwFileAttributes = attributes;  // no identity: never the same file as another
+    }
+    fill(file, follow, info);
+    return {};
+}
+
+Failure look(const OpenFile& file, FileInfo& info) {
+    BY_HANDLE_FILE_INFORMATION data{};
+    if (!GetFileInformationByHandle(handle_of(file), &data)) {
+        return failure_of(Step::look, static_cast<int>(GetLastError()));
+    }
+    fill(data, true, info);
+    return {};
+}
+
+Failure OpenFile::close() {
+    const HANDLE handle = reinterpret_cast<HANDLE>(handle_);
+    handle_ = CLOSED;
+    return handle == INVALID_HANDLE_VALUE ? Failure{} : unless_done(Step::close, CloseHandle(handle));
+}
+
+Failure probe(const char* name) {
+    if (name[0] == '.' && name[1] == '\0') {
+        return {};  // a folder that refuses new files says so when one is made
+    }
+    OpenFile file;
+    if (const Failure failure = open_into(name, GENERIC_WRITE, SHARE_AS_C, OPEN_EXISTING, 0, file, Step::probe)) {
+        return failure;
+    }
+    return file.close();
+}
+
+Failure make_empty(const char* name) {
+    OpenFile file;  // CREATE_NEW: a file another run made meanwhile is left alone
+    if (const Failure failure =
+            open_into(name, GENERIC_WRITE, SHARE_AS_C, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, file, Step::make)) {
+        return failure;
+    }
+    return file.close();
+}
+
+Failure open_existing(const char* name, OpenFile& file) {
+    // Shared for reading and writing: another run is told by the lock, not by a sharing violation.
+    return open_into(name, GENERIC_READ | GENERIC_WRITE, SHARE_AS_C, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, file,
+                     Step::open);
+}
+
+Failure make_nameless(OpenFile&) {
+    return failure_of(Step::make, ERROR_NOT_SUPPORTED);
+}
+
+Failure give_name(OpenFile&, const char*) {
+    return failure_of(Step::name, ERROR_NOT_SUPPORTED);
+}
+
+Failure make_named(const char* name, OpenFile& file) {
+    const InterruptsHeld held;  // from making the file to marking it
+    if (const Failure failure = open_into(name, GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC | WRITE_OWNER,
+                                          SHARE_AS_C, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, file, Step::make)) {
+        return failure;
+    }
+    if (const DWORD error = mark_for_deletion(handle_of(file), true)) {
+        file.close();
+        DeleteFileW(WideName(name).text);  // never left behind unmarked
+        return failure_of(Step::make, static_cast<int>(error));
+    }
+    return {};
+}
+
+Failure write_all(OpenFile& file, const CalendarText& content) {
+    char chunk[BLOCK];  // CR LF line ends, as a text-mode stream writes them, a buffer's worth at a time
+    std::size_t used = 0;
+    for (std::size_t i = 0; i <= content.size(); ++i) {
+        if (used + 2 > sizeof chunk || (i == content.size() && used > 0)) {
+            if (const DWORD error = write_fully(handle_of(file), chunk, static_cast<DWORD>(used))) {
+                return failure_of(Step::write, static_cast<int>(error));
+            }
+            used = 0;
+        }
+        if (i < content.size()) {
+            if (content.data()[i] == '\n') {
+                chunk[used++] = '\r';
+            }
+            chunk[used++] = content.data()[i];
+        }
+    }
+    return {};
+}
+
+long long written_length(const CalendarText& content) {
+    long long length = static_cast<long long>(content.size());
+    for (std::size_t i = 0; i < content.size(); ++i) {
+        length += content.data()[i] == '\n' ? 1 : 0;
+    }
+    return length;
+}
+
+Failure flush(OpenFile& file) {
+    return unless_done(Step::flush, FlushFileBuffers(handle_of(file)));
+}
+
+Failure reserve(OpenFile& file, long long size, long long length) {
+    const HANDLE handle = handle_of(file);
+    if (!set_end(handle, length)) {
+        const Failure failure = failure_of(Step::reserve, static_cast<int>(GetLastError()));
+        set_end(handle, size);  // cut back as far as it goes: the reservation's own error is told
+        return failure;
+    }
+    return unless_done(Step::reserve, SetFilePointerEx(handle, LARGE_INTEGER{}, nullptr, FILE_BEGIN));
+}
+
+Failure set_length(OpenFile& file, long long length) {
+    return unless_done(Step::set_length, set_end(handle_of(file), length));
+}
+
+Failure lock(OpenFile& file, int wait_ms) {
+    constexpr int STEP_MS = 50;
+    for (int waited = 0;; waited += STEP_MS) {
+        OVERLAPPED whole{};
+        if (LockFileEx(handle_of(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD,
+                       &whole)) {
+            return {};
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_LOCK_VIOLATION || waited >= wait_ms) {
+            return failure_of(Step::lock, static_cast<int>(error));
+        }
+        pause_ms(STEP_MS);
+    }
+}
+
+Failure put_in_place(OpenFile& file, const char* name, const char* target) {
+    // Through its own handle (by name only where the system refuses that):
+    // nothing unheld between the mark cleared and the rename.
+    HANDLE handle = handle_of(file);
+    const DWORD error = rename_over(handle, name, target);
+    if (handle == INVALID_HANDLE_VALUE) {
+        file.set(OpenFile::CLOSED);  // closed to be moved by name
+    }
+    return error == 0 ? Failure{} : failure_of(Step::put_in_place, static_cast<int>(error));
+}
+
+Failure remove_file(const char* name) {
+    return unless_done(Step::remove, DeleteFileW(WideName(name).text));
+}
+
+Failure sync_folder() {
+    return {};  // the renamed file was flushed again, or moved by name writing through
+}
+
+void each_name(const char* prefix, void (*visit)(const char* name, void* context), void* context) {
+    char pattern[TEMP_NAME + 2];
+    lstrcpynA(pattern, prefix, TEMP_NAME);
+    lstrcatA(pattern, "*");
+    WIN32_FIND_DATAW entry;
+    const HANDLE search = FindFirstFileW(WideName(pattern).text, &entry);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &entry)) {
+        char name[MAX_PATH];
+        if (WideCharToMultiByte(CP_ACP, 0, entry.cFileName, -1, name, MAX_PATH, nullptr, nullptr) > 0) {
+            visit(name, context);
+        }
+    }
+    if (search != INVALID_HANDLE_VALUE) {
+        FindClose(search);
+    }
+}
+
+void pause_ms(int ms) {
+    Sleep(static_cast<DWORD>(ms));
+}
+
+}  // namespace quadrivo

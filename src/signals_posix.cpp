@@ -1,0 +1,147 @@
+// Signals on POSIX: blocked while a step must not be cut in two, SIGXFSZ
+// ignored while a file is written, and, while a file is minded, a handler
+// that removes it before the signal ends the program as it would have.
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "file_primitives.hpp"
+
+namespace quadrivo {
+
+namespace {
+
+// The signals by which a user or the system ends a program that waits for an answer.
+constexpr int STOPPING_SIGNALS[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
+constexpr int SIGNALS = 65;  // numbers up to SIGRTMAX on Linux
+constexpr int MINDED = static_cast<int>(Minded::count);
+
+// What a signal handler must know: which files to remove. A handler can
+// reach nothing else, so this one record is global; it is changed with the
+// signals blocked, and read only by the handler.
+struct Record {
+    char name[MINDED][TEMP_NAME];
+    FileInfo info[MINDED];
+    volatile sig_atomic_t held[MINDED];
+    bool installed[SIGNALS];
+    struct sigaction before[SIGNALS];  // the action the handler replaced
+} g_record;
+
+// Tells whether the minded file which is to be removed by signal_number.
+bool covers(int which, int signal_number) {
+    if (which == static_cast<int>(Minded::new_file)) {
+        return true;  // every ending signal
+    }
+    for (const int stopping : STOPPING_SIGNALS) {
+        if (stopping == signal_number) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Removes the minded files, each only if it is still the file minded, then
+// ends the program as the signal would have.
+extern "C" void remove_and_end(int signal_number) {
+    for (int which = 0; which < MINDED; ++which) {
+        struct stat st {};
+        if (g_record.held[which] && covers(which, signal_number) && lstat(g_record.name[which], &st) == 0 &&
+            st.st_dev == g_record.info[which].volume && st.st_ino == g_record.info[which].index) {
+            unlink(g_record.name[which]);
+        }
+    }
+    raise(signal_number);  // delivered once the handler returns: SA_RESETHAND put back the default
+}
+
+// Calls set(signal) for each signal whose default action ends the program,
+// the real-time ones included; those the C library keeps for itself refuse
+// a handler.
+template <typename Set>
+void each_ending_signal(Set set) {
+    for (int signal_number = 1; signal_number <= SIGRTMAX && signal_number < SIGNALS; ++signal_number) {
+        bool ends = true;
+        for (const int other : {SIGKILL, SIGSTOP, SIGCHLD, SIGCONT, SIGTSTP, SIGTTIN, SIGTTOU, SIGURG, SIGWINCH}) {
+            ends = ends && signal_number != other;
+        }
+        if (ends) {
+            set(signal_number);
+        }
+    }
+}
+
+// Tells whether a minded file other than which is removed by signal_number.
+bool covered_by_another(int which, int signal_number) {
+    for (int other = 0; other < MINDED; ++other) {
+        if (other != which && g_record.held[other] && covers(other, signal_number)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+static_assert(sizeof(sigset_t) <= 256 && sizeof(struct sigaction) <= 256, "the saved state fits");
+
+InterruptsHeld::InterruptsHeld() {
+    sigset_t all;
+    sigfillset(&all);
+    sigprocmask(SIG_BLOCK, &all, reinterpret_cast<sigset_t*>(saved_));
+}
+
+InterruptsHeld::~InterruptsHeld() {
+    sigprocmask(SIG_SETMASK, reinterpret_cast<sigset_t*>(saved_), nullptr);
+}
+
+SizeLimitNotFatal::SizeLimitNotFatal() {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, reinterpret_cast<struct sigaction*>(saved_));
+}
+
+SizeLimitNotFatal::~SizeLimitNotFatal() {
+    sigaction(SIGXFSZ, reinterpret_cast<struct sigaction*>(saved_), nullptr);
+}
+
+void mind(Minded minded, const char* name, const FileInfo& info) {
+    const int which = static_cast<int>(minded);
+    std::strncpy(g_record.name[which], name, TEMP_NAME - 1);
+    g_record.info[which] = info;
+    g_record.held[which] = 1;
+    struct sigaction action {};
+    action.sa_handler = remove_and_end;
+    action.sa_flags = SA_RESETHAND | SA_NODEFER;
+    sigfillset(&action.sa_mask);
+    each_ending_signal([which, &action](int signal_number) {
+        if (!covers(which, signal_number) || g_record.installed[signal_number]) {
+            return;
+        }
+        struct sigaction& before = g_record.before[signal_number];
+        if (sigaction(signal_number, &action, &before) == 0) {
+            g_record.installed[signal_number] = true;
+            if (before.sa_handler == SIG_IGN) {  // ignored at start: it stays ignored
+                sigaction(signal_number, &before, nullptr);
+                g_record.installed[signal_number] = false;
+            }
+        }
+    });
+}
+
+void unmind(Minded minded) {
+    const int which = static_cast<int>(minded);
+    if (!g_record.held[which]) {
+        return;
+    }
+    g_record.held[which] = 0;
+    each_ending_signal([which](int signal_number) {
+        if (g_record.installed[signal_number] && covers(which, signal_number) &&
+            !covered_by_another(which, signal_number)) {
+            sigaction(signal_number, &g_record.before[signal_number], nullptr);  // the action saved, restored
+            g_record.installed[signal_number] = false;
+        }
+    });
+}
+
+}  // namespace quadrivo

@@ -1,0 +1,124 @@
+// Interrupts on Windows: Ctrl-C, Ctrl-Break and the console's close held
+// while a step must not be cut in two, and, while a file is minded, a handler
+// that removes it before the default handler ends the program; whether a run
+// is alive.
+#include <windows.h>
+
+#include <cstring>
+
+#include "file_primitives.hpp"
+#include "wide_name_windows.hpp"
+
+namespace quadrivo {
+
+namespace {
+
+constexpr int MINDED = static_cast<int>(Minded::count);
+
+// What the console's handler must know: which files to remove, and whether
+// a step is under way (its lock, held exclusively by the steps, of the main
+// thread only, so a count lets them nest). It runs on a thread of its own and
+// can reach nothing else, so this one record is global.
+struct Record {
+    char name[MINDED][TEMP_NAME];
+    FileInfo info[MINDED];
+    volatile LONG held[MINDED];
+    bool installed;
+    SRWLOCK step = SRWLOCK_INIT;
+    int steps;
+} g_record;
+
+// Waits for the step under way, if any.
+void wait_for_the_step() {
+    AcquireSRWLockShared(&g_record.step);
+    ReleaseSRWLockShared(&g_record.step);
+}
+
+// Holds the interrupt until the step is over (the window's close too, which
+// ends the program once the handlers return); then the next handler, and by
+// default the end of the program, as a blocked signal comes once unblocked.
+BOOL WINAPI hold_control(DWORD) {
+    wait_for_the_step();
+    return FALSE;
+}
+
+// Removes the minded files, each only if it is still the file minded; then
+// the next handler, the default one, ends the program.
+BOOL WINAPI remove_and_end(DWORD) {
+    wait_for_the_step();  // added while a step held interrupts, it is called before hold_control
+    for (int which = 0; which < MINDED; ++which) {
+        FileInfo now;
+        if (g_record.held[which] && !look(g_record.name[which], false, now) && now.same_file(g_record.info[which])) {
+            DeleteFileW(WideName(g_record.name[which]).text);
+        }
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+InterruptsHeld::InterruptsHeld() {
+    if (g_record.steps++ == 0) {
+        AcquireSRWLockExclusive(&g_record.step);
+        SetConsoleCtrlHandler(hold_control, TRUE);  // called first: the last one added
+    }
+}
+
+InterruptsHeld::~InterruptsHeld() {
+    if (--g_record.steps == 0) {
+        SetConsoleCtrlHandler(hold_control, FALSE);
+        ReleaseSRWLockExclusive(&g_record.step);
+    }
+}
+
+SizeLimitNotFatal::SizeLimitNotFatal() = default;
+SizeLimitNotFatal::~SizeLimitNotFatal() = default;
+
+void mind(Minded minded, const char* name, const FileInfo& info) {
+    const int which = static_cast<int>(minded);
+    lstrcpynA(g_record.name[which], name, TEMP_NAME);
+    g_record.info[which] = info;
+    g_record.held[which] = 1;
+    if (!g_record.installed) {
+        g_record.installed = SetConsoleCtrlHandler(remove_and_end, TRUE) != FALSE;
+    }
+}
+
+void unmind(Minded minded) {
+    g_record.held[static_cast<int>(minded)] = 0;
+    for (int which = 0; which < MINDED; ++which) {
+        if (g_record.held[which]) {
+            return;
+        }
+    }
+    if (g_record.installed) {
+        SetConsoleCtrlHandler(remove_and_end, FALSE);
+        g_record.installed = false;
+    }
+}
+
+unsigned long this_run() {
+    return GetCurrentProcessId();
+}
+
+bool run_alive(unsigned long run, const char* made) {
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(run));
+    if (process == nullptr) {
+        return GetLastError() != ERROR_INVALID_PARAMETER;  // access denied: another user's, alive
+    }
+    DWORD code = 0;
+    FILETIME started;
+    FILETIME ended;
+    FILETIME kernel;
+    FILETIME user;
+    WIN32_FILE_ATTRIBUTE_DATA file;
+    bool alive = !GetExitCodeProcess(process, &code) || code == STILL_ACTIVE;
+    if (alive && GetProcessTimes(process, &started, &ended, &kernel, &user) &&
+        GetFileAttributesExW(WideName(made).text, GetFileExInfoStandard, &file)) {
+        alive = CompareFileTime(&started, &file.ftCreationTime) <= 0;  // started later: the id used again
+    }
+    CloseHandle(process);
+    return alive;
+}
+
+}  // namespace quadrivo

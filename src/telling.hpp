@@ -1,0 +1,30 @@
+// What the user is told of a file that could not be read or written: the
+// cause, decided from the failed step and the system's code (and, where the
+// code alone cannot tell, a look at the name), and its one line on the console.
+#pragma once
+
+#include "console.hpp"
+#include "failure.hpp"
+#include "look_alike.hpp"
+
+namespace quadrivo {
+
+// Returns the cause to tell of failure on file_name, read (writing false) or written.
+Cause cause_of(const Failure& failure, const char* file_name, bool writing);
+
+// Returns the cause that the platform's code tells of file_name: the code by
+// itself, or a look at the name where it cannot tell (a link that leads
+// nowhere, a working folder that is gone, a file another program holds).
+Cause system_cause(const char* file_name, int code, bool writing);
+
+// Tells on standard error, in one line, that file_name could not be read (or
+// written) and why: cause, with failure's code. A look-alike cause names other.
+void report_failure(Console& console, Cause cause, const Failure& failure, const char* file_name, bool writing,
+                    const LookAlike* other = nullptr);
+
+// The same, with the cause that the failure tells.
+inline void report_failure(Console& console, const Failure& failure, const char* file_name, bool writing) {
+    report_failure(console, cause_of(failure, file_name, writing), failure, file_name, writing);
+}
+
+}  // namespace quadrivo
