@@ -133,8 +133,14 @@ Failure make_nameless(OpenFile& file) {
 }
 
 Failure give_name(OpenFile& file, const char* name) {
-    char proc[32];
-    std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd_of(file));
+    char proc[32] = "/proc/self/fd/";  // and the descriptor's digits, without the C library's formatting
+    char* at = proc + std::strlen(proc);
+    for (int rest = fd_of(file), unit = 1000000; unit > 0; unit /= 10) {
+        if (rest >= unit || unit == 1 || at > proc + 14) {
+            *at++ = static_cast<char>('0' + rest / unit % 10);
+        }
+    }
+    *at = '\0';
     return unless_zero(Step::name, linkat(AT_FDCWD, proc, AT_FDCWD, name, AT_SYMLINK_FOLLOW));
 }
 
@@ -235,17 +241,21 @@ Failure sync_folder() {
 }
 
 void each_name(const char* prefix, void (*visit)(const char* name, void* context), void* context) {
-    DIR* folder = opendir(".");
-    if (folder == nullptr) {
+    OpenFile folder;
+    if (open_into(".", O_RDONLY | O_DIRECTORY, folder, Step::look)) {
         return;
     }
+    alignas(8) char entries[4096];  // read by getdents64 into fixed storage: opendir would allocate
     const std::size_t length = std::strlen(prefix);
-    while (const dirent* entry = readdir(folder)) {
-        if (std::strncmp(entry->d_name, prefix, length) == 0) {
-            visit(entry->d_name, context);
+    for (ssize_t got; (got = getdents64(fd_of(folder), entries, sizeof entries)) > 0;) {
+        for (ssize_t at = 0; at < got;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(entries + at);
+            if (std::strncmp(entry->d_name, prefix, length) == 0) {
+                visit(entry->d_name, context);
+            }
+            at += entry->d_reclen;
         }
     }
-    closedir(folder);
 }
 
 unsigned long this_run() {

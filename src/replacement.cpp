@@ -17,10 +17,38 @@ namespace {
 
 constexpr int NAME_ATTEMPTS = 100;  // names tried for a new file before giving up
 
+// Writes the decimal digits of n and a terminating zero at at, without the
+// C library's formatting (a pass counts its instructions). Returns the end.
+char* put_number(char* at, unsigned long n) {
+    char digits[24];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + n % 10);
+        n /= 10;
+    } while (n > 0);
+    while (count > 0) {
+        *at++ = digits[--count];
+    }
+    *at = '\0';
+    return at;
+}
+
+// Puts ".<target>." into name (TEMP_NAME leaves room for our names). Returns its end.
+char* put_prefix(char (&name)[TEMP_NAME], const char* target) {
+    const std::size_t length = std::strlen(target);
+    name[0] = '.';
+    std::memcpy(name + 1, target, length);
+    name[length + 1] = '.';
+    name[length + 2] = '\0';
+    return name + length + 2;
+}
+
 // Puts the name of this run's new file beside target into name:
 // ".<target>.<run>-<attempt>", so that a later run can tell whose it is.
 void new_file_name(char (&name)[TEMP_NAME], const char* target, int attempt) {
-    std::snprintf(name, sizeof name, ".%s.%lu-%d", target, this_run(), attempt);
+    char* at = put_number(put_prefix(name, target), this_run());
+    *at++ = '-';
+    put_number(at, static_cast<unsigned long>(attempt));
 }
 
 // Removes name, a new file of the target's (after the prefix ".<target>.",
@@ -166,7 +194,7 @@ void Replacement::roll_back() {
 
 Failure Replacement::prepare() {
     char prefix[TEMP_NAME];
-    std::size_t length = static_cast<std::size_t>(std::snprintf(prefix, sizeof prefix, ".%s.", target_));
+    std::size_t length = static_cast<std::size_t>(put_prefix(prefix, target_) - prefix);
     each_name(prefix, remove_if_stale, &length);
     {
         const InterruptsHeld held;  // the file and its removal by an ending signal, in one step
