@@ -96,6 +96,25 @@ int PosixConsole::read_typed() {
     return static_cast<int>(from_windows_1252(static_cast<unsigned char>(c)));
 }
 
+// Puts character c into out (room for MB_LEN_MAX bytes) as the codeset has it;
+// a letter the codeset lacks goes out as its Windows-1252 byte, or '?'.
+// Returns the count of bytes.
+std::size_t encode(Codeset codeset, char32_t c, char* out, std::mbstate_t& state) {
+    std::size_t size = static_cast<std::size_t>(-1);
+    if (codeset == Codeset::utf8) {
+        size = static_cast<std::size_t>(to_utf8(c, out));
+    } else if (codeset == Codeset::locale) {
+        size = std::wcrtomb(out, static_cast<wchar_t>(c), &state);
+    }
+    if (size == static_cast<std::size_t>(-1)) {
+        const int byte = to_windows_1252(c);
+        *out = static_cast<char>(byte < 0 ? '?' : byte);
+        size = 1;
+        state = std::mbstate_t{};
+    }
+    return size;
+}
+
 bool PosixConsole::write_chars(std::FILE* stream, const char32_t* text, int length) {
     const Codeset codeset = stream == err_ ? err_codeset_ : out_codeset_;
     // Each character is encoded in turn, a buffer's worth written at a time.
@@ -103,19 +122,7 @@ bool PosixConsole::write_chars(std::FILE* stream, const char32_t* text, int leng
     std::size_t used = 0;
     std::mbstate_t state{};
     for (int i = 0; i < length; ++i) {
-        std::size_t more = static_cast<std::size_t>(-1);
-        if (codeset == Codeset::utf8) {
-            more = static_cast<std::size_t>(to_utf8(text[i], encoded + used));
-        } else if (codeset == Codeset::locale) {
-            more = std::wcrtomb(encoded + used, static_cast<wchar_t>(text[i]), &state);
-        }
-        if (more == static_cast<std::size_t>(-1)) {
-            const int byte = to_windows_1252(text[i]);  // a letter the codeset lacks goes out as its byte
-            encoded[used] = static_cast<char>(byte < 0 ? '?' : byte);
-            more = 1;
-            state = std::mbstate_t{};
-        }
-        used += more;
+        used += encode(codeset, text[i], encoded + used, state);
         if (used > sizeof encoded - MB_LEN_MAX || i + 1 == length) {
             if (!put(stream, encoded, used)) {
                 return false;
@@ -131,21 +138,24 @@ bool PosixConsole::write_text(std::FILE* stream, const char* text) {
     if (codeset == Codeset::windows_1252) {
         return put(stream, text, std::strlen(text));
     }
-    // Runs of ASCII go out as they are; each other letter as a character.
-    while (*text != '\0') {
-        std::size_t ascii = 0;
-        while (text[ascii] != '\0' && static_cast<unsigned char>(text[ascii]) < 0x80) {
-            ++ascii;
+    // Encoded whole, so that a message (the help among them) goes out in one
+    // write: a reader that takes a line and goes (head -1) never makes a
+    // second write fail.
+    char encoded[TEXT_OUT];
+    std::size_t used = 0;
+    std::mbstate_t state{};
+    for (; *text != '\0'; ++text) {
+        const auto byte = static_cast<unsigned char>(*text);
+        if (byte < 0x80) {
+            encoded[used++] = static_cast<char>(byte);
+        } else {
+            used += encode(codeset, from_windows_1252(byte), encoded + used, state);
         }
-        if (ascii > 0 && !put(stream, text, ascii)) {
-            return false;
-        }
-        text += ascii;
-        if (*text != '\0') {
-            const char32_t letter = from_windows_1252(static_cast<unsigned char>(*text++));
-            if (!write_chars(stream, &letter, 1)) {
+        if (used > sizeof encoded - MB_LEN_MAX || text[1] == '\0') {
+            if (!put(stream, encoded, used)) {
                 return false;
             }
+            used = 0;
         }
     }
     return true;
@@ -153,9 +163,10 @@ bool PosixConsole::write_text(std::FILE* stream, const char* text) {
 
 }  // namespace
 
-int with_console(std::FILE* in, std::FILE* out, std::FILE* err, int (*body)(Console&)) {
+int with_console(std::FILE* in, std::FILE* out, std::FILE* err, int (*body)(Console&, const char* argument),
+                 const char* argument) {
     PosixConsole console(in, out, err);
-    return body(console);
+    return body(console, argument);
 }
 
 }  // namespace quadrivo
