@@ -1586,6 +1586,24 @@ TEST_F(OnATerminal, NoLocaleMeansUtf8) {
     one_pass(QUADRIVO_PROGRAM, nullptr);
 }
 
+// A refused argument on a console: a Windows console that holds the program
+// alone (as Explorer's window does, and Wine's on a terminal) keeps the words
+// until Enter is pressed; a POSIX terminal outlives the program and does not wait.
+TEST_F(OnATerminal, RefusalWaitsOnlyInAConsoleOfItsOwn) {
+    const char* command = std::getenv("QUADRIVO_COMMAND");
+    Terminal terminal(std::string(command != nullptr ? command : QUADRIVO_PROGRAM) + " mio.txt", path("").string(),
+                      "C.UTF-8");
+    ASSERT_TRUE(terminal.expect("Per un aiuto: quadrivo ")) << terminal.shown();
+    if (windows_build()) {
+        ASSERT_TRUE(terminal.expect("Premi Invio per chiudere.")) << terminal.shown();
+        terminal.type("\r");
+    }
+    EXPECT_EQ(terminal.finish(), 2);
+    EXPECT_EQ(terminal.shown().find("Premi Invio") != std::string::npos, windows_build()) << terminal.shown();
+    EXPECT_NE(terminal.shown().find("\xC2\xABmio.txt\xC2\xBB"), std::string::npos) << terminal.shown();
+    EXPECT_EQ(get("calendario.txt"), NONE);
+}
+
 // A letter beyond the 16-bit range is one character: a surrogate pair in a Windows console.
 TEST_F(OnATerminal, LetterBeyondSixteenBitsIsOneCharacter) {
     const char* command = std::getenv("QUADRIVO_COMMAND");
