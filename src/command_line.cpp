@@ -61,7 +61,7 @@ bool is_option(const char* argument) {
 // Tells on standard error, in the words of format, that argument is refused,
 // the argument shown as any name is (a control as '?'), and where the help is.
 int refuse(Console& console, const char* format, const char* argument) {
-    char32_t shown[ARGUMENT_SHOWN + 3];
+    char32_t shown[ARGUMENT_SHOWN + sizeof ARGUMENT_CUT];
     int length = 0;
     const auto* bytes = reinterpret_cast<const unsigned char*>(argument);
     const int size = static_cast<int>(std::strlen(argument));

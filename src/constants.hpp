@@ -182,7 +182,7 @@ inline constexpr const char* ERR_NO_ARGUMENTS =
     "legge sempre originale.txt nella cartella da cui parte.\n";
 inline constexpr const char* MSG_HELP_HINT = QUADRIVO_HELP_HINT;
 inline constexpr const char* MSG_PRESS_ENTER = "Premi Invio per chiudere.\n";
-inline constexpr const char* ARGUMENT_CUT = "...";  // after a refused argument too long to show whole
+inline constexpr char ARGUMENT_CUT[] = "...";  // after a refused argument too long to show whole
 
 // Faults of the console itself, which end the run.
 inline constexpr const char* ERR_CONSOLE_IN = "Impossibile leggere lo standard input!\n";

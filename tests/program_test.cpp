@@ -921,6 +921,8 @@ const Arguments arguments[] = {
      no_arguments("a?[2Jb"), 2},
     {"a control character, standard output closed", " \"$(printf 'a\\033[2Jb')\"", Where::posix, "",
      no_arguments("a?[2Jb"), 2, true},
+    {"a long argument is cut", " " + std::string(200, 'a'), Where::both, "",
+     no_arguments(std::string(128, 'a') + "..."), 2},
     {"after a double dash help is an argument", " -- --help", Where::both, "", no_arguments("--help"), 2},
     {"a slash is a path on POSIX", " /x", Where::posix, "", no_arguments("/x"), 2},
     {"a dash and a question mark on POSIX", " -?", Where::posix, "", unknown("-?"), 2},
