@@ -24,6 +24,16 @@ public:
         size_ += count;
         return true;
     }
+    // Puts count bytes before those there. Returns false, changing nothing, when they do not fit.
+    bool prepend(const char* bytes, std::size_t count) {
+        if (count > Capacity - size_) {
+            return false;
+        }
+        std::memmove(bytes_ + count, bytes_, size_);
+        std::memcpy(bytes_, bytes, count);
+        size_ += count;
+        return true;
+    }
     const char* data() const { return bytes_; }
     std::size_t size() const { return size_; }
 
@@ -33,8 +43,8 @@ private:
 };
 
 // The new calendar: at most NUM pieces of ROW bytes, each with one more line
-// end (before a Windows text-mode translation of line ends).
-using CalendarText = FixedText<static_cast<std::size_t>(NUM) * (ROW + 1)>;
+// end (before a Windows text-mode translation of line ends), and a UTF-8 mark.
+using CalendarText = FixedText<static_cast<std::size_t>(NUM) * (ROW + 1) + sizeof UTF8_MARK - 1>;
 
 // The lines a pass read, as the pass cut them: at most NUM of ROW bytes.
 class ReadLines {

@@ -120,4 +120,47 @@ int decode_char(const unsigned char* bytes, int available, char32_t& c) {
     return lead.length;
 }
 
+bool is_utf8(const unsigned char* bytes, std::size_t size) {
+    for (std::size_t i = 0; i < size;) {
+        const Utf8Lead lead = utf8_lead(bytes[i]);
+        const auto length = static_cast<std::size_t>(lead.length);
+        if (length == 0 || length > size - i ||
+            (length > 1 && (bytes[i + 1] < lead.second_min || bytes[i + 1] > lead.second_max))) {
+            return false;
+        }
+        for (std::size_t k = 2; k < length; ++k) {
+            if (bytes[i + k] < 0x80 || bytes[i + k] > 0xBF) {
+                return false;
+            }
+        }
+        i += length;
+    }
+    return true;
+}
+
+int decode_name(const char* bytes, int size, char32_t* characters, int capacity) {
+    const auto* at = reinterpret_cast<const unsigned char*>(bytes);
+    int length = 0;
+    for (int i = 0; i < size && length < capacity; ++length) {
+        const int taken = decode_char(at + i, size - i, characters[length]);
+        if (taken == 1 && at[i] >= 0x80 && at[i] < 0xA0) {
+            characters[length] = at[i];
+        }
+        i += taken;
+    }
+    return length;
+}
+
+int from_utf16(const wchar_t* units, int count, char32_t* characters, int capacity) {
+    int length = 0;
+    for (int i = 0; i < count && length < capacity; ++i) {
+        char32_t c = static_cast<char32_t>(units[i]);
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(units[++i]) - 0xDC00);
+        }
+        characters[length++] = c;
+    }
+    return length;
+}
+
 }  // namespace quadrivo

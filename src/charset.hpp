@@ -2,6 +2,8 @@
 // ones the console layer needs to turn typed bytes into characters.
 #pragma once
 
+#include <cstddef>
+
 namespace quadrivo {
 
 inline constexpr int UTF8_MAX = 4;  // bytes of the longest UTF-8 sequence
@@ -37,5 +39,17 @@ char32_t utf8_decode(const unsigned char* bytes, int length);
 // console reads typed text: a well-formed UTF-8 sequence is one character, any
 // other byte its Windows-1252 letter. Returns the count of bytes it took.
 int decode_char(const unsigned char* bytes, int available, char32_t& c);
+
+// Tells whether size bytes are well-formed UTF-8 throughout.
+bool is_utf8(const unsigned char* bytes, std::size_t size);
+
+// Puts a name's size bytes, read as typed text is, into characters; a lone
+// byte of the C1 range stays a control, whatever letter it is there.
+// Returns the count, at most capacity.
+int decode_name(const char* bytes, int size, char32_t* characters, int capacity);
+
+// Puts count UTF-16 units into characters, surrogate pairs joined; a lone
+// surrogate stays itself. Returns the count, at most capacity.
+int from_utf16(const wchar_t* units, int count, char32_t* characters, int capacity);
 
 }  // namespace quadrivo

@@ -7,7 +7,7 @@ namespace quadrivo {
 inline constexpr int NUM = 120;  // lines of the source calendar examined per pass
 inline constexpr int ROW = 200;  // capacity of the line buffer: longer lines are taken in pieces
 inline constexpr int NAME = 20;  // capacity of the name buffer: 19 characters and the line end
-inline constexpr int BLOCK = 4096;  // bytes of the source calendar read at a time
+inline constexpr int BLOCK = 8192;  // bytes of the source calendar read at a time; the first is judged whole
 inline constexpr char CTRL_Z = '\x1A';  // the end-of-file mark of old DOS editors
 inline constexpr int TYPED = 256;  // characters of one console line read at a time (Windows console)
 inline constexpr int MESSAGE = 256;  // room for the longest message, a file name filled in
@@ -16,6 +16,9 @@ inline constexpr int TEMP_NAME = 64;  // room for a temporary file's name: ".cal
 
 inline constexpr const char* SOURCE_FILE = "originale.txt";
 inline constexpr const char* SOURCE_STEM = "originale";  // a look-alike's name: this, alone or before a dot
+// What a copy's name adds to the stem, as Windows makes it (maybe followed by " (2)").
+inline constexpr const char* COPY_WORDS[] = {" - Copia", " - Copy"};
+inline constexpr const char* SHORTCUT_EXTENSION = ".lnk";  // a Windows shortcut: never a look-alike
 // The extensions of documents that must be saved as text, not renamed.
 inline constexpr const char* DOCUMENT_EXTENSIONS[] = {".xlsx", ".xls", ".xlsm", ".ods", ".docx",
                                                       ".doc",  ".odt", ".rtf",  ".pdf"};
@@ -25,13 +28,16 @@ struct CalendarFormat {
     char letter;  // lower case; the upper case letter chooses the same row
     const char* file_name;
     const char* done_message;
+    bool office;  // opened by Excel or Word: UTF-8 text needs its mark
 };
 
 inline constexpr CalendarFormat FORMATS[] = {
-    {'t', "calendario.txt", "Complimenti! Il tuo calendario \xE8 pronto nel file calendario_txt\n"},
-    {'w', "calendario.doc", "Complimenti! Il tuo calendario \xE8 pronto nel file calendario_doc\n"},
-    {'x', "calendario.xls", "Complimenti! Il tuo calendario \xE8 pronto nel file calendario_xls\n"},
+    {'t', "calendario.txt", "Complimenti! Il tuo calendario \xE8 pronto nel file calendario_txt\n", false},
+    {'w', "calendario.doc", "Complimenti! Il tuo calendario \xE8 pronto nel file calendario_doc\n", true},
+    {'x', "calendario.xls", "Complimenti! Il tuo calendario \xE8 pronto nel file calendario_xls\n", true},
 };
+// What Excel and Word need at the start of UTF-8 text, which they otherwise read in the ANSI code page.
+inline constexpr char UTF8_MARK[] = "\xEF\xBB\xBF";
 
 inline constexpr const char* MSG_FORMAT_QUESTION =
     "In quale formato vuoi che venga salvato il calendario?"
@@ -58,6 +64,8 @@ enum class Cause {
     missing,
     look_alike,
     look_alike_document,
+    look_alike_txt,
+    look_alike_extension,
     folder_gone,
     dangling_link,
     folder,
@@ -92,10 +100,17 @@ struct CauseWords {
 inline constexpr CauseWords CAUSES[] = {
     {Cause::none, ""},
     {Cause::missing, "non si trova nella cartella %s"},
-    {Cause::look_alike, "non si trova nella cartella %s, ma c'\xE8 %n: rinominalo in originale.txt e riprova"},
+    {Cause::look_alike, "non si trova nella cartella %s, ma c'\xE8 \xAB%n\xBB: rinominalo in originale.txt e riprova"},
     {Cause::look_alike_document,
-     "non si trova nella cartella %s, ma c'\xE8 %n: aprilo e salvalo come testo con il nome originale.txt, poi "
-     "riprova"},
+     "non si trova nella cartella %s, ma c'\xE8 \xAB%n\xBB: aprilo e salvalo come testo con il nome originale.txt, "
+     "poi riprova"},
+    // On Windows, whose Explorer leaves the last extension out of what its rename box types over.
+    {Cause::look_alike_txt,
+     "non si trova nella cartella %s, ma c'\xE8 \xAB%n\xBB: rinominalo scrivendo solo originale (l'estensione .txt "
+     "rimane), poi riprova"},
+    {Cause::look_alike_extension,
+     "non si trova nella cartella %s, ma c'\xE8 \xAB%n\xBB: rinominalo in originale.txt, dopo aver attivato \xAB"
+     "Estensioni nomi file\xBB nel menu Visualizza di Esplora file, poi riprova"},
     {Cause::folder_gone, "la cartella di lavoro non esiste pi\xF9"},
     {Cause::dangling_link, "\xE8 un collegamento che non porta a nessun file"},
     {Cause::folder, "\xE8 una cartella"},

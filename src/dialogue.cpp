@@ -7,6 +7,7 @@
 #include "failure.hpp"
 #include "file.hpp"
 #include "fold.hpp"
+#include "look_alike.hpp"
 #include "replacement.hpp"
 #include "selection.hpp"
 #include "spelling.hpp"
@@ -143,7 +144,7 @@ static SelectionReport read_team_lines(Console& console, const TeamName& name, C
         Failure failure = opening_failure(SOURCE_FILE, last_error(), false);
         LookAlike other;
         if (failure.cause == Cause::missing && find_look_alike(other)) {
-            failure.cause = look_alike_cause(other);  // a hidden extension, another case
+            failure.cause = look_alike_cause(other);  // a hidden extension, another case, a copy
         }
         report_failure(console, failure, SOURCE_FILE, false, &other);
         return report;
@@ -173,12 +174,16 @@ static SelectionReport read_team_lines(Console& console, const TeamName& name, C
 // the earlier one in one step; report tells what the pass read and selected.
 // Returns whether the new calendar is in place, after reporting with its file
 // and its cause why it is not.
-static Replaced copy_team_lines(Console& console, const char* file_name, const TeamName& name, ReadLines& read,
+static Replaced copy_team_lines(Console& console, const CalendarFormat& format, const TeamName& name, ReadLines& read,
                                 SelectionReport& report) {
+    const char* file_name = format.file_name;
     Replacement write1(file_name);
     report = read_team_lines(console, name, write1.content(), read);
     if (report.result != SelectionResult::ok) {
         return Replaced::no;  // nothing was written
+    }
+    if (format.office) {
+        mark_utf8_for_office(write1.content());
     }
     const Commit commit = write1.commit();
     if (commit.replaced == Replaced::no) {
@@ -224,7 +229,7 @@ static PassEnd make_calendar(Console& console, const CalendarFormat& format) {
     }
     ReadLines read;
     SelectionReport report{};
-    const Replaced replaced = copy_team_lines(console, format.file_name, TeamName(nome, cont), read, report);
+    const Replaced replaced = copy_team_lines(console, format, TeamName(nome, cont), read, report);
     if (replaced == Replaced::no) {
         return PassEnd::failed;
     }

@@ -107,21 +107,6 @@ void add_cause(Line& line, const char* words, int end_length, const LookAlike* o
 
 }  // namespace
 
-Cause look_alike_cause(const LookAlike& found) {
-    for (const char* extension : DOCUMENT_EXTENSIONS) {
-        const int length = static_cast<int>(std::strlen(extension));
-        bool same = found.length >= length;
-        for (int i = 0; same && i < length; ++i) {
-            const char32_t c = found.name[found.length - length + i];
-            same = (c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) == static_cast<char32_t>(extension[i]);
-        }
-        if (same) {
-            return Cause::look_alike_document;
-        }
-    }
-    return Cause::look_alike;
-}
-
 void report_failure(Console& console, Failure failure, const char* file_name, bool writing, const LookAlike* other) {
     Line line;
     char sentence[MESSAGE];

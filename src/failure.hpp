@@ -6,6 +6,7 @@
 
 #include "console.hpp"
 #include "constants.hpp"
+#include "look_alike.hpp"
 
 namespace quadrivo {
 
@@ -35,24 +36,6 @@ inline Failure failure_of(int code, bool writing) {
 // cannot tell (a missing file), a look at the name tells a link that leads
 // nowhere, and a working folder that is gone.
 Failure opening_failure(const char* file_name, int code, bool writing);
-
-// A file in the working folder whose name looks like the source's: what a
-// hidden extension or another case makes of it (originale.txt.txt,
-// Originale.TXT, originale.xlsx).
-struct LookAlike {
-    static constexpr int CAPACITY = 256;  // characters of the name
-    char32_t name[CAPACITY];
-    int length = 0;
-};
-
-// Finds the first regular file, in the order of the names' bytes (on
-// Windows, of their UTF-16 units), named SOURCE_STEM alone or followed by a
-// dot and anything, without regard to case. Returns false when there is none.
-bool find_look_alike(LookAlike& found);
-
-// Returns the cause of a missing source beside which found stands: a
-// document to save as text, or a file to rename.
-Cause look_alike_cause(const LookAlike& found);
 
 // Puts the working folder's full path, as characters, into folder. Returns its
 // length, or -1 when the system cannot tell it (the folder was removed).

@@ -1,7 +1,5 @@
 // Causes of failures on POSIX: errno, and a look at a name that could not be
 // opened.
-#include <dirent.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,41 +86,7 @@ int decode_name(const char* bytes, char32_t* characters, int capacity) {
     return length;
 }
 
-// Tells whether name is SOURCE_STEM, alone or before a dot, in any case.
-bool looks_like_source(const char* name) {
-    const std::size_t stem = std::strlen(SOURCE_STEM);
-    return strncasecmp(name, SOURCE_STEM, stem) == 0 && (name[stem] == '\0' || name[stem] == '.');
-}
-
-// A folder stream that closes itself.
-struct Folder {
-    DIR* stream = opendir(".");
-    ~Folder() {
-        if (stream != nullptr) {
-            closedir(stream);
-        }
-    }
-};
-
 }  // namespace
-
-bool find_look_alike(LookAlike& found) {
-    Folder folder;
-    char first[NAME_MAX + 1] = "";
-    while (folder.stream != nullptr) {
-        const dirent* entry = readdir(folder.stream);
-        if (entry == nullptr) {
-            break;
-        }
-        struct stat st {};
-        if (looks_like_source(entry->d_name) && (first[0] == '\0' || std::strcmp(entry->d_name, first) < 0) &&
-            stat(entry->d_name, &st) == 0 && S_ISREG(st.st_mode)) {
-            std::snprintf(first, sizeof first, "%s", entry->d_name);
-        }
-    }
-    found.length = decode_name(first, found.name, LookAlike::CAPACITY);
-    return found.length > 0;
-}
 
 int working_folder(char32_t* folder, int capacity) {
     char bytes[PATH_MAX];

@@ -98,47 +98,6 @@ Failure opening_failure(const char* file_name, int code, bool writing) {
     return failure;
 }
 
-namespace {
-
-// Tells whether name is SOURCE_STEM, alone or before a dot, in any case.
-bool looks_like_source(const wchar_t* name) {
-    int i = 0;
-    for (; SOURCE_STEM[i] != '\0'; ++i) {
-        const wchar_t c = name[i] >= L'A' && name[i] <= L'Z' ? name[i] - L'A' + L'a' : name[i];
-        if (c != static_cast<wchar_t>(SOURCE_STEM[i])) {
-            return false;
-        }
-    }
-    return name[i] == L'\0' || name[i] == L'.';
-}
-
-// A search of the working folder's names that closes itself.
-struct Search {
-    WIN32_FIND_DATAW entry;
-    HANDLE handle = FindFirstFileW(WideName("*").text, &entry);
-    ~Search() {
-        if (handle != INVALID_HANDLE_VALUE) {
-            FindClose(handle);
-        }
-    }
-};
-
-}  // namespace
-
-bool find_look_alike(LookAlike& found) {
-    Search search;
-    wchar_t first[MAX_PATH] = L"";
-    for (bool more = search.handle != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search.handle, &search.entry)) {
-        const wchar_t* name = search.entry.cFileName;
-        if (looks_like_source(name) && (search.entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-            (first[0] == L'\0' || wcscmp(name, first) < 0)) {
-            wcscpy(first, name);  // cFileName holds MAX_PATH units
-        }
-    }
-    found.length = add_utf16(first, static_cast<int>(wcslen(first)), found.name, 0, LookAlike::CAPACITY);
-    return found.length > 0;
-}
-
 int working_folder(char32_t* folder, int capacity) {
     wchar_t wide[MAX_PATH * 4];
     const DWORD units = GetCurrentDirectoryW(MAX_PATH * 4, wide);

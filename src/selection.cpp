@@ -7,6 +7,15 @@
 
 namespace quadrivo {
 
+namespace {
+
+// Tells whether a byte shows nothing: a blank, a tab, a line end.
+bool is_blank_or_line_end(char byte) {
+    return byte == ' ' || byte == '\t' || byte == '\n' || byte == '\r';
+}
+
+}  // namespace
+
 bool SourceLines::fill() {
     while (pos_ == len_) {
         // A 0x1A held back from the last block starts this one: it was not the file's last byte.
@@ -89,26 +98,21 @@ int SourceLines::next(char (&riga)[ROW]) {
     return i;
 }
 
-int SourceLines::more(bool after_piece) {
-    if (!fill()) {
-        return -1;
-    }
-    // The line end of a line cut into pieces is no line of its own.
-    if (after_piece && (peek() == '\n' || peek() == '\r')) {
-        const bool cr = peek() == '\r';
-        ++pos_;
+int SourceLines::more() {
+    for (;;) {
         if (!fill()) {
             return -1;
         }
-        if (cr && peek() != '\n') {
-            return 1;  // a lone CR is a character: the line goes on
+        while (pos_ < len_ && is_blank_or_line_end(block_[pos_])) {
+            ++pos_;
         }
-        pos_ += cr ? 1 : 0;
-        if (!fill()) {
-            return -1;
+        if (pos_ < len_) {
+            return 1;
+        }
+        if (len_ == 0) {
+            return 0;  // the end of the file
         }
     }
-    return pos_ < len_ ? 1 : 0;
 }
 
 TeamName::TeamName(const char32_t (&nome)[NAME], int cont) {
@@ -138,7 +142,6 @@ bool TeamName::found_in(std::string_view text) const {
 SelectionReport select_team_lines(SourceLines& source, CalendarText& calendar, ReadLines& read, const TeamName& name) {
     SelectionReport report{SelectionResult::ok, 0, false};
     char riga[ROW];
-    bool last_was_piece = false;  // the last line read was a piece of a longer line
     for (int m = 0; m < NUM; ++m) {
         const int len = source.next(riga);
         if (len < 0) {
@@ -150,8 +153,8 @@ SelectionReport select_team_lines(SourceLines& source, CalendarText& calendar, R
         }
         read.add(riga, len);
         // Only the bytes before the line end are searched: a name never spans two lines.
-        last_was_piece = riga[len - 1] != '\n';
-        const int text = last_was_piece ? len : len - 1;
+        const bool piece = riga[len - 1] != '\n';  // a piece of a longer line
+        const int text = piece ? len : len - 1;
         if (name.found_in(std::string_view(riga, static_cast<std::size_t>(text)))) {
             // The line and one more line end: a whole line is thus followed by an
             // empty one. NUM lines of ROW bytes and their line ends always fit.
@@ -160,12 +163,22 @@ SelectionReport select_team_lines(SourceLines& source, CalendarText& calendar, R
             ++report.selected;
         }
     }
-    const int more = source.more(last_was_piece);
+    const int more = source.more();
     if (more < 0) {
         report.result = SelectionResult::read_failed;
     }
     report.more_lines = more > 0;
     return report;
+}
+
+void mark_utf8_for_office(CalendarText& calendar) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(calendar.data());
+    const std::size_t mark = sizeof UTF8_MARK - 1;
+    const bool ascii = std::all_of(bytes, bytes + calendar.size(), [](unsigned char byte) { return byte < 0x80; });
+    const bool marked = calendar.size() >= mark && std::memcmp(bytes, UTF8_MARK, mark) == 0;
+    if (!ascii && !marked && is_utf8(bytes, calendar.size())) {
+        calendar.prepend(UTF8_MARK, mark);  // its room is kept in the calendar's capacity
+    }
 }
 
 }  // namespace quadrivo

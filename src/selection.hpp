@@ -36,9 +36,9 @@ public:
     // The platform's error code of the last failed read.
     int error() const { return error_; }
 
-    // Tells whether more follows. After a piece of a longer line, the line end
-    // that ends that line does not count. Returns 1 or 0, -1 on a read error.
-    int more(bool after_piece);
+    // Tells whether anything but blanks, tabs and line ends follows: lines
+    // that hold nothing are not worth a notice. Returns 1 or 0, -1 on a read error.
+    int more();
 
 private:
     // Reads the next block once the current one is used up.
@@ -79,7 +79,7 @@ enum class SelectionResult { ok, read_failed };
 struct SelectionReport {
     SelectionResult result;
     int selected;  // lines written to the calendar
-    bool more_lines;  // the source goes on after the NUMth line, which was read
+    bool more_lines;  // a line after the NUMth, which was read, holds more than blanks
 };
 
 // Reads the first NUM lines of the source (a line longer than ROW - 1 bytes is
@@ -88,5 +88,11 @@ struct SelectionReport {
 // line end. Stops early at the end of the source, or at a failed read. The
 // caller opens and closes the source, and decides where the calendar goes.
 SelectionReport select_team_lines(SourceLines& source, CalendarText& calendar, ReadLines& read, const TeamName& name);
+
+// Begins a calendar for Excel or Word with UTF8_MARK when its bytes hold one
+// beyond ASCII, are UTF-8 throughout and do not begin with the mark already:
+// those programs read text without it in the system's ANSI code page.
+// Windows-1252 and plain ASCII calendars stay as they are.
+void mark_utf8_for_office(CalendarText& calendar);
 
 }  // namespace quadrivo

@@ -1,6 +1,8 @@
-// Signatures and the shares of zero bytes that tell a calendar from a file
-// that is no text. A byte pattern at the start decides only where it is a
-// format's own signature; text that merely begins with "PK" or "MZ" stays text.
+// What the first block tells of a file: the signatures of the kinds that get
+// their own words, UTF-16 and UTF-32 by their structure, and then a rule for
+// text (no NUL byte, few controls) that refuses any other binary file. A byte
+// pattern at the start decides only where it is a format's own signature;
+// text that merely begins with "PK" or "%PDF" stays text.
 #include "source_kind.hpp"
 
 #include <cstring>
@@ -9,21 +11,21 @@ namespace quadrivo {
 
 namespace {
 
+constexpr std::size_t NOT_TEXT_SHARE = 20;  // more controls than one byte in this many: no text
+
 // Tells whether the bytes begin with the signature of length bytes.
 bool begins(const unsigned char* bytes, std::size_t size, const char* signature, std::size_t length) {
     return size >= length && std::memcmp(bytes, signature, length) == 0;
 }
 
-// The little-endian 16-bit and 32-bit values at offset.
+// The little-endian 16-bit value at offset.
 unsigned le16(const unsigned char* at) {
     return at[0] | (at[1] << 8u);
 }
-unsigned long le32(const unsigned char* at) {
-    return le16(at) | (static_cast<unsigned long>(le16(at + 2)) << 16);
-}
 
 // Tells whether a zip's first entry names an office document's part:
-// Office Open XML's [Content_Types].xml, _rels/ or docProps/, OpenDocument's mimetype.
+// Office Open XML's [Content_Types].xml, _rels/, docProps/ or a part of the
+// workbook, document or presentation itself; OpenDocument's mimetype.
 bool office_zip(const unsigned char* bytes, std::size_t size) {
     constexpr std::size_t NAME_AT = 30;  // after the local file header's fixed fields
     if (size < NAME_AT) {
@@ -36,63 +38,74 @@ bool office_zip(const unsigned char* bytes, std::size_t size) {
     const auto under = [&](const char* folder) {
         return room >= std::strlen(folder) && std::memcmp(name, folder, std::strlen(folder)) == 0;
     };
-    return is("[Content_Types].xml") || is("mimetype") || under("_rels/") || under("docProps/");
+    return is("[Content_Types].xml") || is("mimetype") || under("_rels/") || under("docProps/") || under("xl/") ||
+           under("word/") || under("ppt/");
 }
 
-// Tells whether the bytes are a Windows program: MZ, and "PE\0\0" where the
-// value at 0x3C points.
-bool windows_program(const unsigned char* bytes, std::size_t size) {
-    if (!begins(bytes, size, "MZ", 2) || size < 0x40) {
-        return false;
+// The 16-bit or 32-bit unit at index i, little- or big-endian.
+unsigned long unit_at(const unsigned char* bytes, std::size_t i, int width, bool big) {
+    unsigned long unit = 0;
+    for (int k = 0; k < width; ++k) {
+        const unsigned long byte = bytes[i * width + (big ? k : width - 1 - k)];
+        unit = (unit << 8) | byte;
     }
-    const unsigned long at = le32(bytes + 0x3C);
-    return at <= size - 4 && std::memcmp(bytes + at, "PE\0\0", 4) == 0;
+    return unit;
 }
 
-// Counts the zero bytes at each position modulo 4, and the bytes there.
-struct ZeroShares {
-    std::size_t zeros[4] = {};
-    std::size_t bytes[4] = {};
+// Tells whether a unit is a line feed, a carriage return or a blank: text
+// has them, and a binary file's zeros seldom fall so.
+bool spacing(unsigned long unit) {
+    return unit == 0x0A || unit == 0x0D || unit == 0x20;
+}
 
-    // Text has few zero bytes or none: they are found by memchr, which looks
-    // at many bytes a step, and the bytes at each place are counted, not looked at.
-    ZeroShares(const unsigned char* at, std::size_t size) {
-        for (std::size_t i = 0; i < 4; ++i) {
-            bytes[i] = size / 4 + (i < size % 4 ? 1 : 0);
+// Tells whether the bytes are well-formed UTF-16 with at least two spacing
+// units: surrogates paired (one cut by the block's end is fine), no U+0000.
+// Any text fits, whatever its letters; a binary file's zeros make U+0000.
+bool utf16(const unsigned char* bytes, std::size_t size, bool big) {
+    const std::size_t units = size / 2;
+    std::size_t spacings = 0;
+    for (std::size_t i = 0; i < units; ++i) {
+        const unsigned long unit = unit_at(bytes, i, 2, big);
+        if (unit == 0 || (unit >= 0xDC00 && unit <= 0xDFFF)) {
+            return false;  // U+0000, or a low surrogate alone
         }
-        for (const void* zero = std::memchr(at, 0, size); zero != nullptr;) {
-            const auto i = static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - at);
-            ++zeros[i % 4];
-            zero = i + 1 < size ? std::memchr(at + i + 1, 0, size - i - 1) : nullptr;
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units) {
+            const unsigned long low = unit_at(bytes, ++i, 2, big);
+            if (low < 0xDC00 || low > 0xDFFF) {
+                return false;
+            }
         }
+        spacings += spacing(unit) ? 1 : 0;
     }
-    // Zeros and bytes at even (parity 0) or odd (parity 1) positions.
-    std::size_t zeros_at(int parity) const { return zeros[parity] + zeros[parity + 2]; }
-    std::size_t bytes_at(int parity) const { return bytes[parity] + bytes[parity + 2]; }
-};
-
-// Tells whether count of total is at least a quarter, or under a tenth.
-bool many(std::size_t count, std::size_t total) {
-    return 4 * count >= total && total > 0;
-}
-bool few(std::size_t count, std::size_t total) {
-    return 10 * count < total;
+    return spacings >= 2;
 }
 
-// UTF-16 without a mark: most characters of a calendar have a zero high
-// byte, at even places (big-endian) or odd ones (little-endian); symbols such
-// as dashes have none, so a share decides, never every byte.
-bool utf16_unmarked(const ZeroShares& z) {
-    return (many(z.zeros_at(0), z.bytes_at(0)) && few(z.zeros_at(1), z.bytes_at(1))) ||
-           (many(z.zeros_at(1), z.bytes_at(1)) && few(z.zeros_at(0), z.bytes_at(0)));
+// The same for UTF-32: each unit a character, no surrogate, no U+0000.
+bool utf32(const unsigned char* bytes, std::size_t size, bool big) {
+    const std::size_t units = size / 4;
+    std::size_t spacings = 0;
+    for (std::size_t i = 0; i < units; ++i) {
+        const unsigned long unit = unit_at(bytes, i, 4, big);
+        if (unit == 0 || unit > 0x10FFFF || (unit >= 0xD800 && unit <= 0xDFFF)) {
+            return false;
+        }
+        spacings += spacing(unit) ? 1 : 0;
+    }
+    return spacings >= 2;
 }
 
-// UTF-32 without a mark: of each four bytes, the highest is always zero and
-// the lowest almost never.
-bool utf32_unmarked(const ZeroShares& z) {
-    const bool little = z.zeros[3] == z.bytes[3] && many(z.zeros[2], z.bytes[2]) && few(z.zeros[0], z.bytes[0]);
-    const bool big = z.zeros[0] == z.bytes[0] && many(z.zeros[1], z.bytes[1]) && few(z.zeros[3], z.bytes[3]);
-    return little || big;
+// The controls that text does not hold, a bit each: all of C0 but tab, line
+// feed, vertical tab, form feed, carriage return, escape (colours) and 0x1A
+// (the end mark of old DOS editors).
+constexpr unsigned long FOREIGN_CONTROLS = 0xFFFFFFFFul & ~(0x3Eul << 8) & ~(0x3ul << 0x1A);
+
+// Tells whether more than one byte in NOT_TEXT_SHARE is a foreign control.
+bool many_controls(const unsigned char* bytes, std::size_t size) {
+    std::size_t controls = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        controls += bytes[i] < 0x20 ? (FOREIGN_CONTROLS >> bytes[i]) & 1 : 0;
+    }
+    return controls * NOT_TEXT_SHARE > size;
 }
 
 }  // namespace
@@ -104,31 +117,21 @@ SourceKind recognise(const unsigned char* bytes, std::size_t size) {
     if (begins(bytes, size, "\xFF\xFE", 2) || begins(bytes, size, "\xFE\xFF", 2)) {
         return SourceKind::utf16;
     }
-    const bool zip = begins(bytes, size, "PK\3\4", 4);
-    if ((zip && office_zip(bytes, size)) || begins(bytes, size, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) ||
-        begins(bytes, size, "{\\rtf", 5)) {
+    if ((begins(bytes, size, "PK\3\4", 4) && office_zip(bytes, size)) ||
+        begins(bytes, size, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) || begins(bytes, size, "{\\rtf", 5)) {
         return SourceKind::document;
     }
     if (begins(bytes, size, "%PDF-", 5) && size > 5 && bytes[5] >= '0' && bytes[5] <= '9') {
         return SourceKind::pdf;
     }
-    if (zip || begins(bytes, size, "\x1F\x8B", 2) || begins(bytes, size, "7z\xBC\xAF\x27\x1C", 6) ||
-        begins(bytes, size, "\x89PNG\r\n\x1A\n", 8) || begins(bytes, size, "\xFF\xD8\xFF", 3) ||
-        begins(bytes, size, "GIF87a", 6) || begins(bytes, size, "GIF89a", 6) || windows_program(bytes, size) ||
-        begins(bytes, size,
-               "\x7F"
-               "ELF",
-               4)) {
-        return SourceKind::binary;
+    // UTF-16 and UTF-32 have zero bytes in their blanks and line ends; any other file with one is no text.
+    if (std::memchr(bytes, 0, size) != nullptr) {
+        if (utf32(bytes, size, false) || utf32(bytes, size, true)) {
+            return SourceKind::utf32;
+        }
+        return utf16(bytes, size, false) || utf16(bytes, size, true) ? SourceKind::utf16 : SourceKind::binary;
     }
-    if (size < 4) {
-        return SourceKind::text;  // too little to count shares of
-    }
-    const ZeroShares shares(bytes, size);
-    if (size >= 8 && utf32_unmarked(shares)) {
-        return SourceKind::utf32;
-    }
-    return utf16_unmarked(shares) ? SourceKind::utf16 : SourceKind::text;
+    return many_controls(bytes, size) ? SourceKind::binary : SourceKind::text;
 }
 
 }  // namespace quadrivo

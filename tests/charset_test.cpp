@@ -73,4 +73,17 @@ TEST(Utf8, EncodedAsIconvDoesAndDecodedBack) {
     }
 }
 
+// Whether bytes are UTF-8 throughout, as iconv judges them.
+TEST(Utf8, WellFormedThroughoutAsIconvJudges) {
+    for (const std::string& bytes :
+         {std::string(), std::string("Lup"), std::string("S\xC3\xBC"), std::string("\xF0\x9F\x90\xBA"),
+          std::string("S\xC3"), std::string("S\xFC"), std::string("\xC0\x80"), std::string("\xED\xA0\x80"),
+          std::string("\xF4\x90\x80\x80"), std::string("\xE0\x80\x80")}) {
+        SCOPED_TRACE(bytes);
+        std::string out;
+        const bool theirs = convert("UTF-32LE", "UTF-8", bytes, out);
+        EXPECT_EQ(quadrivo::is_utf8(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()), theirs);
+    }
+}
+
 }  // namespace

@@ -70,7 +70,8 @@ grep -q "quadrivo $version" "$win/LEGGIMI.txt" || fail "LEGGIMI.txt lacks the ve
 # What a newcomer needs first: where the program goes, PowerShell's way to start
 # it, the help, SmartScreen's and Excel's warnings, the restart answer.
 for line in 'Metti quadrivo.exe nella stessa cartella di originale.txt' '.\quadrivo.exe' 'quadrivo /?' \
-            'quadrivo --version' '"Esegui comunque"' $'rispondi "S\xEC"' 'rispondi y (non s)' 'originale.txt.txt'; do
+            'quadrivo --version' '"Esegui comunque"' $'rispondi "S\xEC"' 'rispondi y (non s)' 'originale.txt.txt' \
+            'rinominalo scrivendo solo originale' $'\xABEstensioni nomi file\xBB'; do
   grep -q -F -- "$line" "$win/LEGGIMI.txt" || fail "LEGGIMI.txt lacks: $line"
 done
 grep -q 'MIT License' "$win/LICENSE.txt" || fail "no licence in the zip"

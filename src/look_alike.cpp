@@ -1,0 +1,140 @@
+// The names that look like the source's, and the advice each gets.
+#include "look_alike.hpp"
+
+#include <cstring>
+
+#include "folder_files.hpp"
+
+namespace quadrivo {
+
+namespace {
+
+// Lower-cases an ASCII letter; names are compared so, whatever else they hold.
+char32_t folded(char32_t c) {
+    return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
+}
+
+// Tells whether name holds word at index at, ASCII case ignored.
+bool holds_at(const char32_t* name, int length, int at, const char* word) {
+    const int size = static_cast<int>(std::strlen(word));
+    if (at < 0 || at + size > length) {
+        return false;
+    }
+    for (int i = 0; i < size; ++i) {
+        if (folded(name[at + i]) != folded(static_cast<unsigned char>(word[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ends_with(const char32_t* name, int length, const char* word) {
+    return holds_at(name, length, length - static_cast<int>(std::strlen(word)), word);
+}
+
+// Tells whether the name ends at index at, or an extension starts there.
+bool ends_or_dot(const char32_t* name, int length, int at) {
+    return at == length || name[at] == '.';
+}
+
+// Returns the index after " (N)" or "(N)", N digits, at index at; -1 where there is none.
+int after_number(const char32_t* name, int length, int at) {
+    int i = at < length && name[at] == ' ' ? at + 1 : at;
+    if (i >= length || name[i] != '(') {
+        return -1;
+    }
+    const int digits = ++i;
+    while (i < length && name[i] >= '0' && name[i] <= '9') {
+        ++i;
+    }
+    return i > digits && i < length && name[i] == ')' ? i + 1 : -1;
+}
+
+// Returns the index after a copy's words at index at, and after a number that
+// follows them; -1 where there are none.
+int after_copy_words(const char32_t* name, int length, int at) {
+    for (const char* words : COPY_WORDS) {
+        if (holds_at(name, length, at, words)) {
+            const int end = at + static_cast<int>(std::strlen(words));
+            const int numbered = after_number(name, length, end);
+            return numbered >= 0 ? numbered : end;
+        }
+    }
+    return -1;
+}
+
+// Tells whether text a comes before text b, character by character.
+bool before(const char32_t* a, int a_length, const char32_t* b, int b_length) {
+    for (int i = 0; i < a_length && i < b_length; ++i) {
+        if (a[i] != b[i]) {
+            return a[i] < b[i];
+        }
+    }
+    return a_length < b_length;
+}
+
+// Keeps the closest look-alike among the names a listing hands it.
+class Closest : public FolderNames {
+public:
+    explicit Closest(LookAlike& found) : found_(found) { found_.length = 0; }
+
+    bool wants(const char32_t* name, int length) override {
+        const Likeness kind = likeness(name, length);
+        return kind != Likeness::none && length <= LookAlike::CAPACITY &&
+               (found_.length == 0 || kind < kind_ ||
+                (kind == kind_ && before(name, length, found_.name, found_.length)));
+    }
+    void take(const char32_t* name, int length) override {
+        kind_ = likeness(name, length);
+        std::memcpy(found_.name, name, sizeof(char32_t) * static_cast<std::size_t>(length));
+        found_.length = length;
+    }
+
+private:
+    LookAlike& found_;
+    Likeness kind_ = Likeness::none;
+};
+
+}  // namespace
+
+Likeness likeness(const char32_t* name, int length) {
+    const int stem = static_cast<int>(std::strlen(SOURCE_STEM));
+    if (!holds_at(name, length, 0, SOURCE_STEM) || ends_with(name, length, SHORTCUT_EXTENSION)) {
+        return Likeness::none;
+    }
+    if (ends_or_dot(name, length, stem)) {
+        return Likeness::stem;
+    }
+    int end = after_number(name, length, stem);
+    end = end >= 0 ? end : after_copy_words(name, length, stem);
+    return end >= 0 && ends_or_dot(name, length, end) ? Likeness::copy : Likeness::none;
+}
+
+bool find_look_alike(LookAlike& found) {
+    Closest closest(found);
+    list_regular_files(closest);
+    return found.length > 0;
+}
+
+Cause look_alike_cause(const LookAlike& found, bool extensions_hidden) {
+    for (const char* extension : DOCUMENT_EXTENSIONS) {
+        if (ends_with(found.name, found.length, extension)) {
+            return Cause::look_alike_document;
+        }
+    }
+    if (!extensions_hidden) {
+        return Cause::look_alike;
+    }
+    if (ends_with(found.name, found.length, ".txt")) {
+        return Cause::look_alike_txt;  // typed over, all but .txt: the stem alone is typed
+    }
+    const int stem = static_cast<int>(std::strlen(SOURCE_STEM));
+    for (int i = stem; i < found.length; ++i) {
+        if (found.name[i] == '.') {
+            return Cause::look_alike_extension;  // a hidden extension would stay after what is typed
+        }
+    }
+    return Cause::look_alike;
+}
+
+}  // namespace quadrivo
