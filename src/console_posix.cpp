@@ -144,21 +144,31 @@ bool PosixConsole::write_text(std::FILE* stream, const char* text) {
     char encoded[TEXT_OUT];
     std::size_t used = 0;
     std::mbstate_t state{};
-    for (; *text != '\0'; ++text) {
-        const auto byte = static_cast<unsigned char>(*text);
-        if (byte < 0x80) {
-            encoded[used++] = static_cast<char>(byte);
-        } else {
-            used += encode(codeset, from_windows_1252(byte), encoded + used, state);
+    while (*text != '\0') {
+        std::size_t ascii = 0;  // a run of ASCII goes in as it is
+        while (text[ascii] != '\0' && static_cast<unsigned char>(text[ascii]) < 0x80) {
+            ++ascii;
         }
-        if (used > sizeof encoded - MB_LEN_MAX || text[1] == '\0') {
+        if (used + ascii + MB_LEN_MAX > sizeof encoded) {
             if (!put(stream, encoded, used)) {
                 return false;
             }
             used = 0;
         }
+        if (ascii + MB_LEN_MAX > sizeof encoded) {
+            if (!put(stream, text, ascii)) {  // longer than the buffer: as it is
+                return false;
+            }
+        } else {
+            std::memcpy(encoded + used, text, ascii);
+            used += ascii;
+        }
+        text += ascii;
+        if (*text != '\0') {
+            used += encode(codeset, from_windows_1252(static_cast<unsigned char>(*text++)), encoded + used, state);
+        }
     }
-    return true;
+    return used == 0 || put(stream, encoded, used);
 }
 
 }  // namespace
