@@ -4,10 +4,17 @@
 #include <initializer_list>
 
 #include "constants.hpp"
+#include "name_pattern.hpp"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace quadrivo {
 
 namespace {
+
+constexpr int ARGUMENT_SHOWN = 128;  // characters of a refused argument shown; a longer one is cut
 
 bool is_one_of(const char* argument, std::initializer_list<const char*> options) {
     for (const char* option : options) {
@@ -18,20 +25,87 @@ bool is_one_of(const char* argument, std::initializer_list<const char*> options)
     return false;
 }
 
+#ifdef _WIN32
+// Windows programs' switches: a slash, in any case.
+bool is_switch(const char* argument, std::initializer_list<const char*> switches) {
+    for (const char* name : switches) {
+        if (_stricmp(argument, name) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool is_help(const char* argument) {
+    return is_one_of(argument, {"--help", "-h", "-?"}) || is_switch(argument, {"/?", "/h", "/help"});
+}
+bool is_version(const char* argument) {
+    return is_one_of(argument, {"--version", "-V"}) || is_switch(argument, {"/v", "/version"});
+}
+bool is_option(const char* argument) {
+    return (argument[0] == '-' && argument[1] != '\0') || argument[0] == '/';
+}
+#else
+bool is_help(const char* argument) {
+    return is_one_of(argument, {"--help", "-h"});
+}
+bool is_version(const char* argument) {
+    return is_one_of(argument, {"--version", "-V"});
+}
+// A lone dash is a file's name for standard input, not an option.
+bool is_option(const char* argument) {
+    return argument[0] == '-' && argument[1] != '\0';
+}
+#endif
+
+// Tells on standard error, in the words of format, that argument is refused,
+// the argument shown as any name is (a control as '?'), and where the help is.
+int refuse(Console& console, const char* format, const char* argument) {
+    char32_t shown[ARGUMENT_SHOWN + sizeof ARGUMENT_CUT];
+    int length = 0;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(argument);
+    const int size = static_cast<int>(std::strlen(argument));
+    for (int i = 0; i < size;) {
+        const char32_t c = next_character(bytes, size, i);
+        if (length == ARGUMENT_SHOWN) {
+            for (const char* cut = ARGUMENT_CUT; *cut != '\0'; ++cut) {
+                shown[length++] = static_cast<char32_t>(*cut);
+            }
+            break;
+        }
+        shown[length++] = is_control(c) ? U'?' : c;
+    }
+    console.warn(format, shown, length);
+    console.warn(MSG_HELP_HINT);
+#ifdef _WIN32
+    DWORD processes[2];
+    if (waits_for_enter(GetConsoleProcessList(processes, 2))) {
+        console.warn(MSG_PRESS_ENTER);
+        for (int c = console.read_char(); c >= 0 && c != '\n'; c = console.read_char()) {
+        }
+    }
+#endif
+    return 2;
+}
+
 }  // namespace
 
-Request request_of(int argc, const char* const* argv) {
-    if (argc < 2) {
-        return Request::dialogue;
+CommandLine read_command_line(int argc, const char* const* argv) {
+    CommandLine line;
+    bool options = true;
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (options && std::strcmp(argument, "--") == 0) {
+            options = false;
+        } else if (options && (is_help(argument) || is_version(argument))) {
+            return {is_help(argument) ? Request::usage : Request::version, nullptr};
+        } else if (options && is_option(argument)) {
+            return {Request::unknown_option, argument};
+        } else if (line.refused == nullptr) {
+            line = {Request::argument, argument};
+        }
     }
-#ifdef _WIN32
-    if (is_one_of(argv[1], {"--help", "-h", "/?", "-?"})) {
-#else
-    if (is_one_of(argv[1], {"--help", "-h"})) {
-#endif
-        return Request::usage;
-    }
-    return is_one_of(argv[1], {"--version", "-V"}) ? Request::version : Request::dialogue;
+    return line;
 }
 
 int say_usage(Console& console) {
@@ -42,6 +116,14 @@ int say_usage(Console& console) {
 int say_version(Console& console) {
     console.say(MSG_VERSION);
     return console.report_fault() ? 1 : 0;
+}
+
+int refuse_option(Console& console, const char* refused) {
+    return refuse(console, ERR_UNKNOWN_OPTION, refused);
+}
+
+int refuse_argument(Console& console, const char* refused) {
+    return refuse(console, ERR_NO_ARGUMENTS, refused);
 }
 
 }  // namespace quadrivo

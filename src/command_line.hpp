@@ -1,19 +1,42 @@
-// What the command line asks for: the dialogue, or the help or version alone.
+// What the command line asks for: the dialogue, the help or the version alone,
+// or nothing the program knows, which it refuses before any question.
 #pragma once
 
 #include "console.hpp"
 
 namespace quadrivo {
 
-enum class Request { dialogue, usage, version };
+enum class Request { dialogue, usage, version, unknown_option, argument };
 
-// Tells what the first argument asks for; any other argument, or none, starts
-// the dialogue (a file dropped on the program's icon among them).
-Request request_of(int argc, const char* const* argv);
+// The request, and the argument refused (unknown_option, argument), else nullptr.
+struct CommandLine {
+    Request request = Request::dialogue;
+    const char* refused = nullptr;
+};
+
+// Reads the arguments in order: the first help or version option, or the first
+// unknown one, decides; else an argument that is no option (a file dropped on
+// the program's icon) is refused; none at all starts the dialogue. "--" ends
+// the options. On Windows the / switches count too, in any case.
+CommandLine read_command_line(int argc, const char* const* argv);
 
 // Prints the help, or the version line, on standard output. Returns the exit
 // status: 1 when it could not be written, told as a console fault.
 int say_usage(Console& console);
 int say_version(Console& console);
+
+// Tells on standard error that the argument refused is an unknown option, or
+// that the program takes no arguments, and where the help is; where the
+// console is the program's alone, waits for Enter. Returns the status, 2.
+int refuse_option(Console& console, const char* refused);
+int refuse_argument(Console& console, const char* refused);
+
+// Tells whether an error waits for Enter before the program ends: when the
+// console has no process but this one, its window closes with the program
+// (started from Explorer); a console shared with cmd or PowerShell stays.
+// console_processes is 0 where there is no console to ask.
+inline bool waits_for_enter(unsigned long console_processes) {
+    return console_processes == 1;
+}
 
 }  // namespace quadrivo

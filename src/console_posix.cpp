@@ -96,6 +96,25 @@ int PosixConsole::read_typed() {
     return static_cast<int>(from_windows_1252(static_cast<unsigned char>(c)));
 }
 
+// Puts character c into out (room for MB_LEN_MAX bytes) as the codeset has it;
+// a letter the codeset lacks goes out as its Windows-1252 byte, or '?'.
+// Returns the count of bytes.
+std::size_t encode(Codeset codeset, char32_t c, char* out, std::mbstate_t& state) {
+    std::size_t size = static_cast<std::size_t>(-1);
+    if (codeset == Codeset::utf8) {
+        size = static_cast<std::size_t>(to_utf8(c, out));
+    } else if (codeset == Codeset::locale) {
+        size = std::wcrtomb(out, static_cast<wchar_t>(c), &state);
+    }
+    if (size == static_cast<std::size_t>(-1)) {
+        const int byte = to_windows_1252(c);
+        *out = static_cast<char>(byte < 0 ? '?' : byte);
+        size = 1;
+        state = std::mbstate_t{};
+    }
+    return size;
+}
+
 bool PosixConsole::write_chars(std::FILE* stream, const char32_t* text, int length) {
     const Codeset codeset = stream == err_ ? err_codeset_ : out_codeset_;
     // Each character is encoded in turn, a buffer's worth written at a time.
@@ -103,19 +122,7 @@ bool PosixConsole::write_chars(std::FILE* stream, const char32_t* text, int leng
     std::size_t used = 0;
     std::mbstate_t state{};
     for (int i = 0; i < length; ++i) {
-        std::size_t more = static_cast<std::size_t>(-1);
-        if (codeset == Codeset::utf8) {
-            more = static_cast<std::size_t>(to_utf8(text[i], encoded + used));
-        } else if (codeset == Codeset::locale) {
-            more = std::wcrtomb(encoded + used, static_cast<wchar_t>(text[i]), &state);
-        }
-        if (more == static_cast<std::size_t>(-1)) {
-            const int byte = to_windows_1252(text[i]);  // a letter the codeset lacks goes out as its byte
-            encoded[used] = static_cast<char>(byte < 0 ? '?' : byte);
-            more = 1;
-            state = std::mbstate_t{};
-        }
-        used += more;
+        used += encode(codeset, text[i], encoded + used, state);
         if (used > sizeof encoded - MB_LEN_MAX || i + 1 == length) {
             if (!put(stream, encoded, used)) {
                 return false;
@@ -131,31 +138,45 @@ bool PosixConsole::write_text(std::FILE* stream, const char* text) {
     if (codeset == Codeset::windows_1252) {
         return put(stream, text, std::strlen(text));
     }
-    // Runs of ASCII go out as they are; each other letter as a character.
+    // Encoded whole, so that a message (the help among them) goes out in one
+    // write: a reader that takes a line and goes (head -1) never makes a
+    // second write fail.
+    char encoded[TEXT_OUT];
+    std::size_t used = 0;
+    std::mbstate_t state{};
     while (*text != '\0') {
-        std::size_t ascii = 0;
+        std::size_t ascii = 0;  // a run of ASCII goes in as it is
         while (text[ascii] != '\0' && static_cast<unsigned char>(text[ascii]) < 0x80) {
             ++ascii;
         }
-        if (ascii > 0 && !put(stream, text, ascii)) {
-            return false;
+        if (used + ascii + MB_LEN_MAX > sizeof encoded) {
+            if (!put(stream, encoded, used)) {
+                return false;
+            }
+            used = 0;
+        }
+        if (ascii + MB_LEN_MAX > sizeof encoded) {
+            if (!put(stream, text, ascii)) {  // longer than the buffer: as it is
+                return false;
+            }
+        } else {
+            std::memcpy(encoded + used, text, ascii);
+            used += ascii;
         }
         text += ascii;
         if (*text != '\0') {
-            const char32_t letter = from_windows_1252(static_cast<unsigned char>(*text++));
-            if (!write_chars(stream, &letter, 1)) {
-                return false;
-            }
+            used += encode(codeset, from_windows_1252(static_cast<unsigned char>(*text++)), encoded + used, state);
         }
     }
-    return true;
+    return used == 0 || put(stream, encoded, used);
 }
 
 }  // namespace
 
-int with_console(std::FILE* in, std::FILE* out, std::FILE* err, int (*body)(Console&)) {
+int with_console(std::FILE* in, std::FILE* out, std::FILE* err, int (*body)(Console&, const char* argument),
+                 const char* argument) {
     PosixConsole console(in, out, err);
-    return body(console);
+    return body(console, argument);
 }
 
 }  // namespace quadrivo

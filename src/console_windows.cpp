@@ -157,9 +157,10 @@ bool WindowsConsole::write_text(std::FILE* stream, const char* text) {
 
 }  // namespace
 
-int with_console(std::FILE* in, std::FILE* out, std::FILE* err, int (*body)(Console&)) {
+int with_console(std::FILE* in, std::FILE* out, std::FILE* err, int (*body)(Console&, const char* argument),
+                 const char* argument) {
     WindowsConsole console(in, out, err);
-    return body(console);
+    return body(console, argument);
 }
 
 }  // namespace quadrivo

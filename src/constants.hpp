@@ -11,6 +11,7 @@ inline constexpr int BLOCK = 8192;  // bytes of the source calendar read at a ti
 inline constexpr char CTRL_Z = '\x1A';  // the end-of-file mark of old DOS editors
 inline constexpr int TYPED = 256;  // characters of one console line read at a time (Windows console)
 inline constexpr int MESSAGE = 256;  // room for the longest message, a file name filled in
+inline constexpr int TEXT_OUT = 2048;  // bytes of a message encoded for the console: the help in one write
 inline constexpr int TEMP_NAME = 64;  // room for a temporary file's name: ".calendario.txt." and a suffix
 
 inline constexpr const char* SOURCE_FILE = "originale.txt";
@@ -165,22 +166,40 @@ inline constexpr const char* ERR_PDF =
     "Copia il calendario dal PDF in un file di testo, poi riprova.\n";
 inline constexpr const char* ERR_NOT_TEXT = "Impossibile leggere il file originale.txt: non \xE8 un file di testo.\n";
 
-// The command line's help (--help, -h; on Windows also /? and -?) and version
-// (--version, -V); QUADRIVO_VERSION is the project's version, set by the build.
+// The command line's help (--help, -h; on Windows also /?, /h, /help, -?) and
+// version (--version, -V; on Windows also /v, /version); QUADRIVO_VERSION is
+// the project's version, set by the build. No line is longer than 79 columns.
 #ifdef _WIN32
-#define QUADRIVO_SYNTAX "Uso: quadrivo [/? | --help | --version]\n"
+#define QUADRIVO_SYNTAX "Uso: quadrivo [/? | -h | --help | -V | --version]\n"
+#define QUADRIVO_HELP_OPTIONS "  /?, -h, --help   mostra questo aiuto\n"
 #define QUADRIVO_MORE "Per saperne di pi\xF9: leggi LEGGIMI.txt, accanto a quadrivo.exe.\n"
+#define QUADRIVO_HELP_HINT "Per un aiuto: quadrivo /?\n"
 #else
-#define QUADRIVO_SYNTAX "Uso: quadrivo [--help | --version]\n"
+#define QUADRIVO_SYNTAX "Uso: quadrivo [-h | --help | -V | --version]\n"
+#define QUADRIVO_HELP_OPTIONS "  -h, --help       mostra questo aiuto\n"
 #define QUADRIVO_MORE "Per saperne di pi\xF9: man quadrivo\n"
+#define QUADRIVO_HELP_HINT "Per un aiuto: quadrivo --help\n"
 #endif
 inline constexpr const char* MSG_USAGE = QUADRIVO_SYNTAX
-    "Ricava il calendario della tua squadra dal calendario completo di un campionato.\n"
-    "Il calendario completo \xE8 il file di testo originale.txt, nella cartella da cui avvii il programma.\n"
-    "Il programma chiede il formato del calendario: t file di testo (calendario.txt), w Word (calendario.doc),\n"
-    "x Excel (calendario.xls); poi il nome della squadra, da scrivere come nel file (maiuscole, accenti e spazi\n"
-    "contano). Ogni riga, fra le prime 120, che contiene il nome va nel calendario.\n" QUADRIVO_MORE;
+    "Ricava il calendario della tua squadra dal calendario completo di un\n"
+    "campionato: il file di testo originale.txt, nella cartella da cui avvii il\n"
+    "programma. Il programma chiede il formato del calendario: t file di testo\n"
+    "(calendario.txt), w Word (calendario.doc), x Excel (calendario.xls); poi il\n"
+    "nome della squadra, da scrivere come nel file (maiuscole, accenti e spazi\n"
+    "contano). Ogni riga, fra le prime 120, che contiene il nome va nel calendario.\n"
+    "\n" QUADRIVO_HELP_OPTIONS "  -V, --version    mostra la versione\n\n" QUADRIVO_MORE;
 inline constexpr const char* MSG_VERSION = "quadrivo " QUADRIVO_VERSION "\n";
+
+// A command line the program refuses (%s: the argument), then where the help
+// is; status 2, before any question. Where the console window is the
+// program's alone (Windows Explorer), it stays open until Enter is pressed.
+inline constexpr const char* ERR_UNKNOWN_OPTION = "quadrivo: opzione sconosciuta \xAB%s\xBB.\n";
+inline constexpr const char* ERR_NO_ARGUMENTS =
+    "quadrivo: il programma non prende argomenti (\xAB%s\xBB): "
+    "legge sempre originale.txt nella cartella da cui parte.\n";
+inline constexpr const char* MSG_HELP_HINT = QUADRIVO_HELP_HINT;
+inline constexpr const char* MSG_PRESS_ENTER = "Premi Invio per chiudere.\n";
+inline constexpr char ARGUMENT_CUT[] = "...";  // after a refused argument too long to show whole
 
 // Faults of the console itself, which end the run.
 inline constexpr const char* ERR_CONSOLE_IN = "Impossibile leggere lo standard input!\n";

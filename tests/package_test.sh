@@ -128,6 +128,27 @@ WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
 grep -q 'Complimenti! Il tuo calendario' "$dir/wine.out" || fail "no success message under Wine"
 grep -q $'Lupi Rossi.*\r$' "$run/calendario.txt" || fail "the Windows program made no calendar"
 
+# LEGGIMI's ways to start the program, as written: cmd's lines run under Wine
+# from another drive (Z:), into the folder that "Extract all" makes in a
+# user's Downloads, with a blank in its path. PowerShell's lines are only
+# looked for: Wine has no PowerShell.
+folder="C:\\Users\\Mario Rossi\\Downloads\\quadrivo-$version-win32"
+leggimi=("cd /d \"$folder\"" "cd \"$folder\"" '.\quadrivo.exe' "\"$folder\\quadrivo.exe\"" 'quadrivo /? nel prompt'
+         '.\quadrivo.exe /? in PowerShell' 'quadrivo /v o quadrivo --version')
+for line in "${leggimi[@]}"; do
+  grep -q -F -- "$line" "$win/LEGGIMI.txt" || fail "LEGGIMI.txt lacks: $line"
+done
+users=$(find "$prefix/drive_c" -maxdepth 1 -iname users | head -n 1)
+mkdir -p "$users/Mario Rossi/Downloads/quadrivo-$version-win32"
+cp "$run/quadrivo.exe" "$run/originale.txt" "$users/Mario Rossi/Downloads/quadrivo-$version-win32/"
+# From the test's folder on Z:, the full path first, then into the folder.
+printf '@echo off\r\n%s /v\r\n%s\r\nquadrivo /?\r\n' "${leggimi[3]}" "${leggimi[0]}" > "$dir/leggimi.bat"
+(cd "$dir" && WINEPREFIX=$prefix WINEDEBUG=-all $loader cmd /c leggimi.bat > "$dir/leggimi.out" 2>&1) ||
+  { cat "$dir/leggimi.out"; fail "LEGGIMI's prompt lines failed under Wine"; }
+WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+grep -q -F 'Uso: quadrivo [/? |' "$dir/leggimi.out" && grep -q "^quadrivo $version"$'\r$' "$dir/leggimi.out" ||
+  { cat "$dir/leggimi.out"; fail "LEGGIMI's prompt lines do not start the program"; }
+
 lintian "$deb" > "$dir/lintian" 2>&1 || true
 ! grep -E '^[EW]: ' "$dir/lintian" || fail "lintian errors or warnings"
 dpkg-deb --info "$deb" > "$dir/info" || fail "dpkg-deb --info"

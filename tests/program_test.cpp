@@ -1016,11 +1016,13 @@ TEST_P(OfficeMark, OnlyWhereOfficeNeedsIt) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, OfficeMark, ::testing::ValuesIn(markings), case_name<Marking>);
 
-// The command line: help and version before any question, anything else the dialogue.
+// The command line: help and version before any question, anything else refused.
+enum class Where { both, windows, posix };
+
 struct Arguments {
     const char* what;
     std::string args;
-    bool windows_only;
+    Where where;
     std::string out;
     std::string err = "";
     int status = 0;
@@ -1035,37 +1037,78 @@ class CommandLine : public Program, public ::testing::WithParamInterface<Argumen
 
 // The help, as this platform's program prints it.
 std::string usage() {
-    return std::string(windows_build() ? "Uso: quadrivo [/? | --help | --version]\n"
-                                       : "Uso: quadrivo [--help | --version]\n") +
-           "Ricava il calendario della tua squadra dal calendario completo di un campionato.\n"
-           "Il calendario completo \xE8 il file di testo originale.txt, nella cartella da cui avvii il programma.\n"
-           "Il programma chiede il formato del calendario: t file di testo (calendario.txt), w Word (calendario.doc),\n"
-           "x Excel (calendario.xls); poi il nome della squadra, da scrivere come nel file (maiuscole, accenti e "
-           "spazi\n"
-           "contano). Ogni riga, fra le prime 120, che contiene il nome va nel calendario.\n" +
+    return std::string(windows_build() ? "Uso: quadrivo [/? | -h | --help | -V | --version]\n"
+                                       : "Uso: quadrivo [-h | --help | -V | --version]\n") +
+           "Ricava il calendario della tua squadra dal calendario completo di un\n"
+           "campionato: il file di testo originale.txt, nella cartella da cui avvii il\n"
+           "programma. Il programma chiede il formato del calendario: t file di testo\n"
+           "(calendario.txt), w Word (calendario.doc), x Excel (calendario.xls); poi il\n"
+           "nome della squadra, da scrivere come nel file (maiuscole, accenti e spazi\n"
+           "contano). Ogni riga, fra le prime 120, che contiene il nome va nel calendario.\n\n" +
+           (windows_build() ? "  /?, -h, --help   mostra questo aiuto\n" : "  -h, --help       mostra questo aiuto\n") +
+           "  -V, --version    mostra la versione\n\n" +
            (windows_build() ? "Per saperne di pi\xF9: leggi LEGGIMI.txt, accanto a quadrivo.exe.\n"
                             : "Per saperne di pi\xF9: man quadrivo\n");
 }
 
 const std::string USAGE = "<usage>";
+const std::string VERSION = "quadrivo 1.1.0\n";
+
+// Where the help is, after a refusal.
+std::string help_hint() {
+    return windows_build() ? "Per un aiuto: quadrivo /?\n" : "Per un aiuto: quadrivo --help\n";
+}
+std::string unknown(const std::string& option) {
+    return "quadrivo: opzione sconosciuta \xAB" + option + "\xBB.\n" + help_hint();
+}
+std::string no_arguments(const std::string& argument) {
+    return "quadrivo: il programma non prende argomenti (\xAB" + argument +
+           "\xBB): legge sempre originale.txt nella cartella da cui parte.\n" + help_hint();
+}
 
 const Arguments arguments[] = {
-    {"help", " --help", false, USAGE},
-    {"h", " -h", false, USAGE},
-    {"help with more after it", " --help x --version", false, USAGE},
-    {"version", " --version", false, "quadrivo 1.1.0\n"},
-    {"V", " -V", false, "quadrivo 1.1.0\n"},
-    {"version, standard output closed", " --version", false, "", CONSOLE_OUT, 1, true},
-    {"an unknown option starts the dialogue", " --colore", false, FORMAT_Q},
-    {"the first argument decides", " altro --help", false, FORMAT_Q},
-    {"a slash and a question mark on Windows", " /?", true, USAGE},
-    {"a dash and a question mark on Windows", " -?", true, USAGE},
+    {"help", " --help", Where::both, USAGE},
+    {"h", " -h", Where::both, USAGE},
+    {"help with more after it", " --help x --version", Where::both, USAGE},
+    {"help extra", " --help extra", Where::both, USAGE},
+    {"help extra, standard output closed", " --help extra", Where::both, "", CONSOLE_OUT, 1, true},
+    {"version", " --version", Where::both, VERSION},
+    {"V", " -V", Where::both, VERSION},
+    {"version, standard output closed", " --version", Where::both, "", CONSOLE_OUT, 1, true},
+    {"version then help: the first wins", " --version --help", Where::both, VERSION},
+    {"version then help, standard output closed", " --version --help", Where::both, "", CONSOLE_OUT, 1, true},
+    {"help after an argument", " altro --help", Where::both, USAGE},
+    {"verbose", " --verbose", Where::both, "", unknown("--verbose"), 2},
+    {"verbose, standard output closed", " --verbose", Where::both, "", unknown("--verbose"), 2, true},
+    {"lower-case v", " -v", Where::both, "", unknown("-v"), 2},
+    {"lower-case v, standard output closed", " -v", Where::both, "", unknown("-v"), 2, true},
+    {"x", " -x", Where::both, "", unknown("-x"), 2},
+    {"x, standard output closed", " -x", Where::both, "", unknown("-x"), 2, true},
+    {"an unknown option before help", " --colore --help", Where::both, "", unknown("--colore"), 2},
+    {"a file name", " mio.txt", Where::both, "", no_arguments("mio.txt"), 2},
+    {"a file name, standard output closed", " mio.txt", Where::both, "", no_arguments("mio.txt"), 2, true},
+    {"a control character shows as a question mark", " \"$(printf 'a\\033[2Jb')\"", Where::posix, "",
+     no_arguments("a?[2Jb"), 2},
+    {"a control character, standard output closed", " \"$(printf 'a\\033[2Jb')\"", Where::posix, "",
+     no_arguments("a?[2Jb"), 2, true},
+    {"a long argument is cut", " " + std::string(200, 'a'), Where::both, "",
+     no_arguments(std::string(128, 'a') + "..."), 2},
+    {"after a double dash help is an argument", " -- --help", Where::both, "", no_arguments("--help"), 2},
+    {"a slash is a path on POSIX", " /x", Where::posix, "", no_arguments("/x"), 2},
+    {"a dash and a question mark on POSIX", " -?", Where::posix, "", unknown("-?"), 2},
+    {"a slash and a question mark on Windows", " /?", Where::windows, USAGE},
+    {"a dash and a question mark on Windows", " -?", Where::windows, USAGE},
+    {"an upper-case slash h on Windows", " /H", Where::windows, USAGE},
+    {"a slash help in any case on Windows", " /Help", Where::windows, USAGE},
+    {"an upper-case slash v on Windows", " /V", Where::windows, VERSION},
+    {"a slash version on Windows", " /version", Where::windows, VERSION},
+    {"an unknown slash switch on Windows", " /x", Where::windows, "", unknown("/x"), 2},
 };
 
 TEST_P(CommandLine, AnswersBeforeAnyQuestion) {
     const Arguments& c = GetParam();
-    if (c.windows_only && !windows_build()) {
-        GTEST_SKIP() << "a Windows option";
+    if ((c.where == Where::windows && !windows_build()) || (c.where == Where::posix && windows_build())) {
+        GTEST_SKIP() << "another platform's command line";
     }
     if (c.out_closed && windows_build()) {
         GTEST_SKIP() << "a closed standard output is a POSIX matter";
@@ -1074,11 +1117,55 @@ TEST_P(CommandLine, AnswersBeforeAnyQuestion) {
     if (c.out_closed) {
         wrapper_ = " sh -c 'exec \"$0\" \"$@\" >&-'";  // after the run's own redirections
     }
-    const Result r = run("");
+    const Result r = run("t\nDelfini\nn\n");  // answers that would make a calendar, were a question asked
     EXPECT_EQ(r.out, c.out_closed ? "" : as_written(c.out == USAGE ? usage() : c.out));
     EXPECT_EQ(r.err, as_written(c.err));
     EXPECT_EQ(r.status, c.status);
-    EXPECT_EQ(get("calendario.txt"), NONE);
+    for (const char* name : {"calendario.txt", "calendario.doc", "calendario.xls"}) {
+        EXPECT_EQ(get(name), NONE) << name;
+    }
+}
+
+// The help fits an 80-column terminal, names every option in its first line,
+// and goes out in one write: a reader that takes the first line and goes
+// leaves the program no second write to die of (status 0 under pipefail).
+TEST_F(Program, HelpFitsAndSurvivesHead) {
+    std::size_t start = 0;
+    const std::string help = usage();
+    for (std::size_t end = help.find('\n'); end != std::string::npos; end = help.find('\n', start = end + 1)) {
+        EXPECT_LE(end - start, 79u) << help.substr(start, end - start);
+    }
+    std::string first = help.substr(0, help.find('\n'));
+    std::replace_if(
+        first.begin(), first.end(), [](char c) { return c == '[' || c == ']'; }, ' ');
+    for (const char* option : {"-h", "--help", "-V", "--version"}) {
+        EXPECT_NE(first.find(std::string(" ") + option + " "), std::string::npos) << option;
+    }
+    if (windows_build()) {
+        GTEST_SKIP() << "a pipe that closes early is a POSIX matter";
+    }
+    for (const char* locale : {"C", "C.UTF-8"}) {
+        const std::string line = "set -o pipefail; LC_ALL=" + std::string(locale) + " '" + QUADRIVO_PROGRAM +
+                                 "' --help | head -n 1 > '" + path("first").string() + "'";
+        const std::string command = "bash -c \"" + line + "\"";
+        const int status = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << locale << " status " << status;
+        EXPECT_EQ(get("first"), "Uso: quadrivo [-h | --help | -V | --version]\n") << locale;
+    }
+    // The pipe above may be read whole before head goes; the writes themselves tell for sure.
+    const std::string trace = path("trace").string();
+    if (std::system("strace -o /dev/null true 2>/dev/null") != 0) {
+        GTEST_SKIP() << "strace missing or not allowed here: the help's writes not counted";
+    }
+    const std::string traced =
+        "LC_ALL=C.UTF-8 strace -e trace=write -o '" + trace + "' '" + QUADRIVO_PROGRAM + "' --help > /dev/null";
+    ASSERT_EQ(std::system(traced.c_str()), 0);
+    std::ifstream lines(trace);
+    int writes = 0;
+    for (std::string line; std::getline(lines, line);) {
+        writes += line.rfind("write(1,", 0) == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(writes, 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, CommandLine, ::testing::ValuesIn(arguments), case_name<Arguments>);
@@ -1798,6 +1885,24 @@ TEST_F(OnATerminal, NoLocaleMeansUtf8) {
         GTEST_SKIP() << "the locale's codeset is a POSIX matter";
     }
     one_pass(QUADRIVO_PROGRAM, nullptr);
+}
+
+// A refused argument on a console: a Windows console that holds the program
+// alone (as Explorer's window does, and Wine's on a terminal) keeps the words
+// until Enter is pressed; a POSIX terminal outlives the program and does not wait.
+TEST_F(OnATerminal, RefusalWaitsOnlyInAConsoleOfItsOwn) {
+    const char* command = std::getenv("QUADRIVO_COMMAND");
+    Terminal terminal(std::string(command != nullptr ? command : QUADRIVO_PROGRAM) + " mio.txt", path("").string(),
+                      "C.UTF-8");
+    ASSERT_TRUE(terminal.expect("Per un aiuto: quadrivo ")) << terminal.shown();
+    if (windows_build()) {
+        ASSERT_TRUE(terminal.expect("Premi Invio per chiudere.")) << terminal.shown();
+        terminal.type("\r");
+    }
+    EXPECT_EQ(terminal.finish(), 2);
+    EXPECT_EQ(terminal.shown().find("Premi Invio") != std::string::npos, windows_build()) << terminal.shown();
+    EXPECT_NE(terminal.shown().find("\xC2\xABmio.txt\xC2\xBB"), std::string::npos) << terminal.shown();
+    EXPECT_EQ(get("calendario.txt"), NONE);
 }
 
 // A letter beyond the 16-bit range is one character: a surrogate pair in a Windows console.

@@ -154,7 +154,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (in == nullptr || out == nullptr || err == nullptr) {
         std::abort();
     }
-    const int status = quadrivo::with_console(in, out, err, quadrivo::run_dialogue);
+    const int status = quadrivo::with_console(
+        in, out, err, [](quadrivo::Console& console, const char*) { return quadrivo::run_dialogue(console); }, nullptr);
     std::fclose(in);
     std::fclose(out);
     std::fclose(err);
