@@ -101,10 +101,12 @@ bench:
 	cc -O2 -o $(BUILD)/bench-minimal bench/minimal.c
 	bench/run.sh $(BUILD)/quadrivo $(BUILD)/bench-minimal sample/originale.txt bench/seriea-2025-26.txt
 
-# The Windows zip and the Debian package, in build-package, their time stamps
-# the last commit's time unless SOURCE_DATE_EPOCH says otherwise.
+# The Windows zip and the Debian package, in build-package: the zip's time
+# stamps the last commit's time, the .deb built by dpkg-buildpackage, its time
+# stamps debian/changelog's date, unless SOURCE_DATE_EPOCH says otherwise; the
+# tests run in the package build unless DEB_BUILD_OPTIONS holds nocheck.
 package:
-	@$(INSTALL) build package
+	@$(INSTALL) build package $(if $(filter nocheck,$(DEB_BUILD_OPTIONS)),,test)
 	tools/make-packages build-package
 
 VERSION = $(shell sed -n 's/^project.quadrivo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
