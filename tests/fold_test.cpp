@@ -56,7 +56,7 @@ TEST(Fold, TableIsUnicodesLowerCaseOfTheBaseLetter) {
     }
     if (const std::string version = older_unicode_data(); !version.empty()) {
         GTEST_SKIP() << "Skipped here: this machine's Unicode data (" << version << ") is older than the fold table's ("
-                     << TABLE_UNICODE << ")";
+                     << TABLE_UNICODE << ").";
     }
     const auto rows = read_rows();
     for (char32_t code = 0; code < quadrivo::FOLD_TABLE_SIZE; ++code) {
@@ -80,7 +80,7 @@ TEST(Fold, UntypableAreMarksOddSpacesAndInvisibles) {
     }
     if (const std::string version = older_unicode_data(); !version.empty()) {
         GTEST_SKIP() << "Skipped here: this machine's Unicode data (" << version << ") is older than the fold table's ("
-                     << TABLE_UNICODE << ")";
+                     << TABLE_UNICODE << ").";
     }
     for (const auto& [code, fields] : read_rows()) {
         const bool invisible = code == 0xAD || (code >= 0x200B && code <= 0x200D) || code == 0x2060 || code == 0xFEFF;
