@@ -144,5 +144,7 @@ test-fresh:
 	@$(INSTALL) fresh
 	tools/test-fresh $(RELEASE) $(BUILD)/fresh-$(RELEASE)
 
+# A fresh release's chroot may still have the host's /dev bound in, if its
+# test was killed: never cross into another file system.
 clean:
-	rm -rf $(BUILD) build-*
+	rm -rf --one-file-system $(BUILD) build-*
