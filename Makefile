@@ -28,6 +28,9 @@ run:
 	@echo "(I file del calendario vengono scritti nella cartella $(CURDIR)/$(BUILD)/run)"
 	@cd $(BUILD)/run && ../quadrivo
 
+# Every test in the build folder $(1); then the reasons of those skipped here.
+ctest = status=0; (cd $(1) && ctest --output-on-failure) || status=$$?; tools/skip-notes $(1); exit $$status
+
 # Whether this machine runs 32-bit programs, asked once per target (under a
 # timeout) and handed down to what the target runs: yes or no.
 ASK_32BIT = QUADRIVO_RUNS_32BIT=$$(tools/runs-32bit && echo yes || echo no); export QUADRIVO_RUNS_32BIT
@@ -35,7 +38,7 @@ ASK_32BIT = QUADRIVO_RUNS_32BIT=$$(tools/runs-32bit && echo yes || echo no); exp
 test:
 	@$(INSTALL) test
 	$(call build,)
-	@$(ASK_32BIT); tools/windows-note package && ctest --test-dir $(BUILD) --output-on-failure
+	@$(ASK_32BIT); tools/windows-note package && $(call ctest,$(BUILD))
 
 # The 32-bit Windows console program, build-win32/quadrivo.exe.
 windows:
@@ -72,7 +75,7 @@ test-sanitize:
 	@$(INSTALL) test sanitize
 	cmake -S . -B build-sanitize -DQUADRIVO_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build build-sanitize -j $(JOBS)
-	ctest --test-dir build-sanitize --output-on-failure
+	@$(call ctest,build-sanitize)
 
 # Each libFuzzer target for FUZZ_SECONDS, from the seeds in tests/fuzz/corpus;
 # what they learn is kept in build-fuzz/corpus, and any finding is saved there too.
@@ -98,10 +101,12 @@ bench:
 	cc -O2 -o $(BUILD)/bench-minimal bench/minimal.c
 	bench/run.sh $(BUILD)/quadrivo $(BUILD)/bench-minimal sample/originale.txt bench/seriea-2025-26.txt
 
-# The Windows zip and the Debian package, in build-package, their time stamps
-# the last commit's time unless SOURCE_DATE_EPOCH says otherwise.
+# The Windows zip and the Debian package, in build-package: the zip's time
+# stamps the last commit's time, the .deb built by dpkg-buildpackage, its time
+# stamps debian/changelog's date, unless SOURCE_DATE_EPOCH says otherwise; the
+# tests run in the package build unless DEB_BUILD_OPTIONS holds nocheck.
 package:
-	@$(INSTALL) build package
+	@$(INSTALL) build package $(if $(filter nocheck,$(DEB_BUILD_OPTIONS)),,test)
 	tools/make-packages build-package
 
 VERSION = $(shell sed -n 's/^project.quadrivo VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -131,11 +136,15 @@ uninstall:
 	  [ ! -d "$$doc" ] || find "$$doc" -depth -type d -empty -delete
 	@echo "Removed the files listed in $(BUILD)/install_manifest.txt"
 
-# The README's two commands on a minimal Debian 12 made with debootstrap
-# (kept in build/fresh, made once), in a chroot: needs root.
+# The README's two commands on a minimal Debian RELEASE (bullseye, bookworm or
+# trixie) made with debootstrap (kept in build/fresh-RELEASE, made once), in a
+# chroot: needs root.
+RELEASE ?= bookworm
 test-fresh:
 	@$(INSTALL) fresh
-	tools/test-fresh $(BUILD)/fresh
+	tools/test-fresh $(RELEASE) $(BUILD)/fresh-$(RELEASE)
 
+# A fresh release's chroot may still have the host's /dev bound in, if its
+# test was killed: never cross into another file system.
 clean:
-	rm -rf $(BUILD) build-*
+	rm -rf --one-file-system $(BUILD) build-*

@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
 # The packages as a user gets them, made as the README says: `make package` in
 # two clones of the project, in folders of different names and depths, must
-# give the same bytes. The zip holds, at its root, a 32-bit Windows console
+# give the same bytes, the .deb the same as `dpkg-buildpackage -us -uc -b` makes
+# in the second clone, as Debian builds packages; the tests of the package
+# builds are left out (DEB_BUILD_OPTIONS=nocheck), since they are this run's
+# own. The zip holds, at its root, a 32-bit Windows console
 # program with its version, manifest and icon, all under Italian, importing
 # only what Windows ships, which runs a whole pass under Wine, and its texts
-# with CR LF line ends; the .deb passes lintian, holds its manual pages and
-# licence, and its program, extracted, makes a calendar; make install and
+# with CR LF line ends; the .deb and its .changes pass lintian, the .deb holds
+# its manual pages and licence, and its program, extracted, makes a calendar;
+# as root, `apt install ./quadrivo_*.deb` installs it, its autopkgtest passes
+# against it and `apt remove quadrivo` removes it; make install and
 # make uninstall leave nothing of the program behind. Where this machine
 # cannot run 32-bit programs, the zip's program is looked at, not run, and the
 # 64-bit build of the same source runs the pass under Wine in its place.
@@ -20,8 +25,8 @@ if [ "$runs_32bit" != yes ] && [ "$runs_32bit" != no ]; then
   runs_32bit=yes
   "$here/../tools/runs-32bit" || runs_32bit=no
 fi
-tools="git i686-w64-mingw32-g++ i686-w64-mingw32-objdump dpkg-shlibdeps dpkg-deb lintian hardening-check wine unzip
-       /usr/bin/python3"
+tools="git i686-w64-mingw32-g++ i686-w64-mingw32-objdump dpkg-buildpackage dh dpkg-deb lintian hardening-check wine
+       unzip autopkgtest /usr/bin/python3"
 [ $runs_32bit = yes ] || tools="$tools x86_64-w64-mingw32-g++ /usr/lib/wine/wine64"
 for tool in $tools; do
   command -v $tool >/dev/null || { echo "$tool not installed (tools/install-missing package package-check wine)"; exit 77; }
@@ -30,20 +35,34 @@ done
 [ "${1:-}" != --tools ] || exit 0
 src=$1
 dir=$(mktemp -d)
-trap 'rm -rf "$dir"' EXIT
+apt=(apt -y -q -o DPkg::Lock::Timeout=600)
+installed_here=no
+# What this test installed goes again, whatever happens.
+cleanup() {
+  [ $installed_here = no ] || "${apt[@]}" remove quadrivo > /dev/null 2>&1 || true
+  rm -rf "$dir"
+}
+trap cleanup EXIT
 fail() { echo "FAILED: $*"; exit 1; }
 
-# Two clones, each packaged with the README's command.
+# Two clones, each packaged with the README's command; the second also as a
+# Debian developer builds it, beside the clone.
+export DEB_BUILD_OPTIONS=nocheck
 for clone in one/quadrivo two/deeper/other-name; do
   git clone --quiet "$src" "$dir/$clone"
   (cd "$dir/$clone" && make package) > "$dir/make.log" 2>&1 || { cat "$dir/make.log"; fail "make package in $clone"; }
 done
+(cd "$dir/two/deeper/other-name" && dpkg-buildpackage -us -uc -b -Pnocheck) > "$dir/make.log" 2>&1 ||
+  { cat "$dir/make.log"; fail "dpkg-buildpackage"; }
 version=$(sed -n 's/^project(quadrivo VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")
 zip=$dir/one/quadrivo/build-package/quadrivo-$version-win32.zip
-deb=$dir/one/quadrivo/build-package/quadrivo_$version-1_amd64.deb
-for package in "$zip" "$deb"; do
-  cmp "$package" "$dir/two/deeper/other-name/build-package/${package##*/}" || fail "${package##*/} differs between builds"
+deb=$dir/two/deeper/quadrivo_$version-1_amd64.deb
+changes=$dir/two/deeper/quadrivo_$version-1_amd64.changes
+for package in "$zip" "${deb##*/}"; do
+  cmp "$dir/one/quadrivo/build-package/${package##*/}" "$dir/two/deeper/other-name/build-package/${package##*/}" ||
+    fail "${package##*/} differs between builds"
 done
+cmp "$deb" "$dir/one/quadrivo/build-package/${deb##*/}" || fail "make package's .deb is not dpkg-buildpackage's"
 
 # The source tarball: one top folder, no .git.
 (cd "$dir/one/quadrivo" && make dist) > "$dir/make.log" 2>&1 || { cat "$dir/make.log"; fail "make dist"; }
@@ -149,7 +168,7 @@ WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
 grep -q -F 'Uso: quadrivo [/? |' "$dir/leggimi.out" && grep -q "^quadrivo $version"$'\r$' "$dir/leggimi.out" ||
   { cat "$dir/leggimi.out"; fail "LEGGIMI's prompt lines do not start the program"; }
 
-lintian "$deb" > "$dir/lintian" 2>&1 || true
+lintian --fail-on error,warning "$changes" > "$dir/lintian" 2>&1 || { cat "$dir/lintian"; fail "lintian errors or warnings"; }
 ! grep -E '^[EW]: ' "$dir/lintian" || fail "lintian errors or warnings"
 dpkg-deb --info "$deb" > "$dir/info" || fail "dpkg-deb --info"
 grep -q '^ Depends: libc6' "$dir/info" || fail "no Depends on the C library"
@@ -170,6 +189,31 @@ mkdir "$dir/run" && cp "$dir/root/usr/share/doc/quadrivo/examples/originale.txt"
 out=$(cd "$dir/run" && printf 't\nLupi Rossi\nn\n' | LC_ALL=C "$dir/root/usr/bin/quadrivo" 2>/dev/null) || fail "the extracted program failed"
 grep -q 'Complimenti! Il tuo calendario' <<<"$out" || fail "no success message"
 grep -q 'Lupi Rossi' "$dir/run/calendario.txt" || fail "calendario.txt lacks the team's lines"
+# As the README says: apt installs the .deb, the package's own test passes
+# against what is installed, apt removes it. Only as root, only where the
+# package is not installed already, one such run at a time on this machine.
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Skipped here: apt install and apt remove of the .deb need root."
+elif ! command -v apt >/dev/null; then
+  echo "Skipped here: apt install and apt remove of the .deb need apt."
+else
+  exec 9> /run/lock/quadrivo-package-test
+  flock 9
+  if dpkg-query -W -f '${Status}' quadrivo 2>/dev/null | grep -q ' installed$'; then
+    echo "Skipped here: apt install and apt remove of the .deb: quadrivo is installed on this machine already."
+  else
+    installed_here=yes
+    (cd "$dir/two/deeper" && "${apt[@]}" install "./${deb##*/}") > "$dir/apt.log" 2>&1 || { cat "$dir/apt.log"; fail "apt install"; }
+    [ "$(/usr/bin/quadrivo --version)" = "quadrivo $version" ] || fail "the installed program is not version $version"
+    autopkgtest "$deb" "$dir/two/deeper/other-name/" -- null > "$dir/autopkgtest.log" 2>&1 ||
+      { cat "$dir/autopkgtest.log"; fail "autopkgtest"; }
+    "${apt[@]}" remove quadrivo > "$dir/apt.log" 2>&1 || { cat "$dir/apt.log"; fail "apt remove"; }
+    installed_here=no
+    [ ! -e /usr/bin/quadrivo ] && [ ! -e /usr/share/man/man1/quadrivo.1.gz ] || fail "apt remove left the program"
+  fi
+  exec 9>&-
+fi
+
 # make install then make uninstall, staged: nothing of the program stays, the shared folders do.
 stage=$dir/stage
 (cd "$dir/one/quadrivo" && make install DESTDIR="$stage" PREFIX=/usr/local && make uninstall DESTDIR="$stage" PREFIX=/usr/local) \

@@ -1,5 +1,6 @@
 // A program run on a pseudo-terminal, as a person at a console runs it: what it
 // shows is read as it comes, and keys are typed once a question is on screen.
+// forkpty is in libutil before glibc 2.34: tests/CMakeLists.txt links it.
 #pragma once
 
 #include <fcntl.h>

@@ -19,6 +19,7 @@ trap cleanup EXIT
 # One server kept alive makes each run quick; making the prefix is the slow part.
 wineserver -p
 "$loader" wineboot -i >/dev/null 2>&1
+cd "$build"
 QUADRIVO_WINE=$loader QUADRIVO_COMMAND="$loader '$exe'" QUADRIVO_EXE=$exe QUADRIVO_CRLF=1 \
   QUADRIVO_HOLD=$(dirname "$exe")/hold_file.exe \
-  ctest --test-dir "$build" -L program --output-on-failure
+  ctest -L program --output-on-failure
