@@ -106,7 +106,7 @@ static bool ask_name(Console& console, char32_t (&nome)[NAME], int& cont) {
 }
 
 // Returns the line that refuses a source of this kind, or nullptr for text.
-static const char* refusal_of(SourceKind kind) {
+static const char* refusal_words(SourceKind kind) {
     switch (kind) {
     case SourceKind::utf16:
         return ERR_UTF16;
@@ -146,7 +146,7 @@ static SelectionReport read_team_lines(Console& console, const TeamName& name, C
         report_failure(console, failure_of(Step::read, source.error()), SOURCE_FILE, false);
         return report;
     }
-    if (const char* refusal = refusal_of(source.kind())) {
+    if (const char* refusal = refusal_words(source.kind())) {
         console.warn(refusal);  // no calendar: nothing is written
         return report;
     }

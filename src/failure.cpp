@@ -109,7 +109,7 @@ Cause cause_of(const Failure& failure, const char* file_name, bool writing) {
     if (failure.fact != Fact::code) {
         return FACT_CAUSES[static_cast<int>(failure.fact)];
     }
-    if (failure.step == Step::make && refusal_of(failure.code) == Refusal::denied) {
+    if (folder_refused(failure)) {
         return Cause::folder_refuses;  // the calendar's name needs a new file there
     }
     return system_cause(file_name, failure.code, writing);

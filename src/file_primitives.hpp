@@ -28,6 +28,12 @@ enum class Refusal {
 };
 Refusal refusal_of(int code);
 
+// Tells whether making a new file beside the target was refused by the
+// folder: the policy then rewrites in place, and the user is told so.
+inline bool folder_refused(const Failure& failure) {
+    return failure.step == Step::make && refusal_of(failure.code) == Refusal::denied;
+}
+
 // What stands at a name, or what an open file is.
 enum class Kind : unsigned char { missing, regular, link, folder, other };
 struct FileInfo {

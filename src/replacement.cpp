@@ -227,7 +227,7 @@ Commit Replacement::commit() {
     }
     NewFile file(target_);
     Failure failure = file.make();
-    if (failure.step == Step::make && refusal_of(failure.code) == Refusal::denied) {
+    if (folder_refused(failure)) {
         return rewrite_in_place(content_, target_, guarded_);  // the folder refuses new files
     }
     if (failure || (failure = write_all(file.file(), content_)) || (failure = flush(file.file())) ||
