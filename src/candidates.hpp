@@ -6,7 +6,7 @@
 
 #include "buffers.hpp"
 #include "constants.hpp"
-#include "spelling_line.hpp"
+#include "scan.hpp"
 
 namespace quadrivo {
 

@@ -13,7 +13,7 @@ namespace quadrivo {
 constexpr int MAX_TYPOS = 2;  // typos allowed, at most: in a name of 10 characters or more
 constexpr char32_t BLANK = ' ';  // what a run of blanks folds to
 
-inline bool is_blank(char32_t c) {
+inline constexpr bool is_blank(char32_t c) {
     return c == ' ' || c == '\t';
 }
 // Tells whether c is a space: a blank, or a space no keyboard types (a no-break space).

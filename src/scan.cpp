@@ -1,8 +1,4 @@
-// The scan: a line cut into elements (a character, or a run of blanks), and
-// the typed name's near ends found bit-parallel, as agrep does.
 #include "scan.hpp"
-
-#include <cstdint>
 
 #include "charset.hpp"
 #include "fold.hpp"
@@ -11,19 +7,14 @@ namespace quadrivo {
 
 namespace {
 
-// Returns the kind of an ASCII character.
-constexpr std::uint8_t ascii_kind(char32_t c) {
-    const bool word = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    return static_cast<std::uint8_t>(SHOWN | (c == ' ' || c == '\t' ? BLANKS : 0) |
-                                     (is_control(c) && c != '\t' ? CONTROL : 0) | (word ? WORD : 0));
-}
-
 // The kinds of the ASCII characters, by byte.
 struct AsciiKinds {
     std::uint8_t kind[128] = {};
     constexpr AsciiKinds() {
-        for (char32_t b = 0; b < 128; ++b) {
-            kind[b] = ascii_kind(b);
+        for (char32_t c = 0; c < 128; ++c) {
+            const bool word = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+            kind[c] = static_cast<std::uint8_t>(SHOWN | (is_blank(c) ? BLANKS : 0) |
+                                                (is_control(c) && c != '\t' ? CONTROL : 0) | (word ? WORD : 0));
         }
     }
 };
@@ -32,7 +23,7 @@ constexpr AsciiKinds ASCII_KINDS;
 // Returns the kind of character c, which took bytes bytes.
 std::uint8_t kind_of(char32_t c, int bytes) {
     if (c < 0x80) {
-        return ascii_kind(c);
+        return ASCII_KINDS.kind[c];
     }
     return static_cast<std::uint8_t>((to_windows_1252(c) >= 0 ? SHOWN : 0) | (bytes > 1 ? MULTIBYTE : HIGH) |
                                      (is_control(c) ? CONTROL : 0) | (is_word_character(c) ? WORD : 0));
@@ -46,17 +37,15 @@ std::uint8_t kind_of(char32_t c, int bytes) {
 // begins as many elements before it as a near spelling may have (the last
 // elements' word starts are bits of a history); the others are counted.
 // Everything the loop needs is in local variables: a byte stored in the line
-// may alias any other memory. continues: the line's first element goes on a
-// word that a cut split. With STORE false, nothing is kept nor counted: the
-// scan only tells, at its first end, whether the line has one, cheaply; most
-// lines that pass the filter have none.
+// may alias any other memory. With STORE false, nothing is kept nor counted:
+// the scan only tells, at its first end, whether the line has one, cheaply;
+// most lines that pass the filter have none.
 template <int TYPOS, bool STORE>
 Scanned scan_line(const Pattern& pattern, const char* riga, int len, bool continues, SpellingLine& line,
                   int (&ends)[ROW]) {
     const std::uint32_t whole = 1u << (pattern.name.length - 1);
     const std::uint32_t* by_byte = pattern.name.bytes;
     const std::uint32_t* reversed_by_byte = pattern.reversed.bytes;
-    const std::uint8_t* ascii_kinds = ASCII_KINDS.kind;
     const auto* bytes = reinterpret_cast<const unsigned char*>(riga);
     std::uint8_t* begin = line.begin;
     char32_t* characters = line.characters;
@@ -71,42 +60,30 @@ Scanned scan_line(const Pattern& pattern, const char* riga, int len, bool contin
     int length = 0;
     Scanned found{0, 0};
     for (int i = 0; i < len;) {
-        const unsigned char b = bytes[i];
+        const int from = i;
+        char32_t c = bytes[i];
         std::uint32_t mask;
-        if (b < 0x80) {  // plain text: one look-up
-            if (STORE) {
-                characters[length] = b;
-                reversed[length] = reversed_by_byte[b];
-                kinds[length] = ascii_kinds[b];
-                begin[length] = static_cast<std::uint8_t>(i);
-                const bool word = (ascii_kinds[b] & WORD) != 0;
-                word_starts = (word_starts << 1) | (word && !previous_word ? 1 : 0);
-                previous_word = word;
-            }
-            ++length;
+        if (c < 0x80) {  // plain text: one look-up
             ++i;
-            if (b == ' ' || b == '\t') {
-                while (i < len && (bytes[i] == ' ' || bytes[i] == '\t')) {
-                    ++i;  // a run of blanks is one element
-                }
+            while (is_blank(c) && i < len && is_blank(bytes[i])) {
+                ++i;  // a run of blanks is one element
             }
-            mask = by_byte[b];
+            mask = by_byte[c];
         } else {
-            const int from = i;
-            const char32_t c = next_character(bytes, len, i);
-            const char32_t folded = fold(c);
-            if (STORE) {
-                characters[length] = c;
-                reversed[length] = pattern.reversed.of(folded);
-                kinds[length] = kind_of(c, i - from);
-                begin[length] = static_cast<std::uint8_t>(from);
-                const bool word = is_word_character(c);
-                word_starts = (word_starts << 1) | (word && !previous_word ? 1 : 0);
-                previous_word = word;
-            }
-            ++length;
-            mask = pattern.name.of(folded);
+            c = next_character(bytes, len, i);
+            mask = pattern.name.of(fold(c));
         }
+        if (STORE) {
+            const std::uint8_t kind = kind_of(c, i - from);
+            const bool word = (kind & WORD) != 0;
+            characters[length] = c;
+            reversed[length] = c < 0x80 ? reversed_by_byte[c] : pattern.reversed.of(fold(c));
+            kinds[length] = kind;
+            begin[length] = static_cast<std::uint8_t>(from);
+            word_starts = (word_starts << 1) | (word && !previous_word ? 1 : 0);
+            previous_word = word;
+        }
+        ++length;
         const std::uint32_t swapped = (mask << 1) & previous_mask;
         const std::uint32_t next0 = ((now0 << 1) | 1) & mask;
         std::uint32_t next1 = 0;
@@ -140,6 +117,7 @@ Scanned scan_line(const Pattern& pattern, const char* riga, int len, bool contin
     return found;
 }
 
+// Scans the line cheaply to its first end, and again keeping it only if there is one.
 template <int TYPOS>
 Scanned scan_kept(const Pattern& pattern, const char* riga, int len, bool continues, SpellingLine& line,
                   int (&ends)[ROW]) {
@@ -150,14 +128,8 @@ Scanned scan_kept(const Pattern& pattern, const char* riga, int len, bool contin
 }  // namespace
 
 Scanned scan(const Pattern& pattern, const char* riga, int len, bool continues, SpellingLine& line, int (&ends)[ROW]) {
-    switch (pattern.typos) {
-    case 2:
-        return scan_kept<2>(pattern, riga, len, continues, line, ends);
-    case 1:
-        return scan_kept<1>(pattern, riga, len, continues, line, ends);
-    default:
-        return scan_kept<0>(pattern, riga, len, continues, line, ends);
-    }
+    constexpr decltype(&scan_kept<0>) BY_TYPOS[] = {scan_kept<0>, scan_kept<1>, scan_kept<2>};
+    return BY_TYPOS[pattern.typos](pattern, riga, len, continues, line, ends);
 }
 
 }  // namespace quadrivo
