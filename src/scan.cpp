@@ -41,8 +41,7 @@ std::uint8_t kind_of(char32_t c, int bytes) {
 // the scan only tells, at its first end, whether the line has one, cheaply;
 // most lines that pass the filter have none.
 template <int TYPOS, bool STORE>
-Scanned scan_line(const Pattern& pattern, const char* riga, int len, bool continues, SpellingLine& line,
-                  int (&ends)[ROW]) {
+Scanned scan_line(const Pattern& pattern, const char* riga, int len, SpellingLine& line, int (&ends)[ROW]) {
     const std::uint32_t whole = 1u << (pattern.name.length - 1);
     const std::uint32_t* by_byte = pattern.name.bytes;
     const std::uint32_t* reversed_by_byte = pattern.reversed.bytes;
@@ -54,7 +53,7 @@ Scanned scan_line(const Pattern& pattern, const char* riga, int len, bool contin
     std::uint32_t now0 = 0, now1 = 1, now2 = 3;  // the first d characters missing
     std::uint32_t older0 = 0, older1 = 1;  // two characters back: for swapped neighbours
     std::uint32_t previous_mask = 0;
-    bool previous_word = continues;
+    bool previous_word = line.continues;
     std::uint32_t word_starts = 0;  // bit j: a word begins j elements back
     const std::uint32_t begins_near = pattern.word_start_window;
     int length = 0;
@@ -113,23 +112,21 @@ Scanned scan_line(const Pattern& pattern, const char* riga, int len, bool contin
     begin[length] = static_cast<std::uint8_t>(len);
     line.bytes = bytes;
     line.length = length;
-    line.continues = continues;
     return found;
 }
 
 // Scans the line cheaply to its first end, and again keeping it only if there is one.
 template <int TYPOS>
-Scanned scan_kept(const Pattern& pattern, const char* riga, int len, bool continues, SpellingLine& line,
-                  int (&ends)[ROW]) {
-    const Scanned any = scan_line<TYPOS, false>(pattern, riga, len, continues, line, ends);
-    return any.ends != 0 ? scan_line<TYPOS, true>(pattern, riga, len, continues, line, ends) : any;
+Scanned scan_kept(const Pattern& pattern, const char* riga, int len, SpellingLine& line, int (&ends)[ROW]) {
+    const Scanned any = scan_line<TYPOS, false>(pattern, riga, len, line, ends);
+    return any.ends != 0 ? scan_line<TYPOS, true>(pattern, riga, len, line, ends) : any;
 }
 
 }  // namespace
 
-Scanned scan(const Pattern& pattern, const char* riga, int len, bool continues, SpellingLine& line, int (&ends)[ROW]) {
+Scanned scan(const Pattern& pattern, const char* riga, int len, SpellingLine& line, int (&ends)[ROW]) {
     constexpr decltype(&scan_kept<0>) BY_TYPOS[] = {scan_kept<0>, scan_kept<1>, scan_kept<2>};
-    return BY_TYPOS[pattern.typos](pattern, riga, len, continues, line, ends);
+    return BY_TYPOS[pattern.typos](pattern, riga, len, line, ends);
 }
 
 }  // namespace quadrivo

@@ -41,8 +41,8 @@ struct Scanned {
 
 // Finds the ends of near spellings in the line riga of len bytes (its line
 // end left out), where a word may begin as many elements before as a near
-// spelling may have, and cuts the line into elements in line. continues: the
-// line's first element goes on a word that a 200-byte cut split.
-Scanned scan(const Pattern& pattern, const char* riga, int len, bool continues, SpellingLine& line, int (&ends)[ROW]);
+// spelling may have, and cuts the line into elements in line, whose
+// continues, cut and skipped the caller sets.
+Scanned scan(const Pattern& pattern, const char* riga, int len, SpellingLine& line, int (&ends)[ROW]);
 
 }  // namespace quadrivo

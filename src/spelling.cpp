@@ -1,5 +1,6 @@
 #include "spelling.hpp"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "charset.hpp"
@@ -107,28 +108,14 @@ void collect(const Pattern& pattern, const SpellingLine& line, int m, int t, boo
     }
 }
 
-// Tells whether the piece before line m was cut at 200 bytes inside a word:
-// its line goes on a word at line m's start.
-bool goes_on_a_word(const ReadLines& read, int m) {
-    if (m == 0) {
-        return false;
-    }
-    const std::string_view before = read.line(m - 1);
-    const auto last = static_cast<unsigned char>(before.back());
-    return before.size() == static_cast<std::size_t>(ROW) && last != '\n' && (last >= 0x80 || is_word_character(last));
-}
-
 }  // namespace
 
 bool find_spelling(const ReadLines& read, const char32_t (&nome)[NAME], int cont, bool any_character, Spelling& found,
                    long* work) {
     Pattern pattern;
     make_pattern(nome, cont, pattern);
-    int letters = 0;  // blanks not counted
-    for (int i = 0; i < pattern.name.length; ++i) {
-        letters += pattern.name.text[i] != BLANK ? 1 : 0;
-    }
-    if (letters < MIN_HINTED) {
+    const char32_t* name = pattern.name.text;
+    if (pattern.name.length - std::count(name, name + pattern.name.length, BLANK) < MIN_HINTED) {
         return false;
     }
     Candidates candidates(read);
@@ -137,21 +124,23 @@ bool find_spelling(const ReadLines& read, const char32_t (&nome)[NAME], int cont
     long done = 0;
     int left = VERIFIED;
     int near_left = NEAR_PLACES;
+    bool continues = false;  // the piece before was cut at 200 bytes inside a word
     for (int m = 0; m < read.count() && left > 0 && near_left > 0; ++m) {
         std::string_view riga = read.line(m);
-        const bool cut = riga.size() == static_cast<std::size_t>(ROW) && riga.back() != '\n';
-        riga.remove_suffix(riga.back() == '\n' ? 1 : 0);
+        const auto last = static_cast<unsigned char>(riga.back());
+        line.continues = continues;
+        line.cut = riga.size() == static_cast<std::size_t>(ROW) && last != '\n';
+        continues = line.cut && (last >= 0x80 || is_word_character(last));
+        riga.remove_suffix(last == '\n' ? 1 : 0);
         // A UTF-8 mark at the file's start is no part of its first word.
-        const int skipped = m == 0 && riga.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-        riga.remove_prefix(static_cast<std::size_t>(skipped));
+        line.skipped = m == 0 && riga.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+        riga.remove_prefix(static_cast<std::size_t>(line.skipped));
         const int len = static_cast<int>(riga.size());
         if (!may_hold(pattern, riga.data(), len)) {
             continue;
         }
-        const Scanned found = scan(pattern, riga.data(), len, goes_on_a_word(read, m), line, ends);
+        const Scanned found = scan(pattern, riga.data(), len, line, ends);
         near_left -= found.ignored + found.ends;
-        line.cut = cut;
-        line.skipped = skipped;
         for (int e = 0; e < found.ends && left > 0; ++e, --left) {
             collect(pattern, line, m, ends[e], any_character, candidates, done);
         }
