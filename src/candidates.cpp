@@ -4,6 +4,7 @@
 // console cannot show, two encodings) is dropped.
 #include "candidates.hpp"
 
+#include <algorithm>
 #include <bitset>
 #include <string_view>
 
@@ -17,11 +18,6 @@ bool ranks_before(const Candidate& a, const Candidate& b) {
         return a.typos < b.typos;
     }
     return a.lines != b.lines ? a.lines > b.lines : a.first < b.first;
-}
-
-bool same_spelling(const Spelling& a, const Spelling& b) {
-    return std::u32string_view(a.text, static_cast<std::size_t>(a.length)) ==
-           std::u32string_view(b.text, static_cast<std::size_t>(b.length));
 }
 
 // Tells whether the characters so far may be typed and shown: no control
@@ -131,7 +127,8 @@ bool Candidates::offer(const SpellingLine& line, int m, int s, int t, int typos,
 // than a name, the same bytes.
 bool Candidates::same(const Candidate& a, const Candidate& b) const {
     if (a.characters < NAME || b.characters < NAME) {
-        return a.characters == b.characters && same_spelling(a.spelling, b.spelling);
+        return a.characters == b.characters &&
+               std::equal(a.spelling.text, a.spelling.text + a.spelling.length, b.spelling.text);
     }
     return words_of(read_, a) == words_of(read_, b);
 }
@@ -150,21 +147,12 @@ int Candidates::add(const Candidate& found) {
         list_[count_] = found;
         return count_++;
     }
-    const int replaced = worst();
-    if (!ranks_before(found, list_[replaced])) {
+    Candidate* worst = std::max_element(list_, list_ + count_, ranks_before);
+    if (!ranks_before(found, *worst)) {
         return -1;
     }
-    list_[replaced] = found;
-    return replaced;
-}
-
-// Returns the index of the candidate that ranks last.
-int Candidates::worst() const {
-    int worst = 0;
-    for (int i = 1; i < count_; ++i) {
-        worst = ranks_before(list_[worst], list_[i]) ? i : worst;
-    }
-    return worst;
+    *worst = found;
+    return static_cast<int>(worst - list_);
 }
 
 namespace {
@@ -199,11 +187,8 @@ bool Candidates::shorten(const Candidate& words, Spelling& found, long& work) co
 }
 
 bool Candidates::best(Spelling& found, long& work) const {
-    const Candidate* best = nullptr;
-    for (int i = 0; i < count_; ++i) {
-        best = best == nullptr || ranks_before(list_[i], *best) ? &list_[i] : best;
-    }
-    if (best == nullptr) {
+    const Candidate* best = std::min_element(list_, list_ + count_, ranks_before);
+    if (best == list_ + count_) {
         return false;
     }
     if (best->characters < NAME) {

@@ -59,7 +59,6 @@ private:
     // -1 when they rank below every kept one and there is no room.
     int add(const Candidate& found);
     bool same(const Candidate& a, const Candidate& b) const;
-    int worst() const;
     bool shorten(const Candidate& words, Spelling& found, long& work) const;
 
     const ReadLines& read_;
