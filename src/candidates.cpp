@@ -7,17 +7,15 @@
 #include <algorithm>
 #include <bitset>
 #include <string_view>
+#include <tuple>
 
 namespace quadrivo {
 
 namespace {
 
-// Tells whether a ranks before b: fewest typos, most lines, first.
+// Tells whether a ranks before b: fewest typos, most lines, first in the file.
 bool ranks_before(const Candidate& a, const Candidate& b) {
-    if (a.typos != b.typos) {
-        return a.typos < b.typos;
-    }
-    return a.lines != b.lines ? a.lines > b.lines : a.first < b.first;
+    return std::tie(a.typos, b.lines, a.line, a.begin) < std::tie(b.typos, a.lines, b.line, b.begin);
 }
 
 // Tells whether the characters so far may be typed and shown: no control
@@ -65,6 +63,43 @@ void spell(const SpellingLine& line, int s, int e, bool any_character, Candidate
 // The bytes of the whole words, as the line read holds them.
 std::string_view words_of(const ReadLines& read, const Candidate& words) {
     return {read.line(words.line).data() + words.begin, static_cast<std::size_t>(words.end - words.begin)};
+}
+
+// Tells whether a and b are the same words: the same characters, or, longer
+// than a name, the same bytes.
+bool same(const ReadLines& read, const Candidate& a, const Candidate& b) {
+    if (a.characters < NAME || b.characters < NAME) {
+        return a.characters == b.characters &&
+               std::equal(a.spelling.text, a.spelling.text + a.spelling.length, b.spelling.text);
+    }
+    return words_of(read, a) == words_of(read, b);
+}
+
+// Returns the lines read, before their line ends, that hold text; adds the bytes searched to work.
+std::bitset<NUM> lines_with(const ReadLines& read, std::string_view text, long& work) {
+    std::bitset<NUM> lines;
+    for (int m = 0; m < read.count(); ++m) {
+        std::string_view line = read.line(m);
+        line.remove_suffix(!line.empty() && line.back() == '\n' ? 1 : 0);
+        lines[static_cast<std::size_t>(m)] = line.find(text) != std::string_view::npos;
+        work += static_cast<long>(line.size());
+    }
+    return lines;
+}
+
+// Puts into found the longest run of the first whole words of words that
+// selects the same lines as all of them. Returns false when none does.
+bool shorten(const ReadLines& read, const Candidate& words, Spelling& found, long& work) {
+    const std::string_view whole = words_of(read, words);
+    const std::bitset<NUM> with_whole = lines_with(read, whole, work);
+    for (int k = words.word_ends - 1; k >= 0; --k) {
+        if (lines_with(read, std::string_view(whole.data(), words.end_bytes[k]), work) == with_whole) {
+            found = words.spelling;
+            found.length = words.end_characters[k];
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -115,7 +150,6 @@ bool Candidates::offer(const SpellingLine& line, int m, int s, int t, int typos,
     found.typos = typos;
     found.lines = 1;
     found.last_line = m;
-    found.first = m * ROW + s;
     found.line = m;
     found.begin = line.skipped + line.begin[s];
     found.end = line.skipped + line.begin[e + 1];
@@ -123,21 +157,11 @@ bool Candidates::offer(const SpellingLine& line, int m, int s, int t, int typos,
     return true;
 }
 
-// Tells whether a and b are the same words: the same characters, or, longer
-// than a name, the same bytes.
-bool Candidates::same(const Candidate& a, const Candidate& b) const {
-    if (a.characters < NAME || b.characters < NAME) {
-        return a.characters == b.characters &&
-               std::equal(a.spelling.text, a.spelling.text + a.spelling.length, b.spelling.text);
-    }
-    return words_of(read_, a) == words_of(read_, b);
-}
-
 int Candidates::add(const Candidate& found) {
     for (int i = 0; i < count_; ++i) {
         Candidate& known = list_[i];
-        if (same(known, found)) {
-            known.typos = found.typos < known.typos ? found.typos : known.typos;
+        if (same(read_, known, found)) {
+            known.typos = std::min(known.typos, found.typos);
             known.lines += known.last_line != found.last_line ? 1 : 0;
             known.last_line = found.last_line;
             return i;
@@ -155,37 +179,6 @@ int Candidates::add(const Candidate& found) {
     return static_cast<int>(worst - list_);
 }
 
-namespace {
-
-// Returns the lines read, before their line ends, that hold text; adds the bytes searched to work.
-std::bitset<NUM> lines_with(const ReadLines& read, std::string_view text, long& work) {
-    std::bitset<NUM> lines;
-    for (int m = 0; m < read.count(); ++m) {
-        std::string_view line = read.line(m);
-        line.remove_suffix(!line.empty() && line.back() == '\n' ? 1 : 0);
-        lines[static_cast<std::size_t>(m)] = line.find(text) != std::string_view::npos;
-        work += static_cast<long>(line.size());
-    }
-    return lines;
-}
-
-}  // namespace
-
-// Puts into found the longest run of the first whole words of words that
-// selects the same lines as all of them. Returns false when none does.
-bool Candidates::shorten(const Candidate& words, Spelling& found, long& work) const {
-    const std::string_view whole = words_of(read_, words);
-    const std::bitset<NUM> with_whole = lines_with(read_, whole, work);
-    for (int k = words.word_ends - 1; k >= 0; --k) {
-        if (lines_with(read_, std::string_view(whole.data(), words.end_bytes[k]), work) == with_whole) {
-            found = words.spelling;
-            found.length = words.end_characters[k];
-            return true;
-        }
-    }
-    return false;
-}
-
 bool Candidates::best(Spelling& found, long& work) const {
     const Candidate* best = std::min_element(list_, list_ + count_, ranks_before);
     if (best == list_ + count_) {
@@ -195,7 +188,7 @@ bool Candidates::best(Spelling& found, long& work) const {
         found = best->spelling;
         return true;
     }
-    return shorten(*best, found, work);
+    return shorten(read_, *best, found, work);
 }
 
 }  // namespace quadrivo

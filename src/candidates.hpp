@@ -25,7 +25,6 @@ struct Candidate {
     int typos;  // the fewest of the parts that gave them
     int lines;  // lines they were found in
     int last_line;  // the last of them, so that a line counts once
-    int first;  // where they were first found, in file order
     int line;  // where they stand: the line read, its bytes begin to end
     int begin;
     int end;
@@ -58,8 +57,6 @@ private:
     // Adds the words, or counts them again. Returns their index in list_, or
     // -1 when they rank below every kept one and there is no room.
     int add(const Candidate& found);
-    bool same(const Candidate& a, const Candidate& b) const;
-    bool shorten(const Candidate& words, Spelling& found, long& work) const;
 
     const ReadLines& read_;
     Candidate list_[CANDIDATES];
