@@ -9,13 +9,13 @@ namespace {
 
 // Adds the way of cutting the folded name into count pieces in which the
 // pieces whose bit is in longer have one character more.
-void add_way(Pattern& pattern, const char32_t* folded, int count, unsigned longer) {
+void add_way(Pattern& pattern, int count, unsigned longer) {
     const int kept = pattern.name.length - (count - 1);  // a character left out between pieces
     for (int j = 0, from = 0; j < count; ++j) {
         const int piece = kept / count + ((longer >> j) & 1);
         pattern.piece_starts |= std::uint64_t{1} << pattern.pieces.length;
         for (int i = 0; i < piece; ++i) {
-            pattern.pieces.add(folded[from++]);
+            pattern.pieces.add(pattern.name.text[from++]);
         }
         pattern.way_ends[pattern.ways] |= std::uint64_t{1} << (pattern.pieces.length - 1);
         ++from;  // left out
@@ -75,11 +75,9 @@ void make_pattern(const char32_t (&nome)[NAME], int cont, Pattern& pattern) {
     while (last > first && is_blank(nome[last - 1])) {
         --last;
     }
-    char32_t folded[NAME - 1];
     for (int k = first; k < last; ++k) {
         if (!(is_blank(nome[k]) && is_blank(nome[k - 1]))) {
-            folded[pattern.name.length] = is_blank(nome[k]) ? BLANK : fold(nome[k]);
-            pattern.name.add(folded[pattern.name.length]);
+            pattern.name.add(is_blank(nome[k]) ? BLANK : fold(nome[k]));
         }
     }
     pattern.name.done();
@@ -88,16 +86,14 @@ void make_pattern(const char32_t (&nome)[NAME], int cont, Pattern& pattern) {
         return;  // nothing to search for
     }
     for (int i = length - 1; i >= 0; --i) {
-        pattern.reversed_spaces |= is_space(folded[i]) ? 1u << pattern.reversed.length : 0;
-        pattern.reversed.add(folded[i]);
+        pattern.reversed_spaces |= is_space(pattern.name.text[i]) ? 1u << pattern.reversed.length : 0;
+        pattern.reversed.add(pattern.name.text[i]);
     }
     pattern.reversed.done();
     pattern.typos = length >= 10 ? 2 : length >= 5 ? 1 : 0;
     pattern.shortest = std::max(1, length - pattern.typos);
     pattern.longest = std::min(length + pattern.typos, NAME - 1);
-    for (int n = pattern.shortest; n <= pattern.longest; ++n) {
-        pattern.word_start_window |= 1u << (n - 1);
-    }
+    pattern.word_start_window = ((1u << pattern.longest) - 1) & ~((1u << (pattern.shortest - 1)) - 1);
     const bool long_pieces = (length - pattern.typos - 1) / (pattern.typos + 2) >= LONG_PIECE;
     pattern.intact = long_pieces ? 2 : 1;
     const int count = pattern.typos + pattern.intact;
@@ -105,7 +101,7 @@ void make_pattern(const char32_t (&nome)[NAME], int cont, Pattern& pattern) {
     for (unsigned way = 0; way < (1u << count); ++way) {
         if (__builtin_popcount(way) == longer && pattern.pieces.length + length - (count - 1) <= PIECE_BITS &&
             pattern.ways < WAYS) {
-            add_way(pattern, folded, count, way);
+            add_way(pattern, count, way);
         }
     }
     pattern.pieces.done();
