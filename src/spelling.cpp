@@ -1,11 +1,7 @@
 #include "spelling.hpp"
 
 #include <algorithm>
-#include <cstdint>
 
-#include "charset.hpp"
-#include "fold.hpp"
-#include "name_pattern.hpp"
 #include "scan.hpp"
 
 namespace quadrivo {
@@ -13,19 +9,16 @@ namespace quadrivo {
 namespace {
 
 // The end positions verified in one pass, at most, skipped ones included:
-// each costs one distance computation of at most NAME + MAX_TYPOS columns,
-// and the spelling of at most NAME - 1 characters for each length it allows,
-// so the verification's work is bounded by a constant whatever the lines
-// hold; the filter and the scan before it cost a few steps a byte. So a
-// pass's hint costs at most a constant plus a constant times the bytes read.
-// Past the cap the best spelling found so far is offered: the hint is a help,
-// not a promise; the real calendars need at most 35.
+// each costs a distance computation of at most NAME + MAX_TYPOS columns and
+// a spelling of at most NAME - 1 characters for each length it allows, so a
+// pass's hint costs at most a constant plus a few steps a byte read (the
+// filter and the scan). Past the cap the best spelling found so far is
+// offered: the hint is a help, not a promise; real calendars need at most 35.
 constexpr int VERIFIED = 40;
 
 // The near places found in one pass, at most, inside words or not: a file
 // where the name nearly stands everywhere (a line of one letter) stops the
-// search there, so that the scan's work is bounded too. The real calendars
-// find at most a few dozen.
+// search there. Real calendars find at most a few dozen.
 constexpr int NEAR_PLACES = 400;
 
 // The fewest characters (blanks not counted) of a name that gets a hint: a
@@ -49,15 +42,10 @@ void distances(const Pattern& pattern, const SpellingLine& line, int t, int (&ty
     const std::uint32_t last = 1u << (m - 1);
     const std::uint32_t spaces = pattern.reversed_spaces;
     const std::uint32_t letters = ~spaces;
-    std::uint32_t now[MAX_TYPOS + 1];
+    std::uint32_t now[MAX_TYPOS + 1] = {0, 1, 3};  // the last d characters missing
     std::uint32_t before[MAX_TYPOS + 1] = {};  // one element back
     std::uint32_t older[MAX_TYPOS + 1] = {};  // two elements back: for swapped neighbours
-    for (int d = 0; d <= k; ++d) {
-        now[d] = (1u << d) - 1;  // the last d characters missing
-    }
-    for (int n = 0; n <= m + k; ++n) {
-        typos[n] = k + 1;
-    }
+    std::fill(typos, typos + m + k + 1, k + 1);
     std::uint32_t previous = 0;  // the element's mask, a step before
     for (int n = 1; n <= columns; ++n) {
         const int x = t - n + 1;
@@ -86,8 +74,8 @@ void distances(const Pattern& pattern, const SpellingLine& line, int t, int (&ty
             }
         }
         previous = mask;
-        ++work;
     }
+    work += columns;
 }
 
 // Offers the parts nearest the pattern that end at element t of line m and
@@ -121,7 +109,8 @@ bool find_spelling(const ReadLines& read, const char32_t (&nome)[NAME], int cont
     Candidates candidates(read);
     SpellingLine line;
     int ends[ROW];
-    long done = 0;
+    long unasked = 0;
+    long& done = work != nullptr ? *work : unasked;
     int left = VERIFIED;
     int near_left = NEAR_PLACES;
     bool continues = false;  // the piece before was cut at 200 bytes inside a word
@@ -145,11 +134,7 @@ bool find_spelling(const ReadLines& read, const char32_t (&nome)[NAME], int cont
             collect(pattern, line, m, ends[e], any_character, candidates, done);
         }
     }
-    const bool hinted = candidates.best(found, done);
-    if (work != nullptr) {
-        *work += done;
-    }
-    return hinted;
+    return candidates.best(found, done);
 }
 
 }  // namespace quadrivo
