@@ -20,7 +20,7 @@ void add_way(Pattern& pattern, int count, unsigned longer) {
         pattern.way_ends[pattern.ways] |= std::uint64_t{1} << (pattern.pieces.length - 1);
         ++from;  // left out
     }
-    pattern.piece_ends |= pattern.way_ends[pattern.ways++];
+    ++pattern.ways;
 }
 
 // Returns the union of the piece states after each character of the folded
@@ -80,7 +80,6 @@ void make_pattern(const char32_t (&nome)[NAME], int cont, Pattern& pattern) {
             pattern.name.add(is_blank(nome[k]) ? BLANK : fold(nome[k]));
         }
     }
-    pattern.name.done();
     const int length = pattern.name.length;
     if (length == 0) {
         return;  // nothing to search for
@@ -89,7 +88,6 @@ void make_pattern(const char32_t (&nome)[NAME], int cont, Pattern& pattern) {
         pattern.reversed_spaces |= is_space(pattern.name.text[i]) ? 1u << pattern.reversed.length : 0;
         pattern.reversed.add(pattern.name.text[i]);
     }
-    pattern.reversed.done();
     pattern.typos = length >= 10 ? 2 : length >= 5 ? 1 : 0;
     pattern.shortest = std::max(1, length - pattern.typos);
     pattern.longest = std::min(length + pattern.typos, NAME - 1);
@@ -104,7 +102,6 @@ void make_pattern(const char32_t (&nome)[NAME], int cont, Pattern& pattern) {
             add_way(pattern, count, way);
         }
     }
-    pattern.pieces.done();
 }
 
 bool may_hold(const Pattern& pattern, const char* riga, int len) {
