@@ -19,11 +19,11 @@ bool ranks_before(const Candidate& a, const Candidate& b) {
 }
 
 // Tells whether the characters so far may be typed and shown: no control
-// character, blanks that are spaces, every character shown where the console
-// shows Windows-1252 only, and one encoding (typed, a name is searched for in
-// one encoding at a time).
-bool may_offer(std::uint8_t kinds, std::uint8_t every, bool spaces, bool any_character) {
-    return spaces && (kinds & CONTROL) == 0 && (any_character || (every & SHOWN) != 0) &&
+// character (a tab included), every character shown where the console shows
+// Windows-1252 only, and one encoding (typed, a name is searched for in one
+// encoding at a time).
+bool may_offer(std::uint8_t kinds, std::uint8_t every, bool any_character) {
+    return (kinds & CONTROL) == 0 && (any_character || (every & SHOWN) != 0) &&
            (kinds & (MULTIBYTE | HIGH)) != (MULTIBYTE | HIGH);
 }
 
@@ -34,23 +34,21 @@ bool may_offer(std::uint8_t kinds, std::uint8_t every, bool spaces, bool any_cha
 void spell(const SpellingLine& line, int s, int e, bool any_character, Candidate& found, long& work) {
     std::uint8_t kinds = 0;  // what any element is
     std::uint8_t every = 0xFF;  // what every element is
-    bool spaces = true;
     int count = 0;
     int x = s;
     for (; x <= e && count < NAME; ++x) {
+        const bool blanks = (line.kinds[x] & BLANKS) != 0;
         kinds |= line.kinds[x];
         every &= line.kinds[x];
-        const int from = line.begin[x];
-        const int to = (line.kinds[x] & BLANKS) != 0 ? line.begin[x + 1] : from + 1;
-        for (int b = from; b < to; ++b) {  // a blank run: each blank; else the one character
-            spaces = spaces && ((line.kinds[x] & BLANKS) == 0 || line.bytes[b] == ' ');
+        for (int b = line.begin[x]; b < (blanks ? line.begin[x + 1] : line.begin[x] + 1); ++b) {  // each blank of a run
+            kinds |= line.bytes[b] == '\t' ? CONTROL : 0;
             if (count < NAME - 1) {
-                found.spelling.text[count] = (line.kinds[x] & BLANKS) != 0 ? U' ' : line.characters[x];
+                found.spelling.text[count] = blanks ? U' ' : line.characters[x];
             }
             ++count;
         }
         const bool word_end = line.is_word(x) && (x == e || !line.is_word(x + 1));
-        if (word_end && count < NAME && may_offer(kinds, every, spaces, any_character)) {
+        if (word_end && count < NAME && may_offer(kinds, every, any_character)) {
             found.end_bytes[found.word_ends] = static_cast<std::uint8_t>(line.begin[x + 1] - line.begin[s]);
             found.end_characters[found.word_ends++] = static_cast<std::uint8_t>(count);
         }
@@ -110,15 +108,14 @@ bool Candidates::offer(const SpellingLine& line, int m, int s, int t, int typos,
     }
     int e = t;
     if (line.is_word(t)) {
-        if (ends_line_ == m && t >= ends_from_ && t <= ends_at_) {
-            e = ends_at_;  // a word already read to its end
+        if (ends_line_ == m && t <= ends_at_) {
+            e = ends_at_;  // a word already read to its end: the ends come in order
         } else {
             while (e + 1 < line.length && line.is_word(e + 1)) {
                 ++e;
             }
             work += e - t;
             ends_line_ = m;
-            ends_from_ = t;
             ends_at_ = e;
         }
         if (e + 1 == line.length && line.cut) {

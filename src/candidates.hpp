@@ -43,12 +43,12 @@ public:
     // word, and is widened to the end of the word it ends in (or, ending on a
     // blank or a mark, cut back to the last word end before it); a word that
     // a 200-byte cut splits is none. Adds the words, or counts them again.
-    // Returns false when they cannot be offered. Adds the characters read to work.
+    // Returns false when they cannot be offered. Adds the characters read to
+    // work. Parts come in line order, t never smaller than the last part's.
     bool offer(const SpellingLine& line, int m, int s, int t, int typos, bool any_character, long& work);
 
-    // Puts the hint into found: the fewest typos, then the most lines, then
-    // the first in the file. Whole words longer than NAME - 1 characters give
-    // the longest run of their first words that selects the same lines of
+    // Puts the best words into found; words longer than NAME - 1 characters
+    // give the longest run of their first words that selects the same lines of
     // those read as they do, or no hint. Returns false when there is none.
     // Adds the bytes searched to work.
     bool best(Spelling& found, long& work) const;
@@ -63,7 +63,6 @@ private:
     int count_ = 0;
     // The last word end found in a line, so that each line's words are read once.
     int ends_line_ = -1;
-    int ends_from_ = -1;
     int ends_at_ = -1;
     // The last words offered, so that parts widened to the same words are spelled once.
     int offered_line_ = -1;
