@@ -38,6 +38,10 @@ std::uint64_t piece_states(const Pattern& pattern, const char* riga, int len) {
     const std::uint64_t starts = pattern.piece_starts;
     std::uint64_t state = 0;
     std::uint64_t found = 0;
+    const auto step = [&](std::uint64_t mask) {
+        state = ((state << 1) | starts | (STAY ? state & stay : 0)) & mask;
+        found |= state;
+    };
     for (const unsigned char* at = bytes; at < end;) {
         // Eight bytes at a time while they are all ASCII: one test for eight.
         for (std::uint64_t eight = 0; end - at >= 8; at += 8) {
@@ -46,18 +50,15 @@ std::uint64_t piece_states(const Pattern& pattern, const char* riga, int len) {
                 break;
             }
             for (int k = 0; k < 8; ++k) {
-                state = ((state << 1) | starts | (STAY ? state & stay : 0)) & by_byte[at[k]];
-                found |= state;
+                step(by_byte[at[k]]);
             }
         }
         for (; at < end && *at < 0x80; ++at) {
-            state = ((state << 1) | starts | (STAY ? state & stay : 0)) & by_byte[*at];
-            found |= state;
+            step(by_byte[*at]);
         }
         if (at < end) {
             int i = static_cast<int>(at - bytes);
-            state = ((state << 1) | starts | (state & stay)) & pattern.pieces.of(fold(next_character(bytes, len, i)));
-            found |= state;
+            step(pattern.pieces.of(fold(next_character(bytes, len, i))));
             at = bytes + i;
         }
     }
@@ -67,17 +68,12 @@ std::uint64_t piece_states(const Pattern& pattern, const char* riga, int len) {
 }  // namespace
 
 void make_pattern(const char32_t (&nome)[NAME], int cont, Pattern& pattern) {
-    int first = 0;
-    int last = cont;
-    while (first < last && is_blank(nome[first])) {
-        ++first;
-    }
-    while (last > first && is_blank(nome[last - 1])) {
-        --last;
-    }
-    for (int k = first; k < last; ++k) {
-        if (!(is_blank(nome[k]) && is_blank(nome[k - 1]))) {
-            pattern.name.add(is_blank(nome[k]) ? BLANK : fold(nome[k]));
+    for (int k = 0; k < cont; ++k) {
+        if (!is_blank(nome[k])) {
+            if (pattern.name.length > 0 && is_blank(nome[k - 1])) {
+                pattern.name.add(BLANK);  // a run of blanks between words is one blank
+            }
+            pattern.name.add(fold(nome[k]));
         }
     }
     const int length = pattern.name.length;
@@ -92,8 +88,7 @@ void make_pattern(const char32_t (&nome)[NAME], int cont, Pattern& pattern) {
     pattern.shortest = std::max(1, length - pattern.typos);
     pattern.longest = std::min(length + pattern.typos, NAME - 1);
     pattern.word_start_window = ((1u << pattern.longest) - 1) & ~((1u << (pattern.shortest - 1)) - 1);
-    const bool long_pieces = (length - pattern.typos - 1) / (pattern.typos + 2) >= LONG_PIECE;
-    pattern.intact = long_pieces ? 2 : 1;
+    pattern.intact = (length - pattern.typos - 1) / (pattern.typos + 2) >= LONG_PIECE ? 2 : 1;
     const int count = pattern.typos + pattern.intact;
     const int longer = (length - (count - 1)) % count;  // pieces a character longer than the rest
     for (unsigned way = 0; way < (1u << count); ++way) {
