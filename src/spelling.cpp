@@ -52,21 +52,18 @@ void distances(const Pattern& pattern, const SpellingLine& line, int t, int (&ty
         const std::uint32_t mask = line.reversed[x];
         const std::uint32_t wrong = is_space(line.characters[x]) ? spaces : letters;  // where a wrong letter may be
         const std::uint32_t swapped = ((mask & letters) << 1) & previous & letters;
+        // The empty end of the pattern stands with d typos after j elements when j <= d: bit 0 shifted in.
         for (int d = 0; d <= k; ++d) {
             older[d] = before[d];
             before[d] = now[d];
-        }
-        // The empty end of the pattern stands with d typos after j elements when j <= d: bit 0 shifted in.
-        for (int d = 0; d <= k; ++d) {
-            std::uint32_t r = ((before[d] << 1) | (n - 1 <= d ? 1 : 0)) & mask;
+            now[d] = ((before[d] << 1) | (n - 1 <= d ? 1 : 0)) & mask;
             if (d > 0) {
                 const int e = d - 1;
-                r |= before[e];  // an extra element
-                r |= ((before[e] << 1) | (n - 1 <= e ? 1 : 0)) & wrong;  // a wrong letter
-                r |= (now[e] << 1) | (n <= e ? 1 : 0);  // a missing character
-                r |= ((older[e] << 2) | (n - 2 <= e ? 2 : 0)) & swapped;  // neighbours swapped
+                now[d] |= before[e];  // an extra element
+                now[d] |= ((before[e] << 1) | (n - 1 <= e ? 1 : 0)) & wrong;  // a wrong letter
+                now[d] |= (now[e] << 1) | (n <= e ? 1 : 0);  // a missing character
+                now[d] |= ((older[e] << 2) | (n - 2 <= e ? 2 : 0)) & swapped;  // neighbours swapped
             }
-            now[d] = r;
         }
         if (n >= m - k) {
             for (int d = k; d >= 0 && (now[d] & last) != 0; --d) {
