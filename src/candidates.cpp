@@ -1,7 +1,3 @@
-// Whole words near the typed name, and the one a hint offers. The scan finds
-// where the name nearly stands; here each place is widened to its words, and
-// what cannot be offered (a piece of a word, a control, a tab, a letter the
-// console cannot show, two encodings) is dropped.
 #include "candidates.hpp"
 
 #include <algorithm>
@@ -108,16 +104,15 @@ bool Candidates::offer(const SpellingLine& line, int m, int s, int t, int typos,
     }
     int e = t;
     if (line.is_word(t)) {
-        if (ends_line_ == m && t <= ends_at_) {
-            e = ends_at_;  // a word already read to its end: the ends come in order
-        } else {
-            while (e + 1 < line.length && line.is_word(e + 1)) {
-                ++e;
-            }
-            work += e - t;
+        if (ends_line_ != m || t > ends_at_) {  // a word not read to its end yet: the parts come in order
             ends_line_ = m;
-            ends_at_ = e;
+            ends_at_ = t;
+            while (ends_at_ + 1 < line.length && line.is_word(ends_at_ + 1)) {
+                ++ends_at_;
+            }
+            work += ends_at_ - t;
         }
+        e = ends_at_;
         if (e + 1 == line.length && line.cut) {
             return false;  // the word goes on past the cut: no word end
         }
@@ -138,14 +133,12 @@ bool Candidates::offer(const SpellingLine& line, int m, int s, int t, int typos,
     offered_to_ = e;
     offered_ = -1;
     Candidate found;  // spell() fills what the rest does not
-    found.word_ends = 0;
     spell(line, s, e, any_character, found, work);
-    const bool whole = found.characters < NAME;
-    if (found.word_ends == 0 || (whole && found.end_characters[found.word_ends - 1] != found.characters)) {
+    if (found.word_ends == 0 ||
+        (found.characters < NAME && found.end_characters[found.word_ends - 1] != found.characters)) {
         return false;  // nothing that may be offered, or not the whole words
     }
     found.typos = typos;
-    found.lines = 1;
     found.last_line = m;
     found.line = m;
     found.begin = line.skipped + line.begin[s];

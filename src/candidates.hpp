@@ -23,12 +23,12 @@ struct Candidate {
     Spelling spelling;  // the whole words, or their first NAME - 1 characters when longer
     int characters;  // of the whole words
     int typos;  // the fewest of the parts that gave them
-    int lines;  // lines they were found in
+    int lines = 1;  // lines they were found in
     int last_line;  // the last of them, so that a line counts once
     int line;  // where they stand: the line read, its bytes begin to end
     int begin;
     int end;
-    int word_ends;  // the word ends within the first NAME - 1 characters that may be offered:
+    int word_ends = 0;  // the word ends within the first NAME - 1 characters that may be offered:
     std::uint8_t end_bytes[NAME];  // each one's bytes from begin
     std::uint8_t end_characters[NAME];  // and characters
 };
