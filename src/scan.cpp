@@ -29,17 +29,14 @@ std::uint8_t kind_of(char32_t c, int bytes) {
                                      (is_control(c) ? CONTROL : 0) | (is_word_character(c) ? WORD : 0));
 }
 
-// Cuts the line into elements and finds the elements where the whole pattern
-// ends with at most TYPOS typos, a letter for a blank counted as one (a few
-// more ends than the verification keeps), bit-parallel as agrep does: bit i of the
-// state for d typos tells that the pattern's first i + 1 characters end at the
-// current element with at most d typos. Such an end is kept only where a word
-// begins as many elements before it as a near spelling may have (the last
-// elements' word starts are bits of a history); the others are counted.
-// Everything the loop needs is in local variables: a byte stored in the line
-// may alias any other memory. With STORE false, nothing is kept nor counted:
-// the scan only tells, at its first end, whether the line has one, cheaply;
-// most lines that pass the filter have none.
+// The scan, bit-parallel as agrep does: bit i of the state for d typos tells
+// that the pattern's first i + 1 characters end at the current element with
+// at most d typos, a letter for a blank counted as one (a few more ends than
+// the verification keeps); the last elements' word starts are bits of a
+// history. Everything the loop needs is in local variables: a byte stored in
+// the line may alias any other memory. With STORE false, the scan only tells,
+// at its first end, whether the line has one: most lines that pass the filter
+// have none.
 template <int TYPOS, bool STORE>
 Scanned scan_line(const Pattern& pattern, const char* riga, int len, SpellingLine& line, int (&ends)[ROW]) {
     const std::uint32_t whole = 1u << (pattern.name.length - 1);
@@ -115,7 +112,6 @@ Scanned scan_line(const Pattern& pattern, const char* riga, int len, SpellingLin
     return found;
 }
 
-// Scans the line cheaply to its first end, and again keeping it only if there is one.
 template <int TYPOS>
 Scanned scan_kept(const Pattern& pattern, const char* riga, int len, SpellingLine& line, int (&ends)[ROW]) {
     const Scanned any = scan_line<TYPOS, false>(pattern, riga, len, line, ends);
