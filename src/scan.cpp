@@ -38,7 +38,7 @@ std::uint8_t kind_of(char32_t c, int bytes) {
 // at its first end, whether the line has one: most lines that pass the filter
 // have none.
 template <int TYPOS, bool STORE>
-Scanned scan_line(const Pattern& pattern, const char* riga, int len, SpellingLine& line, int (&ends)[ROW]) {
+int scan_line(const Pattern& pattern, const char* riga, int len, SpellingLine& line, int (&ends)[ROW], int& near) {
     const std::uint32_t whole = 1u << (pattern.name.length - 1);
     const std::uint32_t* by_byte = pattern.name.bytes;
     const std::uint32_t* reversed_by_byte = pattern.reversed.bytes;
@@ -54,7 +54,7 @@ Scanned scan_line(const Pattern& pattern, const char* riga, int len, SpellingLin
     std::uint32_t word_starts = 0;  // bit j: a word begins j elements back
     const std::uint32_t begins_near = pattern.word_start_window;
     int length = 0;
-    Scanned found{0, 0};
+    int kept = 0;
     for (int i = 0; i < len;) {
         const int from = i;
         char32_t c = bytes[i];
@@ -97,32 +97,31 @@ Scanned scan_line(const Pattern& pattern, const char* riga, int len, SpellingLin
         // A near spelling with fewer typos is one with more: the last state holds them all.
         if (((TYPOS == 0 ? now0 : TYPOS == 1 ? now1 : now2) & whole) != 0) {
             if (!STORE) {
-                return {1, 0};
+                return 1;
             }
-            if ((word_starts & begins_near) == 0) {
-                ++found.ignored;
-            } else {
-                ends[found.ends++] = length - 1;
+            --near;
+            if ((word_starts & begins_near) != 0) {
+                ends[kept++] = length - 1;
             }
         }
     }
     begin[length] = static_cast<std::uint8_t>(len);
     line.bytes = bytes;
     line.length = length;
-    return found;
+    return kept;
 }
 
 template <int TYPOS>
-Scanned scan_kept(const Pattern& pattern, const char* riga, int len, SpellingLine& line, int (&ends)[ROW]) {
-    const Scanned any = scan_line<TYPOS, false>(pattern, riga, len, line, ends);
-    return any.ends != 0 ? scan_line<TYPOS, true>(pattern, riga, len, line, ends) : any;
+int scan_kept(const Pattern& pattern, const char* riga, int len, SpellingLine& line, int (&ends)[ROW], int& near) {
+    const int any = scan_line<TYPOS, false>(pattern, riga, len, line, ends, near);
+    return any != 0 ? scan_line<TYPOS, true>(pattern, riga, len, line, ends, near) : 0;
 }
 
 }  // namespace
 
-Scanned scan(const Pattern& pattern, const char* riga, int len, SpellingLine& line, int (&ends)[ROW]) {
+int scan(const Pattern& pattern, const char* riga, int len, SpellingLine& line, int (&ends)[ROW], int& near) {
     constexpr decltype(&scan_kept<0>) BY_TYPOS[] = {scan_kept<0>, scan_kept<1>, scan_kept<2>};
-    return BY_TYPOS[pattern.typos](pattern, riga, len, line, ends);
+    return BY_TYPOS[pattern.typos](pattern, riga, len, line, ends, near);
 }
 
 }  // namespace quadrivo

@@ -33,16 +33,11 @@ struct SpellingLine {
     bool word_start(int x) const { return is_word(x) && (x == 0 ? !continues : !is_word(x - 1)); }
 };
 
-// What a scan of one line found.
-struct Scanned {
-    int ends;  // near places that may begin a word, put in ends
-    int ignored;  // near places that cannot: inside words
-};
-
 // Finds the ends of near spellings in the line riga of len bytes (its line
-// end left out), where a word may begin as many elements before as a near
-// spelling may have, and cuts the line into elements in line, whose
-// continues, cut and skipped the caller sets.
-Scanned scan(const Pattern& pattern, const char* riga, int len, SpellingLine& line, int (&ends)[ROW]);
+// end left out) and cuts the line into elements in line, whose continues, cut
+// and skipped the caller sets. Returns the ends, put in ends, where a word may
+// begin as many elements before as a near spelling may have; takes every near
+// place, inside words or not, from near.
+int scan(const Pattern& pattern, const char* riga, int len, SpellingLine& line, int (&ends)[ROW], int& near);
 
 }  // namespace quadrivo

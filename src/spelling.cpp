@@ -125,9 +125,8 @@ bool find_spelling(const ReadLines& read, const char32_t (&nome)[NAME], int cont
         if (!may_hold(pattern, riga.data(), len)) {
             continue;
         }
-        const Scanned found = scan(pattern, riga.data(), len, line, ends);
-        near_left -= found.ignored + found.ends;
-        for (int e = 0; e < found.ends && left > 0; ++e, --left) {
+        const int found = scan(pattern, riga.data(), len, line, ends, near_left);
+        for (int e = 0; e < found && left > 0; ++e, --left) {
             collect(pattern, line, m, ends[e], any_character, candidates, done);
         }
     }
