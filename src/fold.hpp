@@ -26,13 +26,11 @@ inline char32_t fold(char32_t c) {
 // symbols and shapes of U+2000 to U+2BFF and U+3000 to U+303F are not; other
 // characters, mostly letters of other scripts, are.
 inline bool is_word_character(char32_t c) {
-    if (c == 0x00AD || (c >= 0x200B && c <= 0x200D) || c == 0x2060) {
-        return true;
-    }
     if (c < FOLD_TABLE_SIZE) {
-        return (FOLD_TABLE[c] & WORD_CHARACTER) != 0;
+        return (FOLD_TABLE[c] & WORD_CHARACTER) != 0 || c == 0x00AD;
     }
-    return !((c >= 0x2000 && c <= 0x2BFF) || (c >= 0x3000 && c <= 0x303F));
+    return (c >= 0x200B && c <= 0x200D) || c == 0x2060 ||
+           !((c >= 0x2000 && c <= 0x2BFF) || (c >= 0x3000 && c <= 0x303F));
 }
 
 // Tells whether c can be typed on a keyboard: none of the UNTYPABLE.

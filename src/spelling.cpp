@@ -76,9 +76,8 @@ void distances(const Pattern& pattern, const SpellingLine& line, int t, int (&ty
 }
 
 // Offers the parts nearest the pattern that end at element t of line m and
-// begin a word: those with the fewest typos that may be offered. One with
-// more typos, ending at the same element, could never be offered before
-// them, so it is not looked at.
+// begin a word: those with the fewest typos that may be offered (one with
+// more, ending at the same element, could never rank before them).
 void collect(const Pattern& pattern, const SpellingLine& line, int m, int t, bool any_character, Candidates& candidates,
              long& work) {
     int typos[NAME + MAX_TYPOS + 1];
