@@ -2,10 +2,7 @@
 // a line, never a piece of one.
 #pragma once
 
-#include <cstdint>
-
 #include "buffers.hpp"
-#include "constants.hpp"
 #include "scan.hpp"
 
 namespace quadrivo {

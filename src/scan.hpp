@@ -3,8 +3,6 @@
 // blanks one element, each known by where its bytes begin and by what it is.
 #pragma once
 
-#include <cstdint>
-
 #include "name_pattern.hpp"
 
 namespace quadrivo {

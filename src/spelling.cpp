@@ -40,8 +40,7 @@ void distances(const Pattern& pattern, const SpellingLine& line, int t, int (&ty
     const int k = pattern.typos;
     const int columns = m + k < t + 1 ? m + k : t + 1;  // the window's elements, at most
     const std::uint32_t last = 1u << (m - 1);
-    const std::uint32_t spaces = pattern.reversed_spaces;
-    const std::uint32_t letters = ~spaces;
+    const std::uint32_t letters = ~pattern.reversed_spaces;
     std::uint32_t now[MAX_TYPOS + 1] = {0, 1, 3};  // the last d characters missing
     std::uint32_t before[MAX_TYPOS + 1] = {};  // one element back
     std::uint32_t older[MAX_TYPOS + 1] = {};  // two elements back: for swapped neighbours
@@ -50,7 +49,7 @@ void distances(const Pattern& pattern, const SpellingLine& line, int t, int (&ty
     for (int n = 1; n <= columns; ++n) {
         const int x = t - n + 1;
         const std::uint32_t mask = line.reversed[x];
-        const std::uint32_t wrong = is_space(line.characters[x]) ? spaces : letters;  // where a wrong letter may be
+        const std::uint32_t wrong = is_space(line.characters[x]) ? ~letters : letters;  // where a wrong letter may be
         const std::uint32_t swapped = ((mask & letters) << 1) & previous & letters;
         // The empty end of the pattern stands with d typos after j elements when j <= d: bit 0 shifted in.
         for (int d = 0; d <= k; ++d) {
