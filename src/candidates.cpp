@@ -15,9 +15,8 @@ bool ranks_before(const Candidate& a, const Candidate& b) {
 }
 
 // Tells whether the characters so far may be typed and shown: no control
-// character (a tab included), every character shown where the console shows
-// Windows-1252 only, and one encoding (typed, a name is searched for in one
-// encoding at a time).
+// character (a tab included), all shown where the console shows Windows-1252
+// only, and one encoding (a typed name is searched for in one at a time).
 bool may_offer(std::uint8_t kinds, std::uint8_t every, bool any_character) {
     return (kinds & CONTROL) == 0 && (any_character || (every & SHOWN) != 0) &&
            (kinds & (MULTIBYTE | HIGH)) != (MULTIBYTE | HIGH);
@@ -121,10 +120,9 @@ bool Candidates::offer(const SpellingLine& line, int m, int s, int t, int typos,
             --e;
         }
     }
-    if (offered_line_ == m && offered_from_ == s && offered_to_ == e) {
-        // The same words as the last part's: only fewer typos may count.
-        if (offered_ >= 0 && typos < list_[offered_].typos) {
-            list_[offered_].typos = typos;
+    if (offered_line_ == m && offered_from_ == s && offered_to_ == e) {  // the last part's words again
+        if (offered_ >= 0) {
+            list_[offered_].typos = std::min(list_[offered_].typos, typos);
         }
         return offered_ >= 0;
     }

@@ -64,10 +64,8 @@ void distances(const Pattern& pattern, const SpellingLine& line, int t, int (&ty
                 now[d] |= ((older[e] << 2) | (n - 2 <= e ? 2 : 0)) & swapped;  // neighbours swapped
             }
         }
-        if (n >= m - k) {
-            for (int d = k; d >= 0 && (now[d] & last) != 0; --d) {
-                typos[n] = d;
-            }
+        for (int d = k; d >= 0 && (now[d] & last) != 0; --d) {  // never before n = m - k
+            typos[n] = d;
         }
         previous = mask;
     }
