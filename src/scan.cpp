@@ -34,9 +34,9 @@ std::uint8_t kind_of(char32_t c, int bytes) {
 // at most d typos, a letter for a blank counted as one (a few more ends than
 // the verification keeps); the last elements' word starts are bits of a
 // history. Everything the loop needs is in local variables: a byte stored in
-// the line may alias any other memory. With STORE false, the scan only tells,
-// at its first end, whether the line has one: most lines that pass the filter
-// have none.
+// the line may alias any other memory. With STORE false, nothing is kept
+// until the first end, where the scan starts again keeping everything: most
+// lines that pass the filter have none.
 template <int TYPOS, bool STORE>
 int scan_line(const Pattern& pattern, const char* riga, int len, SpellingLine& line, int (&ends)[ROW], int& near) {
     const std::uint32_t whole = 1u << (pattern.name.length - 1);
@@ -97,7 +97,7 @@ int scan_line(const Pattern& pattern, const char* riga, int len, SpellingLine& l
         // A near spelling with fewer typos is one with more: the last state holds them all.
         if (((TYPOS == 0 ? now0 : TYPOS == 1 ? now1 : now2) & whole) != 0) {
             if (!STORE) {
-                return 1;
+                return scan_line<TYPOS, true>(pattern, riga, len, line, ends, near);
             }
             --near;
             if ((word_starts & begins_near) != 0) {
@@ -111,16 +111,11 @@ int scan_line(const Pattern& pattern, const char* riga, int len, SpellingLine& l
     return kept;
 }
 
-template <int TYPOS>
-int scan_kept(const Pattern& pattern, const char* riga, int len, SpellingLine& line, int (&ends)[ROW], int& near) {
-    const int any = scan_line<TYPOS, false>(pattern, riga, len, line, ends, near);
-    return any != 0 ? scan_line<TYPOS, true>(pattern, riga, len, line, ends, near) : 0;
-}
-
 }  // namespace
 
 int scan(const Pattern& pattern, const char* riga, int len, SpellingLine& line, int (&ends)[ROW], int& near) {
-    constexpr decltype(&scan_kept<0>) BY_TYPOS[] = {scan_kept<0>, scan_kept<1>, scan_kept<2>};
+    constexpr decltype(&scan_line<0, false>) BY_TYPOS[] = {scan_line<0, false>, scan_line<1, false>,
+                                                           scan_line<2, false>};
     return BY_TYPOS[pattern.typos](pattern, riga, len, line, ends, near);
 }
 
