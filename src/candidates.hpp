@@ -2,11 +2,8 @@
 // a line, never a piece of one.
 #pragma once
 
-#include <cstdint>
-
 #include "buffers.hpp"
-#include "constants.hpp"
-#include "spelling_line.hpp"
+#include "scan.hpp"
 
 namespace quadrivo {
 
@@ -23,13 +20,12 @@ struct Candidate {
     Spelling spelling;  // the whole words, or their first NAME - 1 characters when longer
     int characters;  // of the whole words
     int typos;  // the fewest of the parts that gave them
-    int lines;  // lines they were found in
+    int lines = 1;  // lines they were found in
     int last_line;  // the last of them, so that a line counts once
-    int first;  // where they were first found, in file order
     int line;  // where they stand: the line read, its bytes begin to end
     int begin;
     int end;
-    int word_ends;  // the word ends within the first NAME - 1 characters that may be offered:
+    int word_ends = 0;  // the word ends within the first NAME - 1 characters that may be offered:
     std::uint8_t end_bytes[NAME];  // each one's bytes from begin
     std::uint8_t end_characters[NAME];  // and characters
 };
@@ -44,12 +40,12 @@ public:
     // word, and is widened to the end of the word it ends in (or, ending on a
     // blank or a mark, cut back to the last word end before it); a word that
     // a 200-byte cut splits is none. Adds the words, or counts them again.
-    // Returns false when they cannot be offered. Adds the characters read to work.
+    // Returns false when they cannot be offered. Adds the characters read to
+    // work. Parts come in line order, t never smaller than the last part's.
     bool offer(const SpellingLine& line, int m, int s, int t, int typos, bool any_character, long& work);
 
-    // Puts the hint into found: the fewest typos, then the most lines, then
-    // the first in the file. Whole words longer than NAME - 1 characters give
-    // the longest run of their first words that selects the same lines of
+    // Puts the best words into found; words longer than NAME - 1 characters
+    // give the longest run of their first words that selects the same lines of
     // those read as they do, or no hint. Returns false when there is none.
     // Adds the bytes searched to work.
     bool best(Spelling& found, long& work) const;
@@ -58,16 +54,12 @@ private:
     // Adds the words, or counts them again. Returns their index in list_, or
     // -1 when they rank below every kept one and there is no room.
     int add(const Candidate& found);
-    bool same(const Candidate& a, const Candidate& b) const;
-    int worst() const;
-    bool shorten(const Candidate& words, Spelling& found, long& work) const;
 
     const ReadLines& read_;
     Candidate list_[CANDIDATES];
     int count_ = 0;
     // The last word end found in a line, so that each line's words are read once.
     int ends_line_ = -1;
-    int ends_from_ = -1;
     int ends_at_ = -1;
     // The last words offered, so that parts widened to the same words are spelled once.
     int offered_line_ = -1;

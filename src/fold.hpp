@@ -2,6 +2,8 @@
 // (tools/make-fold-table writes the table from UnicodeData.txt).
 #pragma once
 
+#include <algorithm>
+
 namespace quadrivo {
 
 inline constexpr int FOLD_TABLE_SIZE = 0x250;  // U+0000 to U+024F: Latin, with every accent a calendar holds
@@ -18,43 +20,24 @@ inline char32_t fold(char32_t c) {
     return c < FOLD_TABLE_SIZE ? static_cast<char32_t>(FOLD_TABLE[c] & ~WORD_CHARACTER) : c;
 }
 
-// Tells whether c is one of the invisible characters a word may hold: the
-// soft hyphen, the zero-width space, non-joiner and joiner, the word joiner.
-inline bool is_invisible_in_word(char32_t c) {
-    return c == 0x00AD || (c >= 0x200B && c <= 0x200D) || c == 0x2060;
-}
-
 // Tells whether c belongs to a word: a letter, a mark, a digit, or an
-// invisible character a word may hold. Beyond the table, the punctuation,
+// invisible character a word may hold (the soft hyphen, the zero-width space,
+// non-joiner and joiner, the word joiner). Beyond the table, the punctuation,
 // symbols and shapes of U+2000 to U+2BFF and U+3000 to U+303F are not; other
 // characters, mostly letters of other scripts, are.
 inline bool is_word_character(char32_t c) {
-    if (is_invisible_in_word(c)) {
-        return true;
-    }
     if (c < FOLD_TABLE_SIZE) {
-        return (FOLD_TABLE[c] & WORD_CHARACTER) != 0;
+        return (FOLD_TABLE[c] & WORD_CHARACTER) != 0 || c == 0x00AD;
     }
-    return !((c >= 0x2000 && c <= 0x2BFF) || (c >= 0x3000 && c <= 0x303F));
+    return (c >= 0x200B && c <= 0x200D) || c == 0x2060 ||
+           !((c >= 0x2000 && c <= 0x2BFF) || (c >= 0x3000 && c <= 0x303F));
 }
 
-// Tells whether c can be typed on a keyboard: not a combining mark, a space
-// other than U+0020, a soft hyphen or a zero-width character.
+// Tells whether c can be typed on a keyboard: none of the UNTYPABLE.
 inline bool is_typable(char32_t c) {
-    if (c < 0xA0) {
-        return true;
-    }
-    int low = 0;
-    int high = UNTYPABLE_RANGES;
-    while (low < high) {  // the first range that ends at c or after
-        const int middle = (low + high) / 2;
-        if (UNTYPABLE[middle][1] < c) {
-            low = middle + 1;
-        } else {
-            high = middle;
-        }
-    }
-    return low == UNTYPABLE_RANGES || c < UNTYPABLE[low][0];
+    const auto* end = UNTYPABLE + UNTYPABLE_RANGES;
+    const auto* range = std::partition_point(UNTYPABLE, end, [c](const char32_t(&r)[2]) { return r[1] < c; });
+    return c < 0xA0 || range == end || c < (*range)[0];
 }
 
 }  // namespace quadrivo

@@ -9,18 +9,18 @@ namespace {
 
 // Adds the way of cutting the folded name into count pieces in which the
 // pieces whose bit is in longer have one character more.
-void add_way(Pattern& pattern, const char32_t* folded, int count, unsigned longer) {
+void add_way(Pattern& pattern, int count, unsigned longer) {
     const int kept = pattern.name.length - (count - 1);  // a character left out between pieces
     for (int j = 0, from = 0; j < count; ++j) {
         const int piece = kept / count + ((longer >> j) & 1);
         pattern.piece_starts |= std::uint64_t{1} << pattern.pieces.length;
         for (int i = 0; i < piece; ++i) {
-            pattern.pieces.add(folded[from++]);
+            pattern.pieces.add(pattern.name.text[from++]);
         }
         pattern.way_ends[pattern.ways] |= std::uint64_t{1} << (pattern.pieces.length - 1);
         ++from;  // left out
     }
-    pattern.piece_ends |= pattern.way_ends[pattern.ways++];
+    ++pattern.ways;
 }
 
 // Returns the union of the piece states after each character of the folded
@@ -38,6 +38,10 @@ std::uint64_t piece_states(const Pattern& pattern, const char* riga, int len) {
     const std::uint64_t starts = pattern.piece_starts;
     std::uint64_t state = 0;
     std::uint64_t found = 0;
+    const auto step = [&](std::uint64_t mask) {
+        state = ((state << 1) | starts | (STAY ? state & stay : 0)) & mask;
+        found |= state;
+    };
     for (const unsigned char* at = bytes; at < end;) {
         // Eight bytes at a time while they are all ASCII: one test for eight.
         for (std::uint64_t eight = 0; end - at >= 8; at += 8) {
@@ -46,18 +50,15 @@ std::uint64_t piece_states(const Pattern& pattern, const char* riga, int len) {
                 break;
             }
             for (int k = 0; k < 8; ++k) {
-                state = ((state << 1) | starts | (STAY ? state & stay : 0)) & by_byte[at[k]];
-                found |= state;
+                step(by_byte[at[k]]);
             }
         }
         for (; at < end && *at < 0x80; ++at) {
-            state = ((state << 1) | starts | (STAY ? state & stay : 0)) & by_byte[*at];
-            found |= state;
+            step(by_byte[*at]);
         }
         if (at < end) {
             int i = static_cast<int>(at - bytes);
-            state = ((state << 1) | starts | (state & stay)) & pattern.pieces.of(fold(next_character(bytes, len, i)));
-            found |= state;
+            step(pattern.pieces.of(fold(next_character(bytes, len, i))));
             at = bytes + i;
         }
     }
@@ -67,48 +68,35 @@ std::uint64_t piece_states(const Pattern& pattern, const char* riga, int len) {
 }  // namespace
 
 void make_pattern(const char32_t (&nome)[NAME], int cont, Pattern& pattern) {
-    int first = 0;
-    int last = cont;
-    while (first < last && is_blank(nome[first])) {
-        ++first;
-    }
-    while (last > first && is_blank(nome[last - 1])) {
-        --last;
-    }
-    char32_t folded[NAME - 1];
-    for (int k = first; k < last; ++k) {
-        if (!(is_blank(nome[k]) && is_blank(nome[k - 1]))) {
-            folded[pattern.name.length] = is_blank(nome[k]) ? BLANK : fold(nome[k]);
-            pattern.name.add(folded[pattern.name.length]);
+    for (int k = 0; k < cont; ++k) {
+        if (!is_blank(nome[k])) {
+            if (pattern.name.length > 0 && is_blank(nome[k - 1])) {
+                pattern.name.add(BLANK);  // a run of blanks between words is one blank
+            }
+            pattern.name.add(fold(nome[k]));
         }
     }
-    pattern.name.done();
     const int length = pattern.name.length;
     if (length == 0) {
         return;  // nothing to search for
     }
     for (int i = length - 1; i >= 0; --i) {
-        pattern.reversed_spaces |= is_space(folded[i]) ? 1u << pattern.reversed.length : 0;
-        pattern.reversed.add(folded[i]);
+        pattern.reversed_spaces |= is_space(pattern.name.text[i]) ? 1u << pattern.reversed.length : 0;
+        pattern.reversed.add(pattern.name.text[i]);
     }
-    pattern.reversed.done();
     pattern.typos = length >= 10 ? 2 : length >= 5 ? 1 : 0;
     pattern.shortest = std::max(1, length - pattern.typos);
     pattern.longest = std::min(length + pattern.typos, NAME - 1);
-    for (int n = pattern.shortest; n <= pattern.longest; ++n) {
-        pattern.word_start_window |= 1u << (n - 1);
-    }
-    const bool long_pieces = (length - pattern.typos - 1) / (pattern.typos + 2) >= LONG_PIECE;
-    pattern.intact = long_pieces ? 2 : 1;
+    pattern.word_start_window = ((1u << pattern.longest) - 1) & ~((1u << (pattern.shortest - 1)) - 1);
+    pattern.intact = (length - pattern.typos - 1) / (pattern.typos + 2) >= LONG_PIECE ? 2 : 1;
     const int count = pattern.typos + pattern.intact;
     const int longer = (length - (count - 1)) % count;  // pieces a character longer than the rest
     for (unsigned way = 0; way < (1u << count); ++way) {
         if (__builtin_popcount(way) == longer && pattern.pieces.length + length - (count - 1) <= PIECE_BITS &&
             pattern.ways < WAYS) {
-            add_way(pattern, folded, count, way);
+            add_way(pattern, count, way);
         }
     }
-    pattern.pieces.done();
 }
 
 bool may_hold(const Pattern& pattern, const char* riga, int len) {

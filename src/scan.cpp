@@ -1,8 +1,4 @@
-// The scan: a line cut into elements (a character, or a run of blanks), and
-// the typed name's near ends found bit-parallel, as agrep does.
 #include "scan.hpp"
-
-#include <cstdint>
 
 #include "charset.hpp"
 #include "fold.hpp"
@@ -11,19 +7,14 @@ namespace quadrivo {
 
 namespace {
 
-// Returns the kind of an ASCII character.
-constexpr std::uint8_t ascii_kind(char32_t c) {
-    const bool word = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    return static_cast<std::uint8_t>(SHOWN | (c == ' ' || c == '\t' ? BLANKS : 0) |
-                                     (is_control(c) && c != '\t' ? CONTROL : 0) | (word ? WORD : 0));
-}
-
 // The kinds of the ASCII characters, by byte.
 struct AsciiKinds {
     std::uint8_t kind[128] = {};
     constexpr AsciiKinds() {
-        for (char32_t b = 0; b < 128; ++b) {
-            kind[b] = ascii_kind(b);
+        for (char32_t c = 0; c < 128; ++c) {
+            const bool word = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+            kind[c] = static_cast<std::uint8_t>(SHOWN | (is_blank(c) ? BLANKS : 0) |
+                                                (is_control(c) && c != '\t' ? CONTROL : 0) | (word ? WORD : 0));
         }
     }
 };
@@ -32,31 +23,25 @@ constexpr AsciiKinds ASCII_KINDS;
 // Returns the kind of character c, which took bytes bytes.
 std::uint8_t kind_of(char32_t c, int bytes) {
     if (c < 0x80) {
-        return ascii_kind(c);
+        return ASCII_KINDS.kind[c];
     }
     return static_cast<std::uint8_t>((to_windows_1252(c) >= 0 ? SHOWN : 0) | (bytes > 1 ? MULTIBYTE : HIGH) |
                                      (is_control(c) ? CONTROL : 0) | (is_word_character(c) ? WORD : 0));
 }
 
-// Cuts the line into elements and finds the elements where the whole pattern
-// ends with at most TYPOS typos, a letter for a blank counted as one (a few
-// more ends than the verification keeps), bit-parallel as agrep does: bit i of the
-// state for d typos tells that the pattern's first i + 1 characters end at the
-// current element with at most d typos. Such an end is kept only where a word
-// begins as many elements before it as a near spelling may have (the last
-// elements' word starts are bits of a history); the others are counted.
-// Everything the loop needs is in local variables: a byte stored in the line
-// may alias any other memory. continues: the line's first element goes on a
-// word that a cut split. With STORE false, nothing is kept nor counted: the
-// scan only tells, at its first end, whether the line has one, cheaply; most
+// The scan, bit-parallel as agrep does: bit i of the state for d typos tells
+// that the pattern's first i + 1 characters end at the current element with
+// at most d typos, a letter for a blank counted as one (a few more ends than
+// the verification keeps); the last elements' word starts are bits of a
+// history. Everything the loop needs is in local variables: a byte stored in
+// the line may alias any other memory. With STORE false, nothing is kept
+// until the first end, where the scan starts again keeping everything: most
 // lines that pass the filter have none.
 template <int TYPOS, bool STORE>
-Scanned scan_line(const Pattern& pattern, const char* riga, int len, bool continues, SpellingLine& line,
-                  int (&ends)[ROW]) {
+int scan_line(const Pattern& pattern, const char* riga, int len, SpellingLine& line, int (&ends)[ROW], int& near) {
     const std::uint32_t whole = 1u << (pattern.name.length - 1);
     const std::uint32_t* by_byte = pattern.name.bytes;
     const std::uint32_t* reversed_by_byte = pattern.reversed.bytes;
-    const std::uint8_t* ascii_kinds = ASCII_KINDS.kind;
     const auto* bytes = reinterpret_cast<const unsigned char*>(riga);
     std::uint8_t* begin = line.begin;
     char32_t* characters = line.characters;
@@ -65,48 +50,36 @@ Scanned scan_line(const Pattern& pattern, const char* riga, int len, bool contin
     std::uint32_t now0 = 0, now1 = 1, now2 = 3;  // the first d characters missing
     std::uint32_t older0 = 0, older1 = 1;  // two characters back: for swapped neighbours
     std::uint32_t previous_mask = 0;
-    bool previous_word = continues;
+    bool previous_word = line.continues;
     std::uint32_t word_starts = 0;  // bit j: a word begins j elements back
     const std::uint32_t begins_near = pattern.word_start_window;
     int length = 0;
-    Scanned found{0, 0};
+    int kept = 0;
     for (int i = 0; i < len;) {
-        const unsigned char b = bytes[i];
+        const int from = i;
+        char32_t c = bytes[i];
         std::uint32_t mask;
-        if (b < 0x80) {  // plain text: one look-up
-            if (STORE) {
-                characters[length] = b;
-                reversed[length] = reversed_by_byte[b];
-                kinds[length] = ascii_kinds[b];
-                begin[length] = static_cast<std::uint8_t>(i);
-                const bool word = (ascii_kinds[b] & WORD) != 0;
-                word_starts = (word_starts << 1) | (word && !previous_word ? 1 : 0);
-                previous_word = word;
-            }
-            ++length;
+        if (c < 0x80) {  // plain text: one look-up
             ++i;
-            if (b == ' ' || b == '\t') {
-                while (i < len && (bytes[i] == ' ' || bytes[i] == '\t')) {
-                    ++i;  // a run of blanks is one element
-                }
+            while (is_blank(c) && i < len && is_blank(bytes[i])) {
+                ++i;  // a run of blanks is one element
             }
-            mask = by_byte[b];
+            mask = by_byte[c];
         } else {
-            const int from = i;
-            const char32_t c = next_character(bytes, len, i);
-            const char32_t folded = fold(c);
-            if (STORE) {
-                characters[length] = c;
-                reversed[length] = pattern.reversed.of(folded);
-                kinds[length] = kind_of(c, i - from);
-                begin[length] = static_cast<std::uint8_t>(from);
-                const bool word = is_word_character(c);
-                word_starts = (word_starts << 1) | (word && !previous_word ? 1 : 0);
-                previous_word = word;
-            }
-            ++length;
-            mask = pattern.name.of(folded);
+            c = next_character(bytes, len, i);
+            mask = pattern.name.of(fold(c));
         }
+        if (STORE) {
+            const std::uint8_t kind = kind_of(c, i - from);
+            const bool word = (kind & WORD) != 0;
+            characters[length] = c;
+            reversed[length] = c < 0x80 ? reversed_by_byte[c] : pattern.reversed.of(fold(c));
+            kinds[length] = kind;
+            begin[length] = static_cast<std::uint8_t>(from);
+            word_starts = (word_starts << 1) | (word && !previous_word ? 1 : 0);
+            previous_word = word;
+        }
+        ++length;
         const std::uint32_t swapped = (mask << 1) & previous_mask;
         const std::uint32_t next0 = ((now0 << 1) | 1) & mask;
         std::uint32_t next1 = 0;
@@ -124,40 +97,26 @@ Scanned scan_line(const Pattern& pattern, const char* riga, int len, bool contin
         // A near spelling with fewer typos is one with more: the last state holds them all.
         if (((TYPOS == 0 ? now0 : TYPOS == 1 ? now1 : now2) & whole) != 0) {
             if (!STORE) {
-                return {1, 0};
+                return scan_line<TYPOS, true>(pattern, riga, len, line, ends, near);
             }
-            if ((word_starts & begins_near) == 0) {
-                ++found.ignored;
-            } else {
-                ends[found.ends++] = length - 1;
+            --near;
+            if ((word_starts & begins_near) != 0) {
+                ends[kept++] = length - 1;
             }
         }
     }
     begin[length] = static_cast<std::uint8_t>(len);
     line.bytes = bytes;
     line.length = length;
-    line.continues = continues;
-    return found;
-}
-
-template <int TYPOS>
-Scanned scan_kept(const Pattern& pattern, const char* riga, int len, bool continues, SpellingLine& line,
-                  int (&ends)[ROW]) {
-    const Scanned any = scan_line<TYPOS, false>(pattern, riga, len, continues, line, ends);
-    return any.ends != 0 ? scan_line<TYPOS, true>(pattern, riga, len, continues, line, ends) : any;
+    return kept;
 }
 
 }  // namespace
 
-Scanned scan(const Pattern& pattern, const char* riga, int len, bool continues, SpellingLine& line, int (&ends)[ROW]) {
-    switch (pattern.typos) {
-    case 2:
-        return scan_kept<2>(pattern, riga, len, continues, line, ends);
-    case 1:
-        return scan_kept<1>(pattern, riga, len, continues, line, ends);
-    default:
-        return scan_kept<0>(pattern, riga, len, continues, line, ends);
-    }
+int scan(const Pattern& pattern, const char* riga, int len, SpellingLine& line, int (&ends)[ROW], int& near) {
+    constexpr decltype(&scan_line<0, false>) BY_TYPOS[] = {scan_line<0, false>, scan_line<1, false>,
+                                                           scan_line<2, false>};
+    return BY_TYPOS[pattern.typos](pattern, riga, len, line, ends, near);
 }
 
 }  // namespace quadrivo

@@ -1,10 +1,7 @@
 #include "spelling.hpp"
 
-#include <cstdint>
+#include <algorithm>
 
-#include "charset.hpp"
-#include "fold.hpp"
-#include "name_pattern.hpp"
 #include "scan.hpp"
 
 namespace quadrivo {
@@ -12,19 +9,16 @@ namespace quadrivo {
 namespace {
 
 // The end positions verified in one pass, at most, skipped ones included:
-// each costs one distance computation of at most NAME + MAX_TYPOS columns,
-// and the spelling of at most NAME - 1 characters for each length it allows,
-// so the verification's work is bounded by a constant whatever the lines
-// hold; the filter and the scan before it cost a few steps a byte. So a
-// pass's hint costs at most a constant plus a constant times the bytes read.
-// Past the cap the best spelling found so far is offered: the hint is a help,
-// not a promise; the real calendars need at most 35.
+// each costs a distance computation of at most NAME + MAX_TYPOS columns and
+// a spelling of at most NAME - 1 characters for each length it allows, so a
+// pass's hint costs at most a constant plus a few steps a byte read (the
+// filter and the scan). Past the cap the best spelling found so far is
+// offered: the hint is a help, not a promise; real calendars need at most 35.
 constexpr int VERIFIED = 40;
 
 // The near places found in one pass, at most, inside words or not: a file
 // where the name nearly stands everywhere (a line of one letter) stops the
-// search there, so that the scan's work is bounded too. The real calendars
-// find at most a few dozen.
+// search there. Real calendars find at most a few dozen.
 constexpr int NEAR_PLACES = 400;
 
 // The fewest characters (blanks not counted) of a name that gets a hint: a
@@ -46,53 +40,41 @@ void distances(const Pattern& pattern, const SpellingLine& line, int t, int (&ty
     const int k = pattern.typos;
     const int columns = m + k < t + 1 ? m + k : t + 1;  // the window's elements, at most
     const std::uint32_t last = 1u << (m - 1);
-    const std::uint32_t spaces = pattern.reversed_spaces;
-    const std::uint32_t letters = ~spaces;
-    std::uint32_t now[MAX_TYPOS + 1];
+    const std::uint32_t letters = ~pattern.reversed_spaces;
+    std::uint32_t now[MAX_TYPOS + 1] = {0, 1, 3};  // the last d characters missing
     std::uint32_t before[MAX_TYPOS + 1] = {};  // one element back
     std::uint32_t older[MAX_TYPOS + 1] = {};  // two elements back: for swapped neighbours
-    for (int d = 0; d <= k; ++d) {
-        now[d] = (1u << d) - 1;  // the last d characters missing
-    }
-    for (int n = 0; n <= m + k; ++n) {
-        typos[n] = k + 1;
-    }
+    std::fill(typos, typos + m + k + 1, k + 1);
     std::uint32_t previous = 0;  // the element's mask, a step before
     for (int n = 1; n <= columns; ++n) {
         const int x = t - n + 1;
         const std::uint32_t mask = line.reversed[x];
-        const std::uint32_t wrong = is_space(line.characters[x]) ? spaces : letters;  // where a wrong letter may be
+        const std::uint32_t wrong = is_space(line.characters[x]) ? ~letters : letters;  // where a wrong letter may be
         const std::uint32_t swapped = ((mask & letters) << 1) & previous & letters;
+        // The empty end of the pattern stands with d typos after j elements when j <= d: bit 0 shifted in.
         for (int d = 0; d <= k; ++d) {
             older[d] = before[d];
             before[d] = now[d];
-        }
-        // The empty end of the pattern stands with d typos after j elements when j <= d: bit 0 shifted in.
-        for (int d = 0; d <= k; ++d) {
-            std::uint32_t r = ((before[d] << 1) | (n - 1 <= d ? 1 : 0)) & mask;
+            now[d] = ((before[d] << 1) | (n - 1 <= d ? 1 : 0)) & mask;
             if (d > 0) {
                 const int e = d - 1;
-                r |= before[e];  // an extra element
-                r |= ((before[e] << 1) | (n - 1 <= e ? 1 : 0)) & wrong;  // a wrong letter
-                r |= (now[e] << 1) | (n <= e ? 1 : 0);  // a missing character
-                r |= ((older[e] << 2) | (n - 2 <= e ? 2 : 0)) & swapped;  // neighbours swapped
+                now[d] |= before[e];  // an extra element
+                now[d] |= ((before[e] << 1) | (n - 1 <= e ? 1 : 0)) & wrong;  // a wrong letter
+                now[d] |= (now[e] << 1) | (n <= e ? 1 : 0);  // a missing character
+                now[d] |= ((older[e] << 2) | (n - 2 <= e ? 2 : 0)) & swapped;  // neighbours swapped
             }
-            now[d] = r;
         }
-        if (n >= m - k) {
-            for (int d = k; d >= 0 && (now[d] & last) != 0; --d) {
-                typos[n] = d;
-            }
+        for (int d = k; d >= 0 && (now[d] & last) != 0; --d) {  // never before n = m - k
+            typos[n] = d;
         }
         previous = mask;
-        ++work;
     }
+    work += columns;
 }
 
 // Offers the parts nearest the pattern that end at element t of line m and
-// begin a word: those with the fewest typos that may be offered. One with
-// more typos, ending at the same element, could never be offered before
-// them, so it is not looked at.
+// begin a word: those with the fewest typos that may be offered (one with
+// more, ending at the same element, could never rank before them).
 void collect(const Pattern& pattern, const SpellingLine& line, int m, int t, bool any_character, Candidates& candidates,
              long& work) {
     int typos[NAME + MAX_TYPOS + 1];
@@ -107,60 +89,44 @@ void collect(const Pattern& pattern, const SpellingLine& line, int m, int t, boo
     }
 }
 
-// Tells whether the piece before line m was cut at 200 bytes inside a word:
-// its line goes on a word at line m's start.
-bool goes_on_a_word(const ReadLines& read, int m) {
-    if (m == 0) {
-        return false;
-    }
-    const std::string_view before = read.line(m - 1);
-    const auto last = static_cast<unsigned char>(before.back());
-    return before.size() == static_cast<std::size_t>(ROW) && last != '\n' && (last >= 0x80 || is_word_character(last));
-}
-
 }  // namespace
 
 bool find_spelling(const ReadLines& read, const char32_t (&nome)[NAME], int cont, bool any_character, Spelling& found,
                    long* work) {
     Pattern pattern;
     make_pattern(nome, cont, pattern);
-    int letters = 0;  // blanks not counted
-    for (int i = 0; i < pattern.name.length; ++i) {
-        letters += pattern.name.text[i] != BLANK ? 1 : 0;
-    }
-    if (letters < MIN_HINTED) {
+    const char32_t* name = pattern.name.text;
+    if (pattern.name.length - std::count(name, name + pattern.name.length, BLANK) < MIN_HINTED) {
         return false;
     }
     Candidates candidates(read);
     SpellingLine line;
     int ends[ROW];
-    long done = 0;
+    long unasked = 0;
+    long& done = work != nullptr ? *work : unasked;
     int left = VERIFIED;
     int near_left = NEAR_PLACES;
+    bool continues = false;  // the piece before was cut at 200 bytes inside a word
     for (int m = 0; m < read.count() && left > 0 && near_left > 0; ++m) {
         std::string_view riga = read.line(m);
-        const bool cut = riga.size() == static_cast<std::size_t>(ROW) && riga.back() != '\n';
-        riga.remove_suffix(riga.back() == '\n' ? 1 : 0);
+        const auto last = static_cast<unsigned char>(riga.back());
+        line.continues = continues;
+        line.cut = riga.size() == static_cast<std::size_t>(ROW) && last != '\n';
+        continues = line.cut && (last >= 0x80 || is_word_character(last));
+        riga.remove_suffix(last == '\n' ? 1 : 0);
         // A UTF-8 mark at the file's start is no part of its first word.
-        const int skipped = m == 0 && riga.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-        riga.remove_prefix(static_cast<std::size_t>(skipped));
+        line.skipped = m == 0 && riga.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+        riga.remove_prefix(static_cast<std::size_t>(line.skipped));
         const int len = static_cast<int>(riga.size());
         if (!may_hold(pattern, riga.data(), len)) {
             continue;
         }
-        const Scanned found = scan(pattern, riga.data(), len, goes_on_a_word(read, m), line, ends);
-        near_left -= found.ignored + found.ends;
-        line.cut = cut;
-        line.skipped = skipped;
-        for (int e = 0; e < found.ends && left > 0; ++e, --left) {
+        const int found = scan(pattern, riga.data(), len, line, ends, near_left);
+        for (int e = 0; e < found && left > 0; ++e, --left) {
             collect(pattern, line, m, ends[e], any_character, candidates, done);
         }
     }
-    const bool hinted = candidates.best(found, done);
-    if (work != nullptr) {
-        *work += done;
-    }
-    return hinted;
+    return candidates.best(found, done);
 }
 
 }  // namespace quadrivo
