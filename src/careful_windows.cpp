@@ -1,4 +1,6 @@
-// Replacing a file on Windows with the care POSIX takes: see careful_windows.hpp.
+// Replacing a file on Windows with the care POSIX takes (careful_windows.hpp):
+// a write that tells its own error, and the new file put in place through
+// its own handle, its deletion mark cleared only for the rename.
 #include "careful_windows.hpp"
 
 #include "wide_name_windows.hpp"
@@ -6,6 +8,23 @@
 namespace quadrivo {
 
 namespace {
+
+// Writes size bytes; a write that returns short is tried on, and one that
+// writes nothing is an error of its own. Returns 0 or the system's code.
+DWORD write_fully(HANDLE handle, const char* bytes, DWORD size) {
+    while (size > 0) {
+        DWORD written = 0;
+        if (!WriteFile(handle, bytes, size, &written, nullptr)) {
+            return GetLastError();
+        }
+        if (written == 0) {
+            return ERROR_WRITE_FAULT;  // nothing written and no error said: GetLastError would be an older call's
+        }
+        bytes += written;
+        size -= written;
+    }
+    return 0;
+}
 
 // Renames the open file to target, a bare name in its own folder, replacing
 // what stands there. Returns 0 or the system's code.
@@ -51,21 +70,6 @@ bool held_elsewhere(const wchar_t* name) {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
-DWORD write_fully(HANDLE handle, const char* bytes, DWORD size) {
-    while (size > 0) {
-        DWORD written = 0;
-        if (!WriteFile(handle, bytes, size, &written, nullptr)) {
-            return GetLastError();
-        }
-        if (written == 0) {
-            return ERROR_WRITE_FAULT;  // nothing written and no error said: GetLastError would be an older call's
-        }
-        bytes += written;
-        size -= written;
-    }
-    return 0;
-}
-
 DWORD mark_for_deletion(HANDLE handle, bool marked) {
     FILE_DISPOSITION_INFO disposition{};
     disposition.DeleteFile = marked ? TRUE : FALSE;
@@ -73,32 +77,54 @@ DWORD mark_for_deletion(HANDLE handle, bool marked) {
                                                                                                      : GetLastError();
 }
 
-DWORD rename_over(HANDLE& handle, const char* temp, const char* target) {
+Failure write_all(OpenFile& file, const CalendarText& content) {
+    char chunk[BLOCK];  // CR LF line ends, as a text-mode stream writes them, a buffer's worth at a time
+    std::size_t used = 0;
+    for (std::size_t i = 0; i <= content.size(); ++i) {
+        if (used + 2 > sizeof chunk || (i == content.size() && used > 0)) {
+            if (const DWORD error = write_fully(handle_of(file), chunk, static_cast<DWORD>(used))) {
+                return failure_of(Step::write, static_cast<int>(error));
+            }
+            used = 0;
+        }
+        if (i < content.size()) {
+            if (content.data()[i] == '\n') {
+                chunk[used++] = '\r';
+            }
+            chunk[used++] = content.data()[i];
+        }
+    }
+    return {};
+}
+
+Failure put_in_place(OpenFile& file, const char* name, const char* target) {
+    const HANDLE handle = handle_of(file);
     const WideName wide_target(target);
     bool marked = true;
     const DWORD error = retrying(wide_target.text, [&] {
         DWORD failed = mark_for_deletion(handle, false);
         failed = failed != 0 ? failed : rename_by_handle(handle, target);
-        // Marked again at once: unmarked, a kill in a pause would leave it.
+        // Marked again at once: a file renamed while marked is deleted under
+        // its new name when closed, and one unmarked in a pause a kill would leave.
         marked = failed == 0 || mark_for_deletion(handle, true) == 0;
         return failed;
     });
     if (error == 0) {
         FlushFileBuffers(handle);  // the rename too, as far as the file system journals it
-        return 0;
+        return {};
     }
     if (marked && !rename_refused(error)) {
-        return error;  // not in place, and marked: it goes with its handle
+        return failure_of(Step::put_in_place, static_cast<int>(error));  // marked: it goes with its handle
     }
-    // Refused (or the mark could not be set again): closed unmarked and
-    // moved by name, removed by name if that fails too.
+    // Refused (or the mark could not be set again): closed unmarked and moved
+    // by name, removed by name if that fails too.
     mark_for_deletion(handle, false);
-    const WideName wide_temp(temp);
+    file.set(OpenFile::CLOSED);
+    const WideName wide_name(name);
     DWORD moved = CloseHandle(handle) ? 0 : GetLastError();
-    handle = INVALID_HANDLE_VALUE;
     if (moved == 0 && rename_refused(error)) {
         moved = retrying(wide_target.text, [&] {
-            return MoveFileExW(wide_temp.text, wide_target.text, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+            return MoveFileExW(wide_name.text, wide_target.text, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
                        ? 0
                        : GetLastError();
         });
@@ -106,9 +132,9 @@ DWORD rename_over(HANDLE& handle, const char* temp, const char* target) {
         moved = error;
     }
     if (moved != 0) {
-        DeleteFileW(wide_temp.text);
+        DeleteFileW(wide_name.text);
     }
-    return moved;
+    return failure_of(Step::put_in_place, static_cast<int>(moved));
 }
 
 }  // namespace quadrivo

@@ -1,13 +1,8 @@
 // What each platform offers for replacing a file, and nothing more: the
-// calls of its file system, one job each. Every call that can fail returns
-// no failure, or the system's code and which step it was (failure.hpp). The
-// policies that put them in order are written once, in portable code
-// (replacement.cpp: a new file put in place; in_place.cpp: a rewrite in
-// place); what to tell the user is decided above both (telling.hpp). Nothing
-// here knows the source or the user's words.
-//
-// Implemented by file_primitives_posix.cpp and file_primitives_windows.cpp
-// (with signals_*.cpp for the record that ending signals read).
+// calls of its file system, one job each, returning no failure or the
+// system's code and the step (failure.hpp). The policies are written once,
+// in portable code (replacement.cpp, in_place.cpp); what to tell the user is
+// decided above both (telling.hpp). Nothing here knows the source.
 #pragma once
 
 #include <cstdint>
@@ -28,8 +23,8 @@ enum class Refusal {
 };
 Refusal refusal_of(int code);
 
-// Tells whether making a new file beside the target was refused by the
-// folder: the policy then rewrites in place, and the user is told so.
+// Tells whether the folder refused a new file beside the target: the policy
+// then rewrites in place, and the user is told so.
 inline bool folder_refused(const Failure& failure) {
     return failure.step == Step::make && refusal_of(failure.code) == Refusal::denied;
 }
@@ -50,12 +45,11 @@ struct FileInfo {
     }
 };
 
-// Looks at what stands at name, through links (follow) or not. A missing
-// name is no failure: kind missing. Step::look.
+// Looks at what stands at name, through links (follow) or not; a missing
+// name is kind missing, no failure. Step::look.
 Failure look(const char* name, bool follow, FileInfo& info);
 
-// An open file, closed when dropped. The handle is the platform's: a file
-// descriptor, or a HANDLE; -1 (INVALID_HANDLE_VALUE alike) when closed.
+// An open file, closed when dropped: a file descriptor, or a HANDLE.
 class OpenFile {
 public:
     static constexpr std::intptr_t CLOSED = -1;
@@ -78,39 +72,32 @@ private:
 // Looks at the open file. Step::look.
 Failure look(const OpenFile& file, FileInfo& info);
 
-// Tells whether this user may write the regular file name, or make new
-// files in the folder name ("."), writing nothing and opening it for nothing
-// but a look (root's rule kept: root may write any file that has a write
-// bit). Step::probe.
+// Tells whether this user may write the regular file name, or make files in
+// the folder "."; writes nothing (root may write any file with a write bit).
+// Step::probe.
 Failure probe(const char* name);
-
-// Creates name empty, in the usual mode, never through a link nor over
-// anything that stands there (Refusal::exists). Step::make.
-Failure make_empty(const char* name);
 
 // Opens the regular file name for reading and writing, never through a
 // link, without blocking. Step::open.
 Failure open_existing(const char* name, OpenFile& file);
 
 // Makes a new file without a name in the working folder (Refusal::unsupported
-// where the system cannot; Refusal::denied where the folder refuses new
-// files). Step::make.
+// where the system cannot). Step::make.
 Failure make_nameless(OpenFile& file);
 
-// Gives the file made by make_nameless the name name beside it
-// (Refusal::exists where another file has it). Step::name.
+// Gives the file made by make_nameless the name name beside it. Step::name.
 Failure give_name(OpenFile& file, const char* name);
 
-// Creates the new file name exclusively, in the usual mode (Refusal::exists,
-// Refusal::denied as above). On Windows it is marked for deletion until it is
-// put in place, so that a kill removes it. Step::make.
-Failure make_named(const char* name, OpenFile& file);
+// Creates name exclusively, in the usual mode, never through a link nor over
+// what stands there (Refusal::exists; Refusal::denied where the folder
+// refuses). Where marked, Windows marks it for deletion until it is put in
+// place, so that a kill removes it; called with interrupts held. Step::make.
+Failure make_named(const char* name, OpenFile& file, bool marked);
 
-// Writes the content at the file's offset (its start: it was just opened or
-// made); Windows writes CR LF line ends. Step::write.
+// Writes the content at the file's start, CR LF line ends on Windows. Step::write.
 Failure write_all(OpenFile& file, const CalendarText& content);
 
-// Returns the content's length on disk once written_all (CR LF on Windows).
+// Returns the content's length on disk once written (CR LF on Windows).
 long long written_length(const CalendarText& content);
 
 // Flushes what was written to the disk. Step::flush.
@@ -125,8 +112,8 @@ Failure reserve(OpenFile& file, long long size, long long length);
 Failure set_length(OpenFile& file, long long length);
 
 // Takes an exclusive lock on the file against another run of this program,
-// waiting up to wait_ms; in vain, Refusal::busy. Step::lock.
-Failure lock(OpenFile& file, int wait_ms);
+// without waiting (Refusal::busy where another holds it). Step::lock.
+Failure try_lock(OpenFile& file);
 
 // Gives the new file the owner and group of earlier where the system allows
 // (a refusal is no failure), its permission bits (never set-id or sticky),
@@ -135,7 +122,7 @@ Failure lock(OpenFile& file, int wait_ms);
 Failure copy_owner(OpenFile& file, const char* earlier);
 
 // Puts the new file, named name, in target's place in one step, replacing it
-// whole (Windows clears the deletion mark and may close the file). Step::put_in_place.
+// whole (Windows clears its deletion mark, and may close it). Step::put_in_place.
 Failure put_in_place(OpenFile& file, const char* name, const char* target);
 
 // Removes name. Step::remove.
@@ -150,13 +137,29 @@ Failure sync_folder();
 void each_name(const char* prefix, void (*visit)(const char* name, void* context), void* context);
 
 // This run's process id, and whether the run of that id, which made the file
-// made (by its name), is still alive: another user's live process counts as
-// alive; a process that started after the file was made has its id again.
+// made, is still alive: another user's process counts as alive; one that
+// started after the file was made has its id again.
 unsigned long this_run();
 bool run_alive(unsigned long run, const char* made);
 
 // Waits ms milliseconds.
 void pause_ms(int ms);
+
+// Writes the decimal digits of n and a terminating zero at at, without the
+// C library's formatting (a pass counts its instructions). Returns the end.
+inline char* put_number(char* at, unsigned long n) {
+    char digits[24];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + n % 10);
+        n /= 10;
+    } while (n > 0);
+    while (count > 0) {
+        *at++ = digits[--count];
+    }
+    *at = '\0';
+    return at;
+}
 
 // Interrupts held for the object's lifetime, so that a step is not cut in
 // two: every POSIX signal blocked (only SIGKILL and SIGSTOP still come);
@@ -185,13 +188,12 @@ private:
     alignas(8) unsigned char saved_[256];  // the platform's saved state (a signal action)
 };
 
-// Files that an interrupt ending the program removes first: the empty
-// calendar the format answer made (POSIX: SIGHUP, SIGINT, SIGQUIT, SIGTERM;
-// Windows: Ctrl-C, Ctrl-Break, the console's close), and the named new file
-// (POSIX: every signal whose default ends the program; Windows removes it by
-// its deletion mark). Only the file info (looked at when minded) is removed,
-// never another that took the name meanwhile. mind() and unmind() are called
-// with interrupts held; unmind() restores the actions that mind() replaced.
+// Files that an interrupt ending the program removes first, only while
+// still the file info tells: the empty calendar the format answer made
+// (POSIX: SIGHUP, SIGINT, SIGQUIT, SIGTERM; Windows: Ctrl-C, Ctrl-Break, the
+// console's close), and the named new file (POSIX: every signal that ends
+// the program; Windows: its deletion mark). Called with interrupts held;
+// unmind() restores the actions that mind() replaced.
 enum class Minded { made_target, new_file, count };
 void mind(Minded which, const char* name, const FileInfo& info);
 void unmind(Minded which);

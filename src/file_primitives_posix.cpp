@@ -1,5 +1,4 @@
-// The file primitives on POSIX: one system call or two each, errno kept as
-// the step's own code.
+// The file primitives on POSIX: errno kept as the step's own code.
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -113,14 +112,6 @@ Failure probe(const char* name) {
     return fixed ? failure_of(Step::probe, EPERM) : Failure{};
 }
 
-Failure make_empty(const char* name) {
-    OpenFile file;  // O_EXCL creates nothing through a link and opens nothing that stands there already
-    if (const Failure failure = open_into(name, O_WRONLY | O_CREAT | O_EXCL, file, Step::make)) {
-        return failure;
-    }
-    return file.close();
-}
-
 Failure open_existing(const char* name, OpenFile& file) {
     return open_into(name, O_RDWR | O_NOFOLLOW | O_NONBLOCK, file, Step::open);
 }
@@ -133,19 +124,14 @@ Failure make_nameless(OpenFile& file) {
 }
 
 Failure give_name(OpenFile& file, const char* name) {
-    char proc[32] = "/proc/self/fd/";  // and the descriptor's digits, without the C library's formatting
-    char* at = proc + std::strlen(proc);
-    for (int rest = fd_of(file), unit = 1000000; unit > 0; unit /= 10) {
-        if (rest >= unit || unit == 1 || at > proc + 14) {
-            *at++ = static_cast<char>('0' + rest / unit % 10);
-        }
-    }
-    *at = '\0';
+    char proc[40] = "/proc/self/fd/";
+    put_number(proc + std::strlen(proc), static_cast<unsigned long>(fd_of(file)));
     return unless_zero(Step::name, linkat(AT_FDCWD, proc, AT_FDCWD, name, AT_SYMLINK_FOLLOW));
 }
 
-Failure make_named(const char* name, OpenFile& file) {
-    return open_into(name, O_WRONLY | O_CREAT | O_EXCL, file, Step::make);
+Failure make_named(const char* name, OpenFile& file, bool) {
+    return open_into  // O_EXCL creates nothing through a link and opens nothing that stands there
+        (name, O_WRONLY | O_CREAT | O_EXCL, file, Step::make);
 }
 
 Failure write_all(OpenFile& file, const CalendarText& content) {
@@ -192,17 +178,11 @@ Failure set_length(OpenFile& file, long long length) {
     return unless_zero(Step::set_length, ftruncate(fd_of(file), length));
 }
 
-Failure lock(OpenFile& file, int wait_ms) {
-    constexpr int STEP_MS = 50;
-    for (int waited = 0;; waited += STEP_MS) {
-        if (flock(fd_of(file), LOCK_EX | LOCK_NB) == 0) {
-            return {};
-        }
-        if ((errno != EWOULDBLOCK && errno != EINTR) || waited >= wait_ms) {
-            return failure_of(Step::lock, errno == EINTR ? EWOULDBLOCK : errno);
-        }
-        pause_ms(STEP_MS);
+Failure try_lock(OpenFile& file) {
+    if (flock(fd_of(file), LOCK_EX | LOCK_NB) == 0) {
+        return {};
     }
+    return failure_of(Step::lock, errno == EINTR ? EWOULDBLOCK : errno);  // interrupted: tried again
 }
 
 Failure copy_owner(OpenFile& file, const char* earlier) {

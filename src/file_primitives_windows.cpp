@@ -1,9 +1,6 @@
-// The file primitives on Windows: one system call or two each, the fresh
-// GetLastError kept as the step's own code. Windows makes no file without a
-// name: the new file is named and marked for deletion until it is put in
-// place, so that a kill, Ctrl-C or a closed window removes it; it takes the
-// target's place through its own handle. A brief hold of an existing file is
-// waited out at every step that opens or replaces it.
+// The file primitives on Windows, the fresh GetLastError kept as the step's
+// own code; the careful steps (the write, the rename) in careful_windows.cpp.
+// A brief hold of an existing file is waited out at every step that opens it.
 #include <windows.h>
 
 #include "careful_windows.hpp"
@@ -14,18 +11,12 @@ namespace quadrivo {
 
 namespace {
 
-HANDLE handle_of(const OpenFile& file) {
-    return reinterpret_cast<HANDLE>(file.handle());
-}
-
 // The failure of a call at step that returned FALSE, GetLastError telling why.
 Failure unless_done(Step step, BOOL done) {
     return done ? Failure{} : failure_of(step, static_cast<int>(GetLastError()));
 }
 
-// Opens name with the access, sharing and disposition given; the handle goes
-// to file. An existing file's brief hold (a virus scanner, the indexer, a
-// sync client) is waited out.
+// Opens name with the access, sharing and disposition given; the handle goes to file.
 Failure open_into(const char* name, DWORD access, DWORD sharing, DWORD disposition, DWORD flags, OpenFile& file,
                   Step step) {
     const WideName wide(name);
@@ -139,15 +130,6 @@ Failure probe(const char* name) {
     return file.close();
 }
 
-Failure make_empty(const char* name) {
-    OpenFile file;  // CREATE_NEW: a file another run made meanwhile is left alone
-    if (const Failure failure =
-            open_into(name, GENERIC_WRITE, SHARE_AS_C, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, file, Step::make)) {
-        return failure;
-    }
-    return file.close();
-}
-
 Failure open_existing(const char* name, OpenFile& file) {
     // Shared for reading and writing: another run is told by the lock, not by a sharing violation.
     return open_into(name, GENERIC_READ | GENERIC_WRITE, SHARE_AS_C, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, file,
@@ -162,36 +144,16 @@ Failure give_name(OpenFile&, const char*) {
     return failure_of(Step::name, ERROR_NOT_SUPPORTED);
 }
 
-Failure make_named(const char* name, OpenFile& file) {
-    const InterruptsHeld held;  // from making the file to marking it
-    if (const Failure failure = open_into(name, GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC | WRITE_OWNER,
-                                          SHARE_AS_C, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, file, Step::make)) {
+Failure make_named(const char* name, OpenFile& file, bool marked) {
+    constexpr DWORD NEW_FILE = GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC | WRITE_OWNER;
+    if (const Failure failure = open_into(name, marked ? NEW_FILE : GENERIC_WRITE, SHARE_AS_C, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL, file, Step::make)) {
         return failure;
     }
-    if (const DWORD error = mark_for_deletion(handle_of(file), true)) {
+    if (const DWORD error = marked ? mark_for_deletion(handle_of(file), true) : 0) {
         file.close();
         DeleteFileW(WideName(name).text);  // never left behind unmarked
         return failure_of(Step::make, static_cast<int>(error));
-    }
-    return {};
-}
-
-Failure write_all(OpenFile& file, const CalendarText& content) {
-    char chunk[BLOCK];  // CR LF line ends, as a text-mode stream writes them, a buffer's worth at a time
-    std::size_t used = 0;
-    for (std::size_t i = 0; i <= content.size(); ++i) {
-        if (used + 2 > sizeof chunk || (i == content.size() && used > 0)) {
-            if (const DWORD error = write_fully(handle_of(file), chunk, static_cast<DWORD>(used))) {
-                return failure_of(Step::write, static_cast<int>(error));
-            }
-            used = 0;
-        }
-        if (i < content.size()) {
-            if (content.data()[i] == '\n') {
-                chunk[used++] = '\r';
-            }
-            chunk[used++] = content.data()[i];
-        }
     }
     return {};
 }
@@ -222,31 +184,10 @@ Failure set_length(OpenFile& file, long long length) {
     return unless_done(Step::set_length, set_end(handle_of(file), length));
 }
 
-Failure lock(OpenFile& file, int wait_ms) {
-    constexpr int STEP_MS = 50;
-    for (int waited = 0;; waited += STEP_MS) {
-        OVERLAPPED whole{};
-        if (LockFileEx(handle_of(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD,
-                       &whole)) {
-            return {};
-        }
-        const DWORD error = GetLastError();
-        if (error != ERROR_LOCK_VIOLATION || waited >= wait_ms) {
-            return failure_of(Step::lock, static_cast<int>(error));
-        }
-        pause_ms(STEP_MS);
-    }
-}
-
-Failure put_in_place(OpenFile& file, const char* name, const char* target) {
-    // Through its own handle (by name only where the system refuses that):
-    // nothing unheld between the mark cleared and the rename.
-    HANDLE handle = handle_of(file);
-    const DWORD error = rename_over(handle, name, target);
-    if (handle == INVALID_HANDLE_VALUE) {
-        file.set(OpenFile::CLOSED);  // closed to be moved by name
-    }
-    return error == 0 ? Failure{} : failure_of(Step::put_in_place, static_cast<int>(error));
+Failure try_lock(OpenFile& file) {
+    OVERLAPPED whole{};
+    return unless_done(Step::lock, LockFileEx(handle_of(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                                              MAXDWORD, MAXDWORD, &whole));
 }
 
 Failure remove_file(const char* name) {

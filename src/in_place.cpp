@@ -1,9 +1,6 @@
 // Rewriting a file in place, for a folder that refuses new files: the same
-// policy on every platform. The file is never written through a link,
-// locked against another run, checked again under the lock, the room of its
-// new tail reserved, then the content and the length, then flushed, with
-// interrupts held from the reservation on. Only a kill or a power cut during
-// the rewrite itself can leave it part new, part old.
+// policy on every platform (replacement_checks.hpp). Only a kill or a power
+// cut during the rewrite itself can leave it part new, part old.
 #include "replacement_checks.hpp"
 
 namespace quadrivo {
@@ -11,6 +8,7 @@ namespace quadrivo {
 namespace {
 
 constexpr int LOCK_WAIT_MS = 10000;  // how long a rewrite in place waits for another run's lock
+constexpr int LOCK_PAUSE_MS = 50;
 
 // Tells why the locked file may not be rewritten: its name leads to another
 // file now (another run replaced it), or it may no longer be.
@@ -50,7 +48,12 @@ Commit rewrite_in_place(const CalendarText& content, const char* target, const c
     if ((failure = open_existing(target, file))) {
         return {Replaced::no, failure};
     }
-    if ((failure = lock(file, LOCK_WAIT_MS))) {
+    for (int waited = 0;
+         (failure = try_lock(file)) && refusal_of(failure.code) == Refusal::busy && waited < LOCK_WAIT_MS;
+         waited += LOCK_PAUSE_MS) {
+        pause_ms(LOCK_PAUSE_MS);
+    }
+    if (failure) {
         return {Replaced::no, refusal_of(failure.code) == Refusal::busy
                                   ? fact_of(Step::lock, Fact::other_run, failure.code)
                                   : failure};

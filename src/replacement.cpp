@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <optional>
 
 #include "replacement_checks.hpp"
 
@@ -16,22 +15,6 @@ namespace quadrivo {
 namespace {
 
 constexpr int NAME_ATTEMPTS = 100;  // names tried for a new file before giving up
-
-// Writes the decimal digits of n and a terminating zero at at, without the
-// C library's formatting (a pass counts its instructions). Returns the end.
-char* put_number(char* at, unsigned long n) {
-    char digits[24];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + n % 10);
-        n /= 10;
-    } while (n > 0);
-    while (count > 0) {
-        *at++ = digits[--count];
-    }
-    *at = '\0';
-    return at;
-}
 
 // Puts ".<target>." into name (TEMP_NAME leaves room for our names). Returns its end.
 char* put_prefix(char (&name)[TEMP_NAME], const char* target) {
@@ -90,6 +73,7 @@ public:
         if (!failure || refusal_of(failure.code) != Refusal::unsupported) {
             return failure;
         }
+        const InterruptsHeld held;
         return name_it(false);
     }
 
@@ -109,16 +93,13 @@ public:
 
 private:
     // Gives the file this run's first free name: the nameless file's, or a
-    // new named file, which an ending signal removes from then on.
+    // new named file, which an ending signal removes from then on. Called
+    // with interrupts held: the name and its removal by a signal, one step.
     Failure name_it(bool nameless) {
         Failure failure;
         for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
             new_file_name(name_, target_, attempt);
-            std::optional<InterruptsHeld> held;  // the named file and its removal by a signal, in one step
-            if (!nameless) {
-                held.emplace();  // a nameless file is named with interrupts held already
-            }
-            failure = nameless ? give_name(file_, name_) : make_named(name_, file_);
+            failure = nameless ? give_name(file_, name_) : make_named(name_, file_, true);
             if (!failure) {
                 named_ = true;
                 FileInfo info;
@@ -198,13 +179,15 @@ Failure Replacement::prepare() {
     each_name(prefix, remove_if_stale, &length);
     {
         const InterruptsHeld held;  // the file and its removal by an ending signal, in one step
-        const Failure failure = make_empty(target_);
-        if (!failure) {
+        OpenFile made;
+        Failure failure = make_named(target_, made, false);
+        if (!failure && !(failure = made.close())) {
             made_ = !look(target_, false, made_info_);
             if (made_) {
                 mind(Minded::made_target, target_, made_info_);
             }
-        } else if (refusal_of(failure.code) != Refusal::exists || failure.step != Step::make) {
+        }
+        if (failure && (refusal_of(failure.code) != Refusal::exists || failure.step != Step::make)) {
             return failure;
         }
     }

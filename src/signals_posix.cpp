@@ -13,8 +13,6 @@ namespace quadrivo {
 
 namespace {
 
-// The signals by which a user or the system ends a program that waits for an answer.
-constexpr int STOPPING_SIGNALS[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
 constexpr int SIGNALS = 65;  // numbers up to SIGRTMAX on Linux
 constexpr int MINDED = static_cast<int>(Minded::count);
 
@@ -29,17 +27,12 @@ struct Record {
     struct sigaction before[SIGNALS];  // the action the handler replaced
 } g_record;
 
-// Tells whether the minded file which is to be removed by signal_number.
+// Tells whether the minded file which is removed by signal_number: the new
+// file by every ending signal, the empty calendar by those with which a user
+// or the system ends a program that waits for an answer.
 bool covers(int which, int signal_number) {
-    if (which == static_cast<int>(Minded::new_file)) {
-        return true;  // every ending signal
-    }
-    for (const int stopping : STOPPING_SIGNALS) {
-        if (stopping == signal_number) {
-            return true;
-        }
-    }
-    return false;
+    return which == static_cast<int>(Minded::new_file) || signal_number == SIGHUP || signal_number == SIGINT ||
+           signal_number == SIGQUIT || signal_number == SIGTERM;
 }
 
 // Removes the minded files, each only if it is still the file minded, then
@@ -69,16 +62,6 @@ void each_ending_signal(Set set) {
             set(signal_number);
         }
     }
-}
-
-// Tells whether a minded file other than which is removed by signal_number.
-bool covered_by_another(int which, int signal_number) {
-    for (int other = 0; other < MINDED; ++other) {
-        if (other != which && g_record.held[other] && covers(other, signal_number)) {
-            return true;
-        }
-    }
-    return false;
 }
 
 }  // namespace
@@ -114,12 +97,9 @@ void mind(Minded minded, const char* name, const FileInfo& info) {
     action.sa_handler = remove_and_end;
     action.sa_flags = SA_RESETHAND | SA_NODEFER;
     sigfillset(&action.sa_mask);
-    each_ending_signal([which, &action](int signal_number) {
-        if (!covers(which, signal_number) || g_record.installed[signal_number]) {
-            return;
-        }
+    each_ending_signal([&action](int signal_number) {
         struct sigaction& before = g_record.before[signal_number];
-        if (sigaction(signal_number, &action, &before) == 0) {
+        if (!g_record.installed[signal_number] && sigaction(signal_number, &action, &before) == 0) {
             g_record.installed[signal_number] = true;
             if (before.sa_handler == SIG_IGN) {  // ignored at start: it stays ignored
                 sigaction(signal_number, &before, nullptr);
@@ -130,14 +110,14 @@ void mind(Minded minded, const char* name, const FileInfo& info) {
 }
 
 void unmind(Minded minded) {
-    const int which = static_cast<int>(minded);
-    if (!g_record.held[which]) {
-        return;
+    g_record.held[static_cast<int>(minded)] = 0;
+    for (int which = 0; which < MINDED; ++which) {
+        if (g_record.held[which]) {
+            return;
+        }
     }
-    g_record.held[which] = 0;
-    each_ending_signal([which](int signal_number) {
-        if (g_record.installed[signal_number] && covers(which, signal_number) &&
-            !covered_by_another(which, signal_number)) {
+    each_ending_signal([](int signal_number) {
+        if (g_record.installed[signal_number]) {
             sigaction(signal_number, &g_record.before[signal_number], nullptr);  // the action saved, restored
             g_record.installed[signal_number] = false;
         }
