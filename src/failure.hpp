@@ -1,7 +1,6 @@
-// Why reading or writing a file failed, as a value: which step failed and
-// the platform's error code (errno, GetLastError), or a fact that a policy
-// found by itself. What the user is told is decided above, from the step and
-// the code (telling.hpp); nothing here depends on the console.
+// Why reading or writing a file failed, as a value: the step and the
+// platform's code (errno, GetLastError), or a fact a policy found. What the
+// user is told is decided above (telling.hpp), not here.
 #pragma once
 
 #include "constants.hpp"
@@ -59,9 +58,8 @@ inline Failure fact_of(Step step, Fact fact, int code = 0) {
     return {step, fact, code};
 }
 
-// Returns the platform's code for the C library's last failed call on a file:
-// errno on POSIX; on Windows the system's own code (_doserrno), which errno
-// maps too coarsely to tell a held file from a forbidden one.
+// The platform's code for the C library's last failed call on a file: errno,
+// or Windows' own (_doserrno: errno cannot tell a held file from a forbidden one).
 int last_error();
 
 // Puts the working folder's full path, as characters, into folder. Returns its

@@ -3,16 +3,16 @@
 
 #include <cstdio>
 
-#ifdef _WIN32
-#include "wide_name_windows.hpp"
-#endif
-
 namespace quadrivo {
+
+// Opens name with the fopen mode (on Windows by the long form of its full
+// path: a long working folder leaves room for the name). Null where it fails.
+std::FILE* open_stream(const char* name, const char* mode);
 
 class File {
 public:
     // Opens name with the fopen mode; is_open() tells whether it worked.
-    File(const char* name, const char* mode) : stream_(open(name, mode)) {}
+    File(const char* name, const char* mode) : stream_(open_stream(name, mode)) {}
     ~File() {
         if (stream_ != nullptr) {
             std::fclose(stream_);
@@ -33,17 +33,6 @@ public:
     }
 
 private:
-    static std::FILE* open(const char* name, const char* mode) {
-#ifdef _WIN32
-        // By the long form of the full path: a long working folder leaves room for the name.
-        wchar_t wide_mode[8];
-        MultiByteToWideChar(CP_ACP, 0, mode, -1, wide_mode, 8);
-        return _wfopen(WideName(name).text, wide_mode);
-#else
-        return std::fopen(name, mode);
-#endif
-    }
-
     std::FILE* stream_;
 };
 

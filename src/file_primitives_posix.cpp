@@ -14,6 +14,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "file.hpp"
 #include "file_primitives.hpp"
 
 namespace quadrivo {
@@ -52,24 +53,23 @@ Failure open_into(const char* name, int flags, OpenFile& file, Step step) {
 
 }  // namespace
 
+std::FILE* open_stream(const char* name, const char* mode) {
+    return std::fopen(name, mode);
+}
+
 Refusal refusal_of(int code) {
-    switch (code) {
-    case ENOENT:
-        return Refusal::missing;
-    case EEXIST:
-        return Refusal::exists;
-    case EACCES:
-    case EPERM:
-        return Refusal::denied;
-    case EOPNOTSUPP:
-    case EISDIR:
-    case EINVAL:
-        return Refusal::unsupported;
-    case EWOULDBLOCK:
-        return Refusal::busy;
-    default:
-        return Refusal::other;
+    constexpr struct {
+        int code;
+        Refusal refusal;
+    } REFUSALS[] = {{ENOENT, Refusal::missing},     {EEXIST, Refusal::exists},          {EACCES, Refusal::denied},
+                    {EPERM, Refusal::denied},       {EOPNOTSUPP, Refusal::unsupported}, {EISDIR, Refusal::unsupported},
+                    {EINVAL, Refusal::unsupported}, {EWOULDBLOCK, Refusal::busy}};
+    for (const auto& refusal : REFUSALS) {
+        if (refusal.code == code) {
+            return refusal.refusal;
+        }
     }
+    return Refusal::other;
 }
 
 Failure look(const char* name, bool follow, FileInfo& info) {

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "careful_windows.hpp"
+#include "file.hpp"
 #include "file_primitives.hpp"
 #include "wide_name_windows.hpp"
 
@@ -56,24 +57,26 @@ BOOL set_end(HANDLE handle, long long length) {
 
 }  // namespace
 
+std::FILE* open_stream(const char* name, const char* mode) {
+    wchar_t wide_mode[8];
+    MultiByteToWideChar(CP_ACP, 0, mode, -1, wide_mode, 8);
+    return _wfopen(WideName(name).text, wide_mode);
+}
+
 Refusal refusal_of(int code) {
-    switch (static_cast<DWORD>(code)) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-        return Refusal::missing;
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-        return Refusal::exists;
-    case ERROR_ACCESS_DENIED:
-        return Refusal::denied;
-    case ERROR_NOT_SUPPORTED:
-        return Refusal::unsupported;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return Refusal::busy;
-    default:
-        return Refusal::other;
+    constexpr struct {
+        DWORD code;
+        Refusal refusal;
+    } REFUSALS[] = {{ERROR_FILE_NOT_FOUND, Refusal::missing}, {ERROR_PATH_NOT_FOUND, Refusal::missing},
+                    {ERROR_FILE_EXISTS, Refusal::exists},     {ERROR_ALREADY_EXISTS, Refusal::exists},
+                    {ERROR_ACCESS_DENIED, Refusal::denied},   {ERROR_NOT_SUPPORTED, Refusal::unsupported},
+                    {ERROR_SHARING_VIOLATION, Refusal::busy}, {ERROR_LOCK_VIOLATION, Refusal::busy}};
+    for (const auto& refusal : REFUSALS) {
+        if (refusal.code == static_cast<DWORD>(code)) {
+            return refusal.refusal;
+        }
     }
+    return Refusal::other;
 }
 
 Failure look(const char* name, bool follow, FileInfo& info) {

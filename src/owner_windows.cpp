@@ -4,30 +4,14 @@
 
 #include <aclapi.h>
 
+#include <memory>
+
 #include "file_primitives.hpp"
 #include "wide_name_windows.hpp"
 
 namespace quadrivo {
 
 namespace {
-
-// A security descriptor the system allocated in the size it needed, freed when dropped.
-class SystemDescriptor {
-public:
-    SystemDescriptor() = default;
-    ~SystemDescriptor() {
-        if (descriptor_ != nullptr) {
-            LocalFree(descriptor_);
-        }
-    }
-    SystemDescriptor(const SystemDescriptor&) = delete;
-    SystemDescriptor& operator=(const SystemDescriptor&) = delete;
-    PSECURITY_DESCRIPTOR* place() { return &descriptor_; }
-    PSECURITY_DESCRIPTOR get() const { return descriptor_; }
-
-private:
-    PSECURITY_DESCRIPTOR descriptor_ = nullptr;
-};
 
 // Tells whether the DACL is the file's own, not only what its folder passes
 // down: protected, or holding an entry that was not inherited.
@@ -50,16 +34,17 @@ bool own_dacl(PSECURITY_DESCRIPTOR descriptor, PACL dacl) {
 // as POSIX copies the owner: each may be refused (another user's owner needs
 // a privilege), and the new file keeps its own then.
 void take_security(HANDLE handle, const wchar_t* earlier) {
-    SystemDescriptor descriptor;
+    PSECURITY_DESCRIPTOR allocated = nullptr;  // in the size the system needed, freed when dropped
     PSID owner = nullptr;
     PACL dacl = nullptr;
     if (GetNamedSecurityInfoW(earlier, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
-                              nullptr, &dacl, nullptr, descriptor.place()) != ERROR_SUCCESS) {
+                              nullptr, &dacl, nullptr, &allocated) != ERROR_SUCCESS) {
         return;
     }
-    SetKernelObjectSecurity(handle, OWNER_SECURITY_INFORMATION, descriptor.get());
-    if (own_dacl(descriptor.get(), dacl)) {
-        SetKernelObjectSecurity(handle, DACL_SECURITY_INFORMATION, descriptor.get());
+    const std::unique_ptr<void, decltype(&LocalFree)> descriptor(allocated, LocalFree);
+    SetKernelObjectSecurity(handle, OWNER_SECURITY_INFORMATION, allocated);
+    if (own_dacl(allocated, dacl)) {
+        SetKernelObjectSecurity(handle, DACL_SECURITY_INFORMATION, allocated);
     }  // else inherited: the new file beside it inherits the same
 }
 

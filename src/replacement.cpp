@@ -8,8 +8,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "replacement_checks.hpp"
-
 namespace quadrivo {
 
 namespace {
@@ -77,13 +75,10 @@ public:
         return name_it(false);
     }
 
-    // Puts the file in the target's place, the target checked once more.
-    // Called with interrupts held: from the check to the rename, one step.
-    Failure put(const char* guarded) {
-        Failure failure = check_target(target_, guarded);
-        if (!failure && !named_) {
-            failure = name_it(true);
-        }
+    // Puts the file in the target's place. Called with interrupts held, and
+    // the target checked once more: from the check to the rename, one step.
+    Failure put() {
+        Failure failure = named_ ? Failure{} : name_it(true);
         if (!failure && !(failure = put_in_place(file_, name_, target_))) {
             named_ = false;  // the name is the target's now
             unmind(Minded::new_file);
@@ -123,7 +118,7 @@ private:
 
 }  // namespace
 
-Failure file_fact(const FileInfo& info, const char* guarded) {
+Failure Replacement::file_fact(const FileInfo& info) const {
     if (info.kind == Kind::folder) {
         return fact_of(Step::look, Fact::folder);
     }
@@ -134,26 +129,26 @@ Failure file_fact(const FileInfo& info, const char* guarded) {
         return fact_of(Step::look, Fact::read_only);
     }
     FileInfo source;
-    if (info.kind != Kind::missing && !look(guarded, true, source) && source.same_file(info)) {
+    if (info.kind != Kind::missing && !look(guarded_, true, source) && source.same_file(info)) {
         return fact_of(Step::look, Fact::guarded);  // hard links of one file, or a link to it
     }
     return {};
 }
 
-Failure check_target(const char* target, const char* guarded) {
+Failure Replacement::check_target() const {
     FileInfo info;
-    if (const Failure failure = look(target, false, info)) {
+    if (const Failure failure = look(target_, false, info)) {
         return failure;
     }
     if (info.kind == Kind::link) {
         FileInfo through;  // a link is replaced, never followed; one to the guarded file is refused
-        const bool guarded_file = !look(target, true, through) && file_fact(through, guarded).fact == Fact::guarded;
+        const bool guarded_file = !look(target_, true, through) && file_fact(through).fact == Fact::guarded;
         return guarded_file ? fact_of(Step::look, Fact::guarded) : Failure{};
     }
-    if (const Failure failure = file_fact(info, guarded)) {
+    if (const Failure failure = file_fact(info)) {
         return failure;
     }
-    return info.kind == Kind::missing ? Failure{} : probe(target);
+    return info.kind == Kind::missing ? Failure{} : probe(target_);
 }
 
 Replacement::~Replacement() {
@@ -191,7 +186,7 @@ Failure Replacement::prepare() {
             return failure;
         }
     }
-    Failure failure = check_target(target_, guarded_);
+    Failure failure = check_target();
     FileInfo info;
     if (!failure && !look(target_, false, info) && info.kind == Kind::link && probe(".")) {
         // A link is replaced by a new file, never written through: the folder must take one.
@@ -205,13 +200,13 @@ Failure Replacement::prepare() {
 
 Commit Replacement::commit() {
     const SizeLimitNotFatal limit;
-    if (const Failure failure = check_target(target_, guarded_)) {
+    if (const Failure failure = check_target()) {
         return {Replaced::no, failure};
     }
     NewFile file(target_);
     Failure failure = file.make();
     if (folder_refused(failure)) {
-        return rewrite_in_place(content_, target_, guarded_);  // the folder refuses new files
+        return rewrite_in_place();  // the folder refuses new files
     }
     if (failure || (failure = write_all(file.file(), content_)) || (failure = flush(file.file())) ||
         (failure = copy_owner(file.file(), target_))) {
@@ -219,7 +214,7 @@ Commit Replacement::commit() {
     }
     {
         const InterruptsHeld held;
-        if ((failure = file.put(guarded_))) {
+        if ((failure = check_target()) || (failure = file.put())) {
             return {Replaced::no, failure};
         }
         if (made_) {

@@ -28,24 +28,13 @@ struct Record {
     int steps;
 } g_record;
 
-// Waits for the step under way, if any.
-void wait_for_the_step() {
+// Waits for the step under way, if any (the window's close too, which ends
+// the program once the handlers return), as a blocked signal comes once
+// unblocked; removes the minded files, each only if it is still the file
+// minded; then the default handler ends the program.
+BOOL WINAPI on_control(DWORD) {
     AcquireSRWLockShared(&g_record.step);
     ReleaseSRWLockShared(&g_record.step);
-}
-
-// Holds the interrupt until the step is over (the window's close too, which
-// ends the program once the handlers return); then the next handler, and by
-// default the end of the program, as a blocked signal comes once unblocked.
-BOOL WINAPI hold_control(DWORD) {
-    wait_for_the_step();
-    return FALSE;
-}
-
-// Removes the minded files, each only if it is still the file minded; then
-// the next handler, the default one, ends the program.
-BOOL WINAPI remove_and_end(DWORD) {
-    wait_for_the_step();  // added while a step held interrupts, it is called before hold_control
     for (int which = 0; which < MINDED; ++which) {
         FileInfo now;
         if (g_record.held[which] && !look(g_record.name[which], false, now) && now.same_file(g_record.info[which])) {
@@ -55,18 +44,30 @@ BOOL WINAPI remove_and_end(DWORD) {
     return FALSE;
 }
 
+// Installs the handler while a step is under way or a file is minded, and
+// removes it once neither is.
+void keep_handler() {
+    bool wanted = g_record.steps > 0;
+    for (int which = 0; which < MINDED; ++which) {
+        wanted = wanted || g_record.held[which] != 0;
+    }
+    if (wanted != g_record.installed && SetConsoleCtrlHandler(on_control, wanted ? TRUE : FALSE)) {
+        g_record.installed = wanted;
+    }
+}
+
 }  // namespace
 
 InterruptsHeld::InterruptsHeld() {
     if (g_record.steps++ == 0) {
         AcquireSRWLockExclusive(&g_record.step);
-        SetConsoleCtrlHandler(hold_control, TRUE);  // called first: the last one added
+        keep_handler();
     }
 }
 
 InterruptsHeld::~InterruptsHeld() {
     if (--g_record.steps == 0) {
-        SetConsoleCtrlHandler(hold_control, FALSE);
+        keep_handler();
         ReleaseSRWLockExclusive(&g_record.step);
     }
 }
@@ -79,22 +80,12 @@ void mind(Minded minded, const char* name, const FileInfo& info) {
     lstrcpynA(g_record.name[which], name, TEMP_NAME);
     g_record.info[which] = info;
     g_record.held[which] = 1;
-    if (!g_record.installed) {
-        g_record.installed = SetConsoleCtrlHandler(remove_and_end, TRUE) != FALSE;
-    }
+    keep_handler();
 }
 
 void unmind(Minded minded) {
     g_record.held[static_cast<int>(minded)] = 0;
-    for (int which = 0; which < MINDED; ++which) {
-        if (g_record.held[which]) {
-            return;
-        }
-    }
-    if (g_record.installed) {
-        SetConsoleCtrlHandler(remove_and_end, FALSE);
-        g_record.installed = false;
-    }
+    keep_handler();
 }
 
 unsigned long this_run() {
