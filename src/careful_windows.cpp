@@ -1,30 +1,18 @@
-// Replacing a file on Windows with the care POSIX takes (careful_windows.hpp):
-// a write that tells its own error, and the new file put in place through
-// its own handle, its deletion mark cleared only for the rename.
+// The new file on Windows, with the care POSIX takes (careful_windows.hpp):
+// a write that tells its own error, the earlier file's attributes, owner and
+// own access list, and the place taken through its own handle, the deletion
+// mark cleared only for the rename.
 #include "careful_windows.hpp"
+
+#include <aclapi.h>
+
+#include <memory>
 
 #include "wide_name_windows.hpp"
 
 namespace quadrivo {
 
 namespace {
-
-// Writes size bytes; a write that returns short is tried on, and one that
-// writes nothing is an error of its own. Returns 0 or the system's code.
-DWORD write_fully(HANDLE handle, const char* bytes, DWORD size) {
-    while (size > 0) {
-        DWORD written = 0;
-        if (!WriteFile(handle, bytes, size, &written, nullptr)) {
-            return GetLastError();
-        }
-        if (written == 0) {
-            return ERROR_WRITE_FAULT;  // nothing written and no error said: GetLastError would be an older call's
-        }
-        bytes += written;
-        size -= written;
-    }
-    return 0;
-}
 
 // Renames the open file to target, a bare name in its own folder, replacing
 // what stands there. Returns 0 or the system's code.
@@ -47,6 +35,41 @@ DWORD rename_by_handle(HANDLE handle, const char* target) {
 bool rename_refused(DWORD error) {
     return error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION ||
            error == ERROR_CALL_NOT_IMPLEMENTED || error == ERROR_INVALID_NAME;
+}
+
+// Tells whether the DACL is the file's own, not only what its folder passes
+// down: protected, or holding an entry that was not inherited.
+bool own_dacl(PSECURITY_DESCRIPTOR descriptor, PACL dacl) {
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (GetSecurityDescriptorControl(descriptor, &control, &revision) && (control & SE_DACL_PROTECTED) != 0) {
+        return true;
+    }
+    for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
+        void* entry = nullptr;
+        if (GetAce(dacl, i, &entry) && (static_cast<ACE_HEADER*>(entry)->AceFlags & INHERITED_ACE) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Gives the new file the earlier one's owner and own DACL, as a best effort,
+// as POSIX copies the owner: each may be refused (another user's owner needs
+// a privilege), and the new file keeps its own then.
+void take_security(HANDLE handle, const wchar_t* earlier) {
+    PSECURITY_DESCRIPTOR allocated = nullptr;  // in the size the system needed, freed when dropped
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    if (GetNamedSecurityInfoW(earlier, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                              nullptr, &dacl, nullptr, &allocated) != ERROR_SUCCESS) {
+        return;
+    }
+    const std::unique_ptr<void, decltype(&LocalFree)> descriptor(allocated, LocalFree);
+    SetKernelObjectSecurity(handle, OWNER_SECURITY_INFORMATION, allocated);
+    if (own_dacl(allocated, dacl)) {
+        SetKernelObjectSecurity(handle, DACL_SECURITY_INFORMATION, allocated);
+    }  // else inherited: the new file beside it inherits the same
 }
 
 }  // namespace
@@ -79,11 +102,16 @@ DWORD mark_for_deletion(HANDLE handle, bool marked) {
 
 Failure write_all(OpenFile& file, const CalendarText& content) {
     char chunk[BLOCK];  // CR LF line ends, as a text-mode stream writes them, a buffer's worth at a time
-    std::size_t used = 0;
+    DWORD used = 0;
     for (std::size_t i = 0; i <= content.size(); ++i) {
-        if (used + 2 > sizeof chunk || (i == content.size() && used > 0)) {
-            if (const DWORD error = write_fully(handle_of(file), chunk, static_cast<DWORD>(used))) {
-                return failure_of(Step::write, static_cast<int>(error));
+        if (used + 2 > sizeof chunk || i == content.size()) {
+            for (DWORD done = 0, written = 0; done < used; done += written) {  // a short write is tried on
+                if (!WriteFile(handle_of(file), chunk + done, used - done, &written, nullptr)) {
+                    return failure_of(Step::write, static_cast<int>(GetLastError()));
+                }
+                if (written == 0) {  // nothing written and no error said: GetLastError would be an older call's
+                    return failure_of(Step::write, ERROR_WRITE_FAULT);
+                }
             }
             used = 0;
         }
@@ -95,6 +123,25 @@ Failure write_all(OpenFile& file, const CalendarText& content) {
         }
     }
     return {};
+}
+
+Failure copy_owner(OpenFile& file, const char* earlier) {
+    const HANDLE handle = reinterpret_cast<HANDLE>(file.handle());
+    const WideName name(earlier);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(name.text, GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        return {};  // nothing to copy: a new file has the archive attribute already
+    }
+    take_security(handle, name.text);
+    constexpr DWORD KEPT = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    FILE_BASIC_INFO basic{};  // times of 0 stay as they are
+    basic.CreationTime.LowPart = data.ftCreationTime.dwLowDateTime;
+    basic.CreationTime.HighPart = static_cast<LONG>(data.ftCreationTime.dwHighDateTime);
+    basic.FileAttributes = FILE_ATTRIBUTE_ARCHIVE | (data.dwFileAttributes & KEPT);  // a changed file
+    return SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic)
+               ? Failure{}
+               : failure_of(Step::copy_owner, static_cast<int>(GetLastError()));
 }
 
 Failure put_in_place(OpenFile& file, const char* name, const char* target) {

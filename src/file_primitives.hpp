@@ -59,7 +59,6 @@ public:
     OpenFile(const OpenFile&) = delete;
     OpenFile& operator=(const OpenFile&) = delete;
 
-    bool is_open() const { return handle_ != CLOSED; }
     std::intptr_t handle() const { return handle_; }
     void set(std::intptr_t handle) { handle_ = handle; }
     // Closes the file now; a failed close is a failed write. Step::close.
@@ -73,8 +72,7 @@ private:
 Failure look(const OpenFile& file, FileInfo& info);
 
 // Tells whether this user may write the regular file name, or make files in
-// the folder "."; writes nothing (root may write any file with a write bit).
-// Step::probe.
+// the folder ".", writing nothing (root's rule kept). Step::probe.
 Failure probe(const char* name);
 
 // Opens the regular file name for reading and writing, never through a
@@ -82,10 +80,8 @@ Failure probe(const char* name);
 Failure open_existing(const char* name, OpenFile& file);
 
 // Makes a new file without a name in the working folder (Refusal::unsupported
-// where the system cannot). Step::make.
+// where the system cannot, Step::make), and gives it a name (Step::name).
 Failure make_nameless(OpenFile& file);
-
-// Gives the file made by make_nameless the name name beside it. Step::name.
 Failure give_name(OpenFile& file, const char* name);
 
 // Creates name exclusively, in the usual mode, never through a link nor over
@@ -100,16 +96,14 @@ Failure write_all(OpenFile& file, const CalendarText& content);
 // Returns the content's length on disk once written (CR LF on Windows).
 long long written_length(const CalendarText& content);
 
-// Flushes what was written to the disk. Step::flush.
-Failure flush(OpenFile& file);
+Failure flush(OpenFile& file);  // to the disk. Step::flush.
 
 // Reserves the room of a file growing from size to length bytes, so that the
 // rewrite cannot run out of room halfway; on failure the file is cut back to
 // size. The file's offset stays at its start. Step::reserve.
 Failure reserve(OpenFile& file, long long size, long long length);
 
-// Sets the file's length. Step::set_length.
-Failure set_length(OpenFile& file, long long length);
+Failure set_length(OpenFile& file, long long length);  // Step::set_length.
 
 // Takes an exclusive lock on the file against another run of this program,
 // without waiting (Refusal::busy where another holds it). Step::lock.
@@ -117,7 +111,7 @@ Failure try_lock(OpenFile& file);
 
 // Gives the new file the owner and group of earlier where the system allows
 // (a refusal is no failure), its permission bits (never set-id or sticky),
-// attributes and own access list. Nothing where earlier is missing or a link.
+// attributes and own access list; nothing from a missing file or a link.
 // Step::copy_owner.
 Failure copy_owner(OpenFile& file, const char* earlier);
 
@@ -125,15 +119,13 @@ Failure copy_owner(OpenFile& file, const char* earlier);
 // whole (Windows clears its deletion mark, and may close it). Step::put_in_place.
 Failure put_in_place(OpenFile& file, const char* name, const char* target);
 
-// Removes name. Step::remove.
-Failure remove_file(const char* name);
+Failure remove_file(const char* name);  // Step::remove.
 
 // Syncs the working folder, so that a rename in it lasts; a file system that
 // cannot is no failure. Step::sync_folder.
 Failure sync_folder();
 
-// Calls visit(name, context) for each name in the working folder that begins
-// with prefix.
+// Calls visit(name, context) for each name in the working folder beginning with prefix.
 void each_name(const char* prefix, void (*visit)(const char* name, void* context), void* context);
 
 // This run's process id, and whether the run of that id, which made the file
@@ -142,7 +134,6 @@ void each_name(const char* prefix, void (*visit)(const char* name, void* context
 unsigned long this_run();
 bool run_alive(unsigned long run, const char* made);
 
-// Waits ms milliseconds.
 void pause_ms(int ms);
 
 // Writes the decimal digits of n and a terminating zero at at, without the
@@ -189,11 +180,11 @@ private:
 };
 
 // Files that an interrupt ending the program removes first, only while
-// still the file info tells: the empty calendar the format answer made
-// (POSIX: SIGHUP, SIGINT, SIGQUIT, SIGTERM; Windows: Ctrl-C, Ctrl-Break, the
-// console's close), and the named new file (POSIX: every signal that ends
-// the program; Windows: its deletion mark). Called with interrupts held;
-// unmind() restores the actions that mind() replaced.
+// still the file info tells: the empty calendar the format answer made, and
+// the named new file (POSIX: every signal whose default ends the program;
+// Windows: Ctrl-C, Ctrl-Break, the console's close, and for the new file its
+// deletion mark). Called with interrupts held; unmind() restores the actions
+// that mind() replaced.
 enum class Minded { made_target, new_file, count };
 void mind(Minded which, const char* name, const FileInfo& info);
 void unmind(Minded which);

@@ -14,11 +14,11 @@ constexpr int LOCK_PAUSE_MS = 50;
 
 Commit Replacement::rewrite_in_place() {
     FileInfo info;
-    Failure failure = look(target_, false, info);
-    if (!failure && info.kind == Kind::link) {
+    Failure failure = check_target(info);
+    if (info.kind == Kind::link) {
         failure = fact_of(Step::look, Fact::folder_refuses);  // written through, a link would change another file
     }
-    if (failure || (failure = check_target())) {
+    if (failure) {
         return {Replaced::no, failure};
     }
     OpenFile file;

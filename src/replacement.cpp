@@ -1,7 +1,4 @@
-// Replacing a file, the policy of a new file put in place: the same on every
-// platform, from the primitives each supplies. A new file beside the target,
-// without a name where the system can make one, else named after this run;
-// where the folder refuses new files, the target rewritten in place. Which
+// The policy of a new file put in place, the same on every platform: which
 // way is taken follows from which step refused, and how.
 #include "replacement.hpp"
 
@@ -135,8 +132,7 @@ Failure Replacement::file_fact(const FileInfo& info) const {
     return {};
 }
 
-Failure Replacement::check_target() const {
-    FileInfo info;
+Failure Replacement::check_target(FileInfo& info) const {
     if (const Failure failure = look(target_, false, info)) {
         return failure;
     }
@@ -186,9 +182,9 @@ Failure Replacement::prepare() {
             return failure;
         }
     }
-    Failure failure = check_target();
     FileInfo info;
-    if (!failure && !look(target_, false, info) && info.kind == Kind::link && probe(".")) {
+    Failure failure = check_target(info);
+    if (!failure && info.kind == Kind::link && probe(".")) {
         // A link is replaced by a new file, never written through: the folder must take one.
         failure = fact_of(Step::probe, Fact::folder_refuses);
     }
@@ -200,7 +196,8 @@ Failure Replacement::prepare() {
 
 Commit Replacement::commit() {
     const SizeLimitNotFatal limit;
-    if (const Failure failure = check_target()) {
+    FileInfo info;
+    if (const Failure failure = check_target(info)) {
         return {Replaced::no, failure};
     }
     NewFile file(target_);
@@ -214,7 +211,7 @@ Commit Replacement::commit() {
     }
     {
         const InterruptsHeld held;
-        if ((failure = check_target()) || (failure = file.put())) {
+        if ((failure = check_target(info)) || (failure = file.put())) {
             return {Replaced::no, failure};
         }
         if (made_) {

@@ -56,8 +56,8 @@ private:
 
     // Tells why the target may not be replaced by a new file: nothing for a
     // missing name, a link not to the guarded file, or a file that
-    // file_fact accepts and this user may write.
-    Failure check_target() const;
+    // file_fact accepts and this user may write. What stands there goes to info.
+    Failure check_target(FileInfo& info) const;
 
     // Rewrites the target in place, for a folder that refuses new files:
     // never through a link, locked against another run, checked again under

@@ -1,6 +1,5 @@
-// Signals on POSIX: blocked while a step must not be cut in two, SIGXFSZ
-// ignored while a file is written, and, while a file is minded, a handler
-// that removes it before the signal ends the program as it would have.
+// Signals on POSIX: blocked for a step, SIGXFSZ ignored, and the handler
+// that removes a minded file.
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,21 +26,13 @@ struct Record {
     struct sigaction before[SIGNALS];  // the action the handler replaced
 } g_record;
 
-// Tells whether the minded file which is removed by signal_number: the new
-// file by every ending signal, the empty calendar by those with which a user
-// or the system ends a program that waits for an answer.
-bool covers(int which, int signal_number) {
-    return which == static_cast<int>(Minded::new_file) || signal_number == SIGHUP || signal_number == SIGINT ||
-           signal_number == SIGQUIT || signal_number == SIGTERM;
-}
-
 // Removes the minded files, each only if it is still the file minded, then
 // ends the program as the signal would have.
 extern "C" void remove_and_end(int signal_number) {
     for (int which = 0; which < MINDED; ++which) {
         struct stat st {};
-        if (g_record.held[which] && covers(which, signal_number) && lstat(g_record.name[which], &st) == 0 &&
-            st.st_dev == g_record.info[which].volume && st.st_ino == g_record.info[which].index) {
+        if (g_record.held[which] && lstat(g_record.name[which], &st) == 0 && st.st_dev == g_record.info[which].volume &&
+            st.st_ino == g_record.info[which].index) {
             unlink(g_record.name[which]);
         }
     }

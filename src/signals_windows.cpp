@@ -1,10 +1,5 @@
-// Interrupts on Windows: Ctrl-C, Ctrl-Break and the console's close held
-// while a step must not be cut in two, and, while a file is minded, a handler
-// that removes it before the default handler ends the program; whether a run
-// is alive.
+// Interrupts on Windows, by one console handler, and whether a run is alive.
 #include <windows.h>
-
-#include <cstring>
 
 #include "file_primitives.hpp"
 #include "wide_name_windows.hpp"
@@ -98,15 +93,12 @@ bool run_alive(unsigned long run, const char* made) {
         return GetLastError() != ERROR_INVALID_PARAMETER;  // access denied: another user's, alive
     }
     DWORD code = 0;
-    FILETIME started;
-    FILETIME ended;
-    FILETIME kernel;
-    FILETIME user;
+    FILETIME times[4];  // the start, the end, the time in the kernel and in the program
     WIN32_FILE_ATTRIBUTE_DATA file;
     bool alive = !GetExitCodeProcess(process, &code) || code == STILL_ACTIVE;
-    if (alive && GetProcessTimes(process, &started, &ended, &kernel, &user) &&
+    if (alive && GetProcessTimes(process, &times[0], &times[1], &times[2], &times[3]) &&
         GetFileAttributesExW(WideName(made).text, GetFileExInfoStandard, &file)) {
-        alive = CompareFileTime(&started, &file.ftCreationTime) <= 0;  // started later: the id used again
+        alive = CompareFileTime(&times[0], &file.ftCreationTime) <= 0;  // started later: the id used again
     }
     CloseHandle(process);
     return alive;
