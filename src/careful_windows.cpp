@@ -1,14 +1,10 @@
-// The new file on Windows, with the care POSIX takes (careful_windows.hpp):
-// a write that tells its own error, the earlier file's attributes, owner and
-// own access list, and the place taken through its own handle, the deletion
-// mark cleared only for the rename.
+// The new file's steps on Windows: its write, the earlier file's attributes
+// and security, and its rename through its own handle.
 #include "careful_windows.hpp"
 
 #include <aclapi.h>
 
 #include <memory>
-
-#include "wide_name_windows.hpp"
 
 namespace quadrivo {
 
@@ -18,14 +14,12 @@ namespace {
 // what stands there. Returns 0 or the system's code.
 DWORD rename_by_handle(HANDLE handle, const char* target) {
     alignas(FILE_RENAME_INFO) unsigned char room[sizeof(FILE_RENAME_INFO) + MAX_PATH * sizeof(wchar_t)] = {};
-    FILE_RENAME_INFO* const rename = reinterpret_cast<FILE_RENAME_INFO*>(room);
-    wchar_t* const name = rename->FileName;
-    const int units = MultiByteToWideChar(CP_ACP, 0, target, -1, name, MAX_PATH);
+    FILE_RENAME_INFO* const rename = reinterpret_cast<FILE_RENAME_INFO*>(room);  // no root folder: beside the file
+    const int units = MultiByteToWideChar(CP_ACP, 0, target, -1, rename->FileName, MAX_PATH);
     if (units <= 1) {
         return ERROR_INVALID_NAME;
     }
     rename->ReplaceIfExists = TRUE;
-    rename->RootDirectory = nullptr;
     rename->FileNameLength = static_cast<DWORD>(units - 1) * sizeof(wchar_t);
     return SetFileInformationByHandle(handle, FileRenameInfo, rename, sizeof room) ? 0 : GetLastError();
 }
@@ -59,9 +53,8 @@ bool own_dacl(PSECURITY_DESCRIPTOR descriptor, PACL dacl) {
 // a privilege), and the new file keeps its own then.
 void take_security(HANDLE handle, const wchar_t* earlier) {
     PSECURITY_DESCRIPTOR allocated = nullptr;  // in the size the system needed, freed when dropped
-    PSID owner = nullptr;
     PACL dacl = nullptr;
-    if (GetNamedSecurityInfoW(earlier, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+    if (GetNamedSecurityInfoW(earlier, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr,
                               nullptr, &dacl, nullptr, &allocated) != ERROR_SUCCESS) {
         return;
     }
@@ -84,12 +77,10 @@ bool may_pass(DWORD error, const wchar_t* name) {
 }
 
 bool held_elsewhere(const wchar_t* name) {
-    const HANDLE handle = CreateFileW(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
-        CloseHandle(handle);
-        return false;
-    }
-    const DWORD error = GetLastError();
+    OpenFile file;
+    file.set(reinterpret_cast<std::intptr_t>(
+        CreateFileW(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
+    const DWORD error = file.handle() == OpenFile::CLOSED ? GetLastError() : 0;
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
@@ -126,20 +117,19 @@ Failure write_all(OpenFile& file, const CalendarText& content) {
 }
 
 Failure copy_owner(OpenFile& file, const char* earlier) {
-    const HANDLE handle = reinterpret_cast<HANDLE>(file.handle());
     const WideName name(earlier);
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(name.text, GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
         return {};  // nothing to copy: a new file has the archive attribute already
     }
-    take_security(handle, name.text);
+    take_security(handle_of(file), name.text);
     constexpr DWORD KEPT = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     FILE_BASIC_INFO basic{};  // times of 0 stay as they are
     basic.CreationTime.LowPart = data.ftCreationTime.dwLowDateTime;
     basic.CreationTime.HighPart = static_cast<LONG>(data.ftCreationTime.dwHighDateTime);
     basic.FileAttributes = FILE_ATTRIBUTE_ARCHIVE | (data.dwFileAttributes & KEPT);  // a changed file
-    return SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic)
+    return SetFileInformationByHandle(handle_of(file), FileBasicInfo, &basic, sizeof basic)
                ? Failure{}
                : failure_of(Step::copy_owner, static_cast<int>(GetLastError()));
 }

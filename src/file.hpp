@@ -11,7 +11,6 @@ std::FILE* open_stream(const char* name, const char* mode);
 
 class File {
 public:
-    // Opens name with the fopen mode; is_open() tells whether it worked.
     File(const char* name, const char* mode) : stream_(open_stream(name, mode)) {}
     ~File() {
         if (stream_ != nullptr) {
@@ -24,8 +23,7 @@ public:
     bool is_open() const { return stream_ != nullptr; }
     std::FILE* get() const { return stream_; }
 
-    // Closes the stream now. Returns false when the close failed, which for an
-    // output stream means that buffered characters may not have reached the disk.
+    // Closes the stream now; false when the close failed.
     bool close() {
         std::FILE* stream = stream_;
         stream_ = nullptr;

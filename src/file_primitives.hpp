@@ -45,10 +45,6 @@ struct FileInfo {
     }
 };
 
-// Looks at what stands at name, through links (follow) or not; a missing
-// name is kind missing, no failure. Step::look.
-Failure look(const char* name, bool follow, FileInfo& info);
-
 // An open file, closed when dropped: a file descriptor, or a HANDLE.
 class OpenFile {
 public:
@@ -68,7 +64,9 @@ private:
     std::intptr_t handle_ = CLOSED;
 };
 
-// Looks at the open file. Step::look.
+// Looks at what stands at name, through links (follow) or not, a missing
+// name being kind missing, no failure; or at an open file. Step::look.
+Failure look(const char* name, bool follow, FileInfo& info);
 Failure look(const OpenFile& file, FileInfo& info);
 
 // Tells whether this user may write the regular file name, or make files in
@@ -96,14 +94,16 @@ Failure write_all(OpenFile& file, const CalendarText& content);
 // Returns the content's length on disk once written (CR LF on Windows).
 long long written_length(const CalendarText& content);
 
-Failure flush(OpenFile& file);  // to the disk. Step::flush.
+// The plain steps, each its own: to the disk, the length, a file gone, a wait.
+Failure flush(OpenFile& file);
+Failure set_length(OpenFile& file, long long length);
+Failure remove_file(const char* name);
+void pause_ms(int ms);
 
 // Reserves the room of a file growing from size to length bytes, so that the
 // rewrite cannot run out of room halfway; on failure the file is cut back to
 // size. The file's offset stays at its start. Step::reserve.
 Failure reserve(OpenFile& file, long long size, long long length);
-
-Failure set_length(OpenFile& file, long long length);  // Step::set_length.
 
 // Takes an exclusive lock on the file against another run of this program,
 // without waiting (Refusal::busy where another holds it). Step::lock.
@@ -112,14 +112,11 @@ Failure try_lock(OpenFile& file);
 // Gives the new file the owner and group of earlier where the system allows
 // (a refusal is no failure), its permission bits (never set-id or sticky),
 // attributes and own access list; nothing from a missing file or a link.
-// Step::copy_owner.
 Failure copy_owner(OpenFile& file, const char* earlier);
 
 // Puts the new file, named name, in target's place in one step, replacing it
 // whole (Windows clears its deletion mark, and may close it). Step::put_in_place.
 Failure put_in_place(OpenFile& file, const char* name, const char* target);
-
-Failure remove_file(const char* name);  // Step::remove.
 
 // Syncs the working folder, so that a rename in it lasts; a file system that
 // cannot is no failure. Step::sync_folder.
@@ -134,22 +131,18 @@ void each_name(const char* prefix, void (*visit)(const char* name, void* context
 unsigned long this_run();
 bool run_alive(unsigned long run, const char* made);
 
-void pause_ms(int ms);
-
 // Writes the decimal digits of n and a terminating zero at at, without the
 // C library's formatting (a pass counts its instructions). Returns the end.
 inline char* put_number(char* at, unsigned long n) {
-    char digits[24];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + n % 10);
-        n /= 10;
-    } while (n > 0);
-    while (count > 0) {
-        *at++ = digits[--count];
+    int count = 1;
+    for (unsigned long rest = n; rest >= 10; rest /= 10) {
+        ++count;
     }
-    *at = '\0';
-    return at;
+    at[count] = '\0';
+    for (int i = count - 1; i >= 0; --i, n /= 10) {
+        at[i] = static_cast<char>('0' + n % 10);
+    }
+    return at + count;
 }
 
 // Interrupts held for the object's lifetime, so that a step is not cut in

@@ -30,7 +30,11 @@ Failure unless_zero(Step step, int result) {
     return result == 0 ? Failure{} : failure_of(step, errno);
 }
 
-void fill(const struct stat& st, FileInfo& info) {
+// Fills info from st, filled by a call that returned result (errno telling why it failed).
+Failure fill(int result, const struct stat& st, FileInfo& info) {
+    if (result != 0) {
+        return failure_of(Step::look, errno);
+    }
     info.kind = S_ISREG(st.st_mode)   ? Kind::regular
                 : S_ISLNK(st.st_mode) ? Kind::link
                 : S_ISDIR(st.st_mode) ? Kind::folder
@@ -39,6 +43,7 @@ void fill(const struct stat& st, FileInfo& info) {
     info.index = st.st_ino;
     info.size = st.st_size;
     info.read_only = (st.st_mode & 0222) == 0;
+    return {};
 }
 
 // Opens name with flags; the descriptor goes to file.
@@ -75,20 +80,13 @@ Refusal refusal_of(int code) {
 Failure look(const char* name, bool follow, FileInfo& info) {
     struct stat st {};
     info = FileInfo{};
-    if ((follow ? stat(name, &st) : lstat(name, &st)) != 0) {
-        return errno == ENOENT ? Failure{} : failure_of(Step::look, errno);
-    }
-    fill(st, info);
-    return {};
+    const int result = follow ? stat(name, &st) : lstat(name, &st);
+    return result != 0 && errno == ENOENT ? Failure{} : fill(result, st, info);
 }
 
 Failure look(const OpenFile& file, FileInfo& info) {
     struct stat st {};
-    if (fstat(fd_of(file), &st) != 0) {
-        return failure_of(Step::look, errno);
-    }
-    fill(st, info);
-    return {};
+    return fill(fstat(fd_of(file), &st), st, info);
 }
 
 Failure OpenFile::close() {
@@ -101,14 +99,11 @@ Failure probe(const char* name) {
     if (faccessat(AT_FDCWD, name, W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0) {
         return failure_of(Step::probe, errno);
     }
-    // Append-only or immutable, which no permission tells: the file's attributes, read without writing.
-    const int fd = open(name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    OpenFile file;  // append-only or immutable, which no permission tells: its attributes, read without writing
     int flags = 0;
-    const bool fixed =
-        fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
-    if (fd >= 0) {
-        close(fd);
-    }
+    const bool fixed = !open_into(name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK, file, Step::probe) &&
+                       ioctl(fd_of(file), FS_IOC_GETFLAGS, &flags) == 0 &&
+                       (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
     return fixed ? failure_of(Step::probe, EPERM) : Failure{};
 }
 
@@ -130,8 +125,8 @@ Failure give_name(OpenFile& file, const char* name) {
 }
 
 Failure make_named(const char* name, OpenFile& file, bool) {
-    return open_into  // O_EXCL creates nothing through a link and opens nothing that stands there
-        (name, O_WRONLY | O_CREAT | O_EXCL, file, Step::make);
+    // O_EXCL creates nothing through a link and opens nothing that stands there.
+    return open_into(name, O_WRONLY | O_CREAT | O_EXCL, file, Step::make);
 }
 
 Failure write_all(OpenFile& file, const CalendarText& content) {

@@ -1,12 +1,12 @@
 // The file primitives on Windows, the fresh GetLastError kept as the step's
-// own code; the careful steps (the write, the rename) in careful_windows.cpp.
-// A brief hold of an existing file is waited out at every step that opens it.
+// own code; the new file's own steps in careful_windows.cpp.
 #include <windows.h>
+
+#include <algorithm>
 
 #include "careful_windows.hpp"
 #include "file.hpp"
 #include "file_primitives.hpp"
-#include "wide_name_windows.hpp"
 
 namespace quadrivo {
 
@@ -36,7 +36,11 @@ Failure open_into(const char* name, DWORD access, DWORD sharing, DWORD dispositi
 constexpr DWORD SHARE_AS_C = FILE_SHARE_READ | FILE_SHARE_WRITE;  // as the C runtime shares a file
 constexpr DWORD SHARE_ALL = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-void fill(const BY_HANDLE_FILE_INFORMATION& file, bool follow, FileInfo& info) {
+// Fills info from file, filled by a call that returned done (GetLastError telling why it failed).
+Failure fill(BOOL done, const BY_HANDLE_FILE_INFORMATION& file, bool follow, FileInfo& info) {
+    if (!done) {
+        return failure_of(Step::look, static_cast<int>(GetLastError()));
+    }
     const DWORD attributes = file.dwFileAttributes;
     info.kind = !follow && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? Kind::link
                 : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0              ? Kind::folder
@@ -46,6 +50,7 @@ void fill(const BY_HANDLE_FILE_INFORMATION& file, bool follow, FileInfo& info) {
     info.index = (static_cast<std::uint64_t>(file.nFileIndexHigh) << 32) | file.nFileIndexLow;
     info.size = (static_cast<long long>(file.nFileSizeHigh) << 32) | file.nFileSizeLow;
     info.read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    return {};
 }
 
 // Sets the end of the file at length; the file's offset goes there.
@@ -89,31 +94,24 @@ Failure look(const char* name, bool follow, FileInfo& info) {
                    ? Failure{}
                    : failure_of(Step::look, static_cast<int>(error));
     }
-    const HANDLE handle =
+    OpenFile opened;
+    opened.set(reinterpret_cast<std::intptr_t>(
         CreateFileW(wide.text, 0, SHARE_ALL, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT), nullptr);
+                    FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT), nullptr)));
     BY_HANDLE_FILE_INFORMATION file{};
-    const bool identified = handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &file);
-    if (handle != INVALID_HANDLE_VALUE) {
-        CloseHandle(handle);
-    }
+    const bool identified = opened.handle() != OpenFile::CLOSED && GetFileInformationByHandle(handle_of(opened), &file);
     if (!identified && follow && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         return {};  // a link that leads nowhere: nothing there
     }
     if (!identified) {
         file.dwFileAttributes = attributes;  // no identity: never the same file as another
     }
-    fill(file, follow, info);
-    return {};
+    return fill(TRUE, file, follow, info);
 }
 
 Failure look(const OpenFile& file, FileInfo& info) {
     BY_HANDLE_FILE_INFORMATION data{};
-    if (!GetFileInformationByHandle(handle_of(file), &data)) {
-        return failure_of(Step::look, static_cast<int>(GetLastError()));
-    }
-    fill(data, true, info);
-    return {};
+    return fill(GetFileInformationByHandle(handle_of(file), &data), data, true, info);
 }
 
 Failure OpenFile::close() {
@@ -127,10 +125,8 @@ Failure probe(const char* name) {
         return {};  // a folder that refuses new files says so when one is made
     }
     OpenFile file;
-    if (const Failure failure = open_into(name, GENERIC_WRITE, SHARE_AS_C, OPEN_EXISTING, 0, file, Step::probe)) {
-        return failure;
-    }
-    return file.close();
+    const Failure failure = open_into(name, GENERIC_WRITE, SHARE_AS_C, OPEN_EXISTING, 0, file, Step::probe);
+    return failure ? failure : file.close();
 }
 
 Failure open_existing(const char* name, OpenFile& file) {
@@ -162,11 +158,8 @@ Failure make_named(const char* name, OpenFile& file, bool marked) {
 }
 
 long long written_length(const CalendarText& content) {
-    long long length = static_cast<long long>(content.size());
-    for (std::size_t i = 0; i < content.size(); ++i) {
-        length += content.data()[i] == '\n' ? 1 : 0;
-    }
-    return length;
+    const char* end = content.data() + content.size();
+    return static_cast<long long>(content.size()) + std::count(content.data(), end, '\n');  // and a CR each
 }
 
 Failure flush(OpenFile& file) {

@@ -1,6 +1,5 @@
-// Rewriting a file in place, for a folder that refuses new files: the same
-// policy on every platform. Only a kill or a power cut during the rewrite
-// itself can leave it part new, part old.
+// The policy of a rewrite in place, the same on every platform. Only a kill
+// or a power cut during the rewrite itself can leave it part new, part old.
 #include "replacement.hpp"
 
 namespace quadrivo {

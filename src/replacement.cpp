@@ -21,18 +21,9 @@ char* put_prefix(char (&name)[TEMP_NAME], const char* target) {
     return name + length + 2;
 }
 
-// Puts the name of this run's new file beside target into name:
-// ".<target>.<run>-<attempt>", so that a later run can tell whose it is.
-void new_file_name(char (&name)[TEMP_NAME], const char* target, int attempt) {
-    char* at = put_number(put_prefix(name, target), this_run());
-    *at++ = '-';
-    put_number(at, static_cast<unsigned long>(attempt));
-}
-
-// Removes name, a new file of the target's (after the prefix ".<target>.",
-// whose length context points to: digits, a dash, digits), when the run that
-// made it no longer exists: a kill left it at the one moment nothing can
-// guard. This run's own id is an earlier run's: this one has made none yet.
+// Removes name, a new file ".<target>.<run>-<attempt>" (the prefix's length
+// at context), when its run no longer exists: a kill left it at the one
+// moment nothing can guard. Our own id is an earlier run's: we made none yet.
 void remove_if_stale(const char* name, void* context) {
     const char* suffix = name + *static_cast<std::size_t*>(context);
     unsigned long run = 0;
@@ -89,20 +80,17 @@ private:
     // with interrupts held: the name and its removal by a signal, one step.
     Failure name_it(bool nameless) {
         Failure failure;
-        for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
-            new_file_name(name_, target_, attempt);
+        int attempt = 0;
+        do {  // another's file of a name is never touched: the next name is tried
+            char* at = put_number(put_prefix(name_, target_), this_run());  // whose it is, for a later run
+            *at++ = '-';
+            put_number(at, static_cast<unsigned long>(attempt));
             failure = nameless ? give_name(file_, name_) : make_named(name_, file_, true);
-            if (!failure) {
-                named_ = true;
-                FileInfo info;
-                if (!nameless && !look(file_, info)) {
-                    mind(Minded::new_file, name_, info);
-                }
-                return {};
-            }
-            if (refusal_of(failure.code) != Refusal::exists) {
-                break;  // another's file of that name is never touched
-            }
+        } while (failure && refusal_of(failure.code) == Refusal::exists && ++attempt < NAME_ATTEMPTS);
+        named_ = !failure;
+        FileInfo info;
+        if (named_ && !nameless && !look(file_, info)) {
+            mind(Minded::new_file, name_, info);
         }
         return failure;
     }
@@ -145,10 +133,6 @@ Failure Replacement::check_target(FileInfo& info) const {
         return failure;
     }
     return info.kind == Kind::missing ? Failure{} : probe(target_);
-}
-
-Replacement::~Replacement() {
-    roll_back();
 }
 
 void Replacement::roll_back() {

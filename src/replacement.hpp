@@ -3,8 +3,6 @@
 // rolled back. Written once, from each platform's primitives.
 #pragma once
 
-#include "buffers.hpp"
-#include "failure.hpp"
 #include "file_primitives.hpp"
 
 namespace quadrivo {
@@ -23,7 +21,7 @@ public:
     // never be, by any link.
     Replacement(const char* target, const char* guarded) : target_(target), guarded_(guarded) {}
     // Rolls back: an empty file that prepare() made, and no commit replaced, goes.
-    ~Replacement();
+    ~Replacement() { roll_back(); }
     Replacement(const Replacement&) = delete;
     Replacement& operator=(const Replacement&) = delete;
 
@@ -46,12 +44,10 @@ public:
     Commit commit();
 
 private:
-    // Removes the empty file that prepare() made, if it is still that file.
     void roll_back();
 
     // Tells why the file info, found at the target's name, may not be
-    // rewritten: a folder, not a regular file, no write bit for anyone, or
-    // the guarded file.
+    // rewritten: a folder, not a file, no write bit for anyone, the guarded file.
     Failure file_fact(const FileInfo& info) const;
 
     // Tells why the target may not be replaced by a new file: nothing for a
@@ -59,10 +55,9 @@ private:
     // file_fact accepts and this user may write. What stands there goes to info.
     Failure check_target(FileInfo& info) const;
 
-    // Rewrites the target in place, for a folder that refuses new files:
-    // never through a link, locked against another run, checked again under
-    // the lock, its new tail's room reserved, then the content, the length
-    // and the flush, with interrupts held from the reservation on.
+    // Rewrites the target in place, for a folder that refuses new files
+    // (in_place.cpp): never through a link, locked against another run,
+    // checked again under the lock, its new tail's room reserved first.
     Commit rewrite_in_place();
 
     const char* target_;

@@ -15,9 +15,8 @@ namespace {
 constexpr int SIGNALS = 65;  // numbers up to SIGRTMAX on Linux
 constexpr int MINDED = static_cast<int>(Minded::count);
 
-// What a signal handler must know: which files to remove. A handler can
-// reach nothing else, so this one record is global; it is changed with the
-// signals blocked, and read only by the handler.
+// What a signal handler must know, so this one record is global: which
+// files to remove. Changed with the signals blocked.
 struct Record {
     char name[MINDED][TEMP_NAME];
     FileInfo info[MINDED];
@@ -39,20 +38,14 @@ extern "C" void remove_and_end(int signal_number) {
     raise(signal_number);  // delivered once the handler returns: SA_RESETHAND put back the default
 }
 
-// Calls set(signal) for each signal whose default action ends the program,
-// the real-time ones included; those the C library keeps for itself refuse
-// a handler.
-template <typename Set>
-void each_ending_signal(Set set) {
-    for (int signal_number = 1; signal_number <= SIGRTMAX && signal_number < SIGNALS; ++signal_number) {
-        bool ends = true;
-        for (const int other : {SIGKILL, SIGSTOP, SIGCHLD, SIGCONT, SIGTSTP, SIGTTIN, SIGTTOU, SIGURG, SIGWINCH}) {
-            ends = ends && signal_number != other;
-        }
-        if (ends) {
-            set(signal_number);
+// Tells whether the default action of signal_number ends the program.
+bool ends(int signal_number) {
+    for (const int other : {SIGKILL, SIGSTOP, SIGCHLD, SIGCONT, SIGTSTP, SIGTTIN, SIGTTOU, SIGURG, SIGWINCH}) {
+        if (signal_number == other) {
+            return false;
         }
     }
+    return true;
 }
 
 }  // namespace
@@ -88,16 +81,18 @@ void mind(Minded minded, const char* name, const FileInfo& info) {
     action.sa_handler = remove_and_end;
     action.sa_flags = SA_RESETHAND | SA_NODEFER;
     sigfillset(&action.sa_mask);
-    each_ending_signal([&action](int signal_number) {
+    // Every ending signal, the real-time ones included; those the C library
+    // keeps for itself refuse a handler.
+    for (int signal_number = 1; signal_number <= SIGRTMAX && signal_number < SIGNALS; ++signal_number) {
         struct sigaction& before = g_record.before[signal_number];
-        if (!g_record.installed[signal_number] && sigaction(signal_number, &action, &before) == 0) {
-            g_record.installed[signal_number] = true;
+        if (ends(signal_number) && !g_record.installed[signal_number] &&
+            sigaction(signal_number, &action, &before) == 0) {
+            g_record.installed[signal_number] = before.sa_handler != SIG_IGN;
             if (before.sa_handler == SIG_IGN) {  // ignored at start: it stays ignored
                 sigaction(signal_number, &before, nullptr);
-                g_record.installed[signal_number] = false;
             }
         }
-    });
+    }
 }
 
 void unmind(Minded minded) {
@@ -107,12 +102,12 @@ void unmind(Minded minded) {
             return;
         }
     }
-    each_ending_signal([](int signal_number) {
+    for (int signal_number = 1; signal_number < SIGNALS; ++signal_number) {
         if (g_record.installed[signal_number]) {
             sigaction(signal_number, &g_record.before[signal_number], nullptr);  // the action saved, restored
             g_record.installed[signal_number] = false;
         }
-    });
+    }
 }
 
 }  // namespace quadrivo

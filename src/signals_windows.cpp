@@ -1,8 +1,7 @@
 // Interrupts on Windows, by one console handler, and whether a run is alive.
 #include <windows.h>
 
-#include "file_primitives.hpp"
-#include "wide_name_windows.hpp"
+#include "careful_windows.hpp"
 
 namespace quadrivo {
 
@@ -10,10 +9,9 @@ namespace {
 
 constexpr int MINDED = static_cast<int>(Minded::count);
 
-// What the console's handler must know: which files to remove, and whether
-// a step is under way (its lock, held exclusively by the steps, of the main
-// thread only, so a count lets them nest). It runs on a thread of its own and
-// can reach nothing else, so this one record is global.
+// What the console's handler, on a thread of its own, must know, so this one
+// record is global: which files to remove, and whether a step is under way
+// (its lock, held by the main thread's steps, which a count lets nest).
 struct Record {
     char name[MINDED][TEMP_NAME];
     FileInfo info[MINDED];
@@ -23,10 +21,9 @@ struct Record {
     int steps;
 } g_record;
 
-// Waits for the step under way, if any (the window's close too, which ends
-// the program once the handlers return), as a blocked signal comes once
-// unblocked; removes the minded files, each only if it is still the file
-// minded; then the default handler ends the program.
+// Waits for the step under way, if any, as a blocked signal comes once
+// unblocked (the window's close too); removes the minded files, each only if
+// still the file minded; then the default handler ends the program.
 BOOL WINAPI on_control(DWORD) {
     AcquireSRWLockShared(&g_record.step);
     ReleaseSRWLockShared(&g_record.step);
@@ -39,8 +36,7 @@ BOOL WINAPI on_control(DWORD) {
     return FALSE;
 }
 
-// Installs the handler while a step is under way or a file is minded, and
-// removes it once neither is.
+// Installs the handler while a step is under way or a file is minded.
 void keep_handler() {
     bool wanted = g_record.steps > 0;
     for (int which = 0; which < MINDED; ++which) {
