@@ -24,8 +24,7 @@ DWORD rename_by_handle(HANDLE handle, const char* target) {
     return SetFileInformationByHandle(handle, FileRenameInfo, rename, sizeof room) ? 0 : GetLastError();
 }
 
-// Tells whether the system refuses a rename through a handle as such (an
-// older system, a file system or a server that does not offer it).
+// Tells whether the system refuses a rename through a handle as such (an older system, a server).
 bool rename_refused(DWORD error) {
     return error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION ||
            error == ERROR_CALL_NOT_IMPLEMENTED || error == ERROR_INVALID_NAME;
@@ -48,9 +47,8 @@ bool own_dacl(PSECURITY_DESCRIPTOR descriptor, PACL dacl) {
     return false;
 }
 
-// Gives the new file the earlier one's owner and own DACL, as a best effort,
-// as POSIX copies the owner: each may be refused (another user's owner needs
-// a privilege), and the new file keeps its own then.
+// Gives the new file the earlier one's owner and own DACL as a best effort, as POSIX copies the
+// owner: each may be refused (another user's owner needs a privilege); the new file keeps its own.
 void take_security(HANDLE handle, const wchar_t* earlier) {
     PSECURITY_DESCRIPTOR allocated = nullptr;  // in the size the system needed, freed when dropped
     PACL dacl = nullptr;

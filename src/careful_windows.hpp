@@ -34,14 +34,12 @@ inline HANDLE handle_of(const OpenFile& file) {
     return reinterpret_cast<HANDLE>(file.handle());
 }
 
-// Tells whether error, met on the file at name, may pass by itself: a sharing
-// or lock violation, or access denied on an existing file that is not
-// read-only (Wine refuses to replace a file anyone holds open so).
+// Tells whether error, met on the file at name, may pass by itself: a sharing or lock violation, or
+// access denied on an existing file not read-only (Wine refuses to replace a file anyone holds open so).
 bool may_pass(DWORD error, const wchar_t* name);
 
-// Calls step (returning 0 or a system code) until it works, for about
-// RETRY_MS while its error may pass, the pauses growing from FIRST_PAUSE_MS
-// to LAST_PAUSE_MS. Returns the last code.
+// Calls step (returning 0 or a system code) until it works, while its error
+// may pass, for about RETRY_MS, with growing pauses. Returns the last code.
 template <typename Try>
 DWORD retrying(const wchar_t* name, Try step) {
     DWORD error = step();

@@ -12,11 +12,7 @@ std::FILE* open_stream(const char* name, const char* mode);
 class File {
 public:
     File(const char* name, const char* mode) : stream_(open_stream(name, mode)) {}
-    ~File() {
-        if (stream_ != nullptr) {
-            std::fclose(stream_);
-        }
-    }
+    ~File() { close(); }
     File(const File&) = delete;
     File& operator=(const File&) = delete;
 

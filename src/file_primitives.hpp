@@ -1,8 +1,6 @@
-// What each platform offers for replacing a file, and nothing more: the
-// calls of its file system, one job each, returning no failure or the
-// system's code and the step (failure.hpp). The policies are written once,
-// in portable code (replacement.cpp, in_place.cpp); what to tell the user is
-// decided above both (telling.hpp). Nothing here knows the source.
+// What each platform offers for replacing a file, and nothing more: its file
+// system's calls, each returning no failure or the system's code and the step.
+// The policies are written once above them (replacement.hpp); the user's words higher still.
 #pragma once
 
 #include <cstdint>
@@ -125,9 +123,8 @@ Failure sync_folder();
 // Calls visit(name, context) for each name in the working folder beginning with prefix.
 void each_name(const char* prefix, void (*visit)(const char* name, void* context), void* context);
 
-// This run's process id, and whether the run of that id, which made the file
-// made, is still alive: another user's process counts as alive; one that
-// started after the file was made has its id again.
+// This run's id, and whether the run of that id that made the file made is
+// alive (another user's counts; one started after the file was made does not).
 unsigned long this_run();
 bool run_alive(unsigned long run, const char* made);
 
@@ -145,39 +142,35 @@ inline char* put_number(char* at, unsigned long n) {
     return at + count;
 }
 
-// Interrupts held for the object's lifetime, so that a step is not cut in
-// two: every POSIX signal blocked (only SIGKILL and SIGSTOP still come);
-// Ctrl-C, Ctrl-Break and the console's close held on Windows.
-class InterruptsHeld {
+// A state of the program changed for the object's lifetime, then restored.
+class Changed {
+protected:
+    Changed() = default;
+    Changed(const Changed&) = delete;
+    Changed& operator=(const Changed&) = delete;
+    alignas(8) unsigned char saved_[256];  // the platform's saved state (a signal mask or action)
+};
+
+// Interrupts held, so that a step is not cut in two: every POSIX signal
+// blocked (only SIGKILL and SIGSTOP still come); Ctrl-C, Ctrl-Break and the
+// console's close held on Windows.
+class InterruptsHeld : Changed {
 public:
     InterruptsHeld();
     ~InterruptsHeld();
-    InterruptsHeld(const InterruptsHeld&) = delete;
-    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
-
-private:
-    alignas(8) unsigned char saved_[256];  // the platform's saved state (a signal mask)
 };
 
 // Held for a whole commit: a file size limit makes a write fail instead of
 // ending the program (POSIX: SIGXFSZ ignored; nothing on Windows).
-class SizeLimitNotFatal {
+class SizeLimitNotFatal : Changed {
 public:
     SizeLimitNotFatal();
     ~SizeLimitNotFatal();
-    SizeLimitNotFatal(const SizeLimitNotFatal&) = delete;
-    SizeLimitNotFatal& operator=(const SizeLimitNotFatal&) = delete;
-
-private:
-    alignas(8) unsigned char saved_[256];  // the platform's saved state (a signal action)
 };
 
-// Files that an interrupt ending the program removes first, only while
-// still the file info tells: the empty calendar the format answer made, and
-// the named new file (POSIX: every signal whose default ends the program;
-// Windows: Ctrl-C, Ctrl-Break, the console's close, and for the new file its
-// deletion mark). Called with interrupts held; unmind() restores the actions
-// that mind() replaced.
+// Files that an interrupt ending the program (POSIX: every signal that would;
+// Windows: Ctrl-C, Ctrl-Break, the console's close) removes first, if still the
+// file info tells. Called with interrupts held; unmind() restores what mind() replaced.
 enum class Minded { made_target, new_file, count };
 void mind(Minded which, const char* name, const FileInfo& info);
 void unmind(Minded which);

@@ -130,20 +130,15 @@ Failure make_named(const char* name, OpenFile& file, bool) {
 }
 
 Failure write_all(OpenFile& file, const CalendarText& content) {
-    const char* bytes = content.data();
-    std::size_t size = content.size();
-    while (size > 0) {
-        const ssize_t done = write(fd_of(file), bytes, size);
+    for (std::size_t at = 0; at < content.size();) {
+        const ssize_t done = write(fd_of(file), content.data() + at, content.size() - at);
         if (done == 0) {
             return failure_of(Step::write, EIO);  // a write that writes nothing is an error, never a loop
         }
         if (done < 0 && errno != EINTR) {
             return failure_of(Step::write, errno);
         }
-        if (done > 0) {
-            bytes += done;
-            size -= static_cast<std::size_t>(done);
-        }
+        at += done > 0 ? static_cast<std::size_t>(done) : 0;
     }
     return {};
 }
@@ -210,9 +205,7 @@ Failure sync_folder() {
     if (fsync(fd_of(folder)) != 0 && errno != EINVAL) {  // a file system that cannot sync folders
         return failure_of(Step::sync_folder, errno);
     }
-    Failure failure = folder.close();
-    failure.step = failure ? Step::sync_folder : Step::none;
-    return failure;
+    return failure_of(Step::sync_folder, folder.close().code);
 }
 
 void each_name(const char* prefix, void (*visit)(const char* name, void* context), void* context) {

@@ -99,12 +99,10 @@ Failure look(const char* name, bool follow, FileInfo& info) {
         CreateFileW(wide.text, 0, SHARE_ALL, nullptr, OPEN_EXISTING,
                     FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT), nullptr)));
     BY_HANDLE_FILE_INFORMATION file{};
+    file.dwFileAttributes = attributes;  // and no identity, never the same file as another, unless identified
     const bool identified = opened.handle() != OpenFile::CLOSED && GetFileInformationByHandle(handle_of(opened), &file);
     if (!identified && follow && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         return {};  // a link that leads nowhere: nothing there
-    }
-    if (!identified) {
-        file.dwFileAttributes = attributes;  // no identity: never the same file as another
     }
     return fill(TRUE, file, follow, info);
 }

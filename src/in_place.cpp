@@ -4,12 +4,8 @@
 
 namespace quadrivo {
 
-namespace {
-
 constexpr int LOCK_WAIT_MS = 10000;  // how long a rewrite in place waits for another run's lock
 constexpr int LOCK_PAUSE_MS = 50;
-
-}  // namespace
 
 Commit Replacement::rewrite_in_place() {
     FileInfo info;

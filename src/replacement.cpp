@@ -35,8 +35,7 @@ void remove_if_stale(const char* name, void* context) {
     }
 }
 
-// The new file beside the target, until it takes the target's place;
-// dropped before, it is closed and its name, if it has one, removed.
+// The new file beside the target; dropped before it takes the target's place, it is closed and removed.
 class NewFile {
 public:
     explicit NewFile(const char* target) : target_(target) {}
@@ -75,9 +74,8 @@ public:
     }
 
 private:
-    // Gives the file this run's first free name: the nameless file's, or a
-    // new named file, which an ending signal removes from then on. Called
-    // with interrupts held: the name and its removal by a signal, one step.
+    // Gives the file this run's first free name, or makes a named file that
+    // an ending signal removes from then on; called with interrupts held.
     Failure name_it(bool nameless) {
         Failure failure;
         int attempt = 0;

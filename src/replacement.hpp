@@ -28,9 +28,7 @@ public:
     // Makes sure the target can later be replaced: a missing one is made
     // empty (removed again if the pass does not finish, an ending signal
     // included); a dead run's new file beside it is removed. A link is
-    // accepted, never followed. Refuses a file no one may write (root
-    // included), one this user may not write, the guarded file, and anything
-    // neither a regular file nor a link.
+    // accepted, never followed. Refuses what file_fact and check_target refuse.
     Failure prepare();
 
     // Where the new content goes: plain text, LF line ends (Windows writes CR LF).

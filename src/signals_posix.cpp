@@ -1,5 +1,4 @@
-// Signals on POSIX: blocked for a step, SIGXFSZ ignored, and the handler
-// that removes a minded file.
+// Signals on POSIX: blocked for a step, SIGXFSZ ignored, and the handler that removes a minded file.
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>

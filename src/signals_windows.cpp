@@ -21,9 +21,9 @@ struct Record {
     int steps;
 } g_record;
 
-// Waits for the step under way, if any, as a blocked signal comes once
-// unblocked (the window's close too); removes the minded files, each only if
-// still the file minded; then the default handler ends the program.
+// Waits for the step under way (the window's close too), as a blocked signal
+// comes once unblocked; removes each minded file still the file minded; then
+// the default handler ends the program.
 BOOL WINAPI on_control(DWORD) {
     AcquireSRWLockShared(&g_record.step);
     ReleaseSRWLockShared(&g_record.step);
