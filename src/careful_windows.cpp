@@ -1,5 +1,4 @@
-// The new file's steps on Windows: its write, the earlier file's attributes
-// and security, and its rename through its own handle.
+// The new file's steps on Windows: its write, the earlier file's attributes and security, its rename.
 #include "careful_windows.hpp"
 
 #include <aclapi.h>

@@ -5,8 +5,7 @@
 
 namespace quadrivo {
 
-// Opens name with the fopen mode (on Windows by the long form of its full
-// path: a long working folder leaves room for the name). Null where it fails.
+// Opens name with the fopen mode (on Windows by its long full path), or returns null.
 std::FILE* open_stream(const char* name, const char* mode);
 
 class File {

@@ -9,9 +9,8 @@ namespace {
 
 constexpr int MINDED = static_cast<int>(Minded::count);
 
-// What the console's handler, on a thread of its own, must know, so this one
-// record is global: which files to remove, and whether a step is under way
-// (its lock, held by the main thread's steps, which a count lets nest).
+// What the console's handler, on a thread of its own, must know, so this one record is global: which
+// files to remove, and whether a step is under way (its lock, held by the main thread's nested steps).
 struct Record {
     char name[MINDED][TEMP_NAME];
     FileInfo info[MINDED];
