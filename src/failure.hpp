@@ -1,7 +1,6 @@
-// Why reading or writing a file failed, as a value: which step failed and
-// the platform's error code (errno, GetLastError), or a fact that a policy
-// found by itself. What the user is told is decided above, from the step and
-// the code (telling.hpp); nothing here depends on the console.
+// Why reading or writing a file failed, as a value: the step and the
+// platform's code (errno, GetLastError), or a fact a policy found. What the
+// user is told is decided above (telling.hpp), not here.
 #pragma once
 
 #include "constants.hpp"
@@ -59,17 +58,13 @@ inline Failure fact_of(Step step, Fact fact, int code = 0) {
     return {step, fact, code};
 }
 
-// Returns the platform's code for the C library's last failed call on a file:
-// errno on POSIX; on Windows the system's own code (_doserrno), which errno
-// maps too coarsely to tell a held file from a forbidden one.
+// The C library's last failed call's code: errno, or Windows' own (_doserrno, which tells a held file).
 int last_error();
 
-// Puts the working folder's full path, as characters, into folder. Returns its
-// length, or -1 when the system cannot tell it (the folder was removed).
+// Puts the working folder's full path into folder: its length, or -1 (the folder was removed).
 int working_folder(char32_t* folder, int capacity);
 
-// Puts the system's description of code into text, without its final full
-// stop or line end. Returns its length.
+// Puts the system's description of code, without a final full stop, into text: its length.
 int system_description(int code, char32_t* text, int capacity);
 
 }  // namespace quadrivo

@@ -10,7 +10,6 @@
 #include "careful_windows.hpp"
 #include "failure.hpp"
 #include "telling.hpp"
-#include "wide_name_windows.hpp"
 
 namespace quadrivo {
 

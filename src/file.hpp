@@ -3,29 +3,22 @@
 
 #include <cstdio>
 
-#ifdef _WIN32
-#include "wide_name_windows.hpp"
-#endif
-
 namespace quadrivo {
+
+// Opens name with the fopen mode (on Windows by its long full path), or returns null.
+std::FILE* open_stream(const char* name, const char* mode);
 
 class File {
 public:
-    // Opens name with the fopen mode; is_open() tells whether it worked.
-    File(const char* name, const char* mode) : stream_(open(name, mode)) {}
-    ~File() {
-        if (stream_ != nullptr) {
-            std::fclose(stream_);
-        }
-    }
+    File(const char* name, const char* mode) : stream_(open_stream(name, mode)) {}
+    ~File() { close(); }
     File(const File&) = delete;
     File& operator=(const File&) = delete;
 
     bool is_open() const { return stream_ != nullptr; }
     std::FILE* get() const { return stream_; }
 
-    // Closes the stream now. Returns false when the close failed, which for an
-    // output stream means that buffered characters may not have reached the disk.
+    // Closes the stream now; false when the close failed.
     bool close() {
         std::FILE* stream = stream_;
         stream_ = nullptr;
@@ -33,17 +26,6 @@ public:
     }
 
 private:
-    static std::FILE* open(const char* name, const char* mode) {
-#ifdef _WIN32
-        // By the long form of the full path: a long working folder leaves room for the name.
-        wchar_t wide_mode[8];
-        MultiByteToWideChar(CP_ACP, 0, mode, -1, wide_mode, 8);
-        return _wfopen(WideName(name).text, wide_mode);
-#else
-        return std::fopen(name, mode);
-#endif
-    }
-
     std::FILE* stream_;
 };
 

@@ -1,13 +1,6 @@
-// What each platform offers for replacing a file, and nothing more: the
-// calls of its file system, one job each. Every call that can fail returns
-// no failure, or the system's code and which step it was (failure.hpp). The
-// policies that put them in order are written once, in portable code
-// (replacement.cpp: a new file put in place; in_place.cpp: a rewrite in
-// place); what to tell the user is decided above both (telling.hpp). Nothing
-// here knows the source or the user's words.
-//
-// Implemented by file_primitives_posix.cpp and file_primitives_windows.cpp
-// (with signals_*.cpp for the record that ending signals read).
+// What each platform offers for replacing a file, and nothing more: its file
+// system's calls, each returning no failure or the system's code and the step.
+// The policies are written once above them (replacement.hpp); the user's words higher still.
 #pragma once
 
 #include <cstdint>
@@ -28,8 +21,8 @@ enum class Refusal {
 };
 Refusal refusal_of(int code);
 
-// Tells whether making a new file beside the target was refused by the
-// folder: the policy then rewrites in place, and the user is told so.
+// Tells whether the folder refused a new file beside the target: the policy
+// then rewrites in place, and the user is told so.
 inline bool folder_refused(const Failure& failure) {
     return failure.step == Step::make && refusal_of(failure.code) == Refusal::denied;
 }
@@ -50,12 +43,7 @@ struct FileInfo {
     }
 };
 
-// Looks at what stands at name, through links (follow) or not. A missing
-// name is no failure: kind missing. Step::look.
-Failure look(const char* name, bool follow, FileInfo& info);
-
-// An open file, closed when dropped. The handle is the platform's: a file
-// descriptor, or a HANDLE; -1 (INVALID_HANDLE_VALUE alike) when closed.
+// An open file, closed when dropped: a file descriptor, or a HANDLE.
 class OpenFile {
 public:
     static constexpr std::intptr_t CLOSED = -1;
@@ -65,7 +53,6 @@ public:
     OpenFile(const OpenFile&) = delete;
     OpenFile& operator=(const OpenFile&) = delete;
 
-    bool is_open() const { return handle_ != CLOSED; }
     std::intptr_t handle() const { return handle_; }
     void set(std::intptr_t handle) { handle_ = handle; }
     // Closes the file now; a failed close is a failed write. Step::close.
@@ -75,123 +62,115 @@ private:
     std::intptr_t handle_ = CLOSED;
 };
 
-// Looks at the open file. Step::look.
+// Looks at what stands at name, through links (follow) or not, a missing
+// name being kind missing, no failure; or at an open file. Step::look.
+Failure look(const char* name, bool follow, FileInfo& info);
 Failure look(const OpenFile& file, FileInfo& info);
 
-// Tells whether this user may write the regular file name, or make new
-// files in the folder name ("."), writing nothing and opening it for nothing
-// but a look (root's rule kept: root may write any file that has a write
-// bit). Step::probe.
+// Tells whether this user may write the regular file name, or make files in
+// the folder ".", writing nothing (root's rule kept). Step::probe.
 Failure probe(const char* name);
-
-// Creates name empty, in the usual mode, never through a link nor over
-// anything that stands there (Refusal::exists). Step::make.
-Failure make_empty(const char* name);
 
 // Opens the regular file name for reading and writing, never through a
 // link, without blocking. Step::open.
 Failure open_existing(const char* name, OpenFile& file);
 
 // Makes a new file without a name in the working folder (Refusal::unsupported
-// where the system cannot; Refusal::denied where the folder refuses new
-// files). Step::make.
+// where the system cannot, Step::make), and gives it a name (Step::name).
 Failure make_nameless(OpenFile& file);
-
-// Gives the file made by make_nameless the name name beside it
-// (Refusal::exists where another file has it). Step::name.
 Failure give_name(OpenFile& file, const char* name);
 
-// Creates the new file name exclusively, in the usual mode (Refusal::exists,
-// Refusal::denied as above). On Windows it is marked for deletion until it is
-// put in place, so that a kill removes it. Step::make.
-Failure make_named(const char* name, OpenFile& file);
+// Creates name exclusively, in the usual mode, never through a link nor over
+// what stands there (Refusal::exists; Refusal::denied where the folder
+// refuses). Where marked, Windows marks it for deletion until it is put in
+// place, so that a kill removes it; called with interrupts held. Step::make.
+Failure make_named(const char* name, OpenFile& file, bool marked);
 
-// Writes the content at the file's offset (its start: it was just opened or
-// made); Windows writes CR LF line ends. Step::write.
+// Writes the content at the file's start, CR LF line ends on Windows. Step::write.
 Failure write_all(OpenFile& file, const CalendarText& content);
 
-// Returns the content's length on disk once written_all (CR LF on Windows).
+// Returns the content's length on disk once written (CR LF on Windows).
 long long written_length(const CalendarText& content);
 
-// Flushes what was written to the disk. Step::flush.
+// The plain steps, each its own: to the disk, the length, a file gone, a wait.
 Failure flush(OpenFile& file);
+Failure set_length(OpenFile& file, long long length);
+Failure remove_file(const char* name);
+void pause_ms(int ms);
 
 // Reserves the room of a file growing from size to length bytes, so that the
 // rewrite cannot run out of room halfway; on failure the file is cut back to
 // size. The file's offset stays at its start. Step::reserve.
 Failure reserve(OpenFile& file, long long size, long long length);
 
-// Sets the file's length. Step::set_length.
-Failure set_length(OpenFile& file, long long length);
-
 // Takes an exclusive lock on the file against another run of this program,
-// waiting up to wait_ms; in vain, Refusal::busy. Step::lock.
-Failure lock(OpenFile& file, int wait_ms);
+// without waiting (Refusal::busy where another holds it). Step::lock.
+Failure try_lock(OpenFile& file);
 
 // Gives the new file the owner and group of earlier where the system allows
 // (a refusal is no failure), its permission bits (never set-id or sticky),
-// attributes and own access list. Nothing where earlier is missing or a link.
-// Step::copy_owner.
+// attributes and own access list; nothing from a missing file or a link.
 Failure copy_owner(OpenFile& file, const char* earlier);
 
 // Puts the new file, named name, in target's place in one step, replacing it
-// whole (Windows clears the deletion mark and may close the file). Step::put_in_place.
+// whole (Windows clears its deletion mark, and may close it). Step::put_in_place.
 Failure put_in_place(OpenFile& file, const char* name, const char* target);
-
-// Removes name. Step::remove.
-Failure remove_file(const char* name);
 
 // Syncs the working folder, so that a rename in it lasts; a file system that
 // cannot is no failure. Step::sync_folder.
 Failure sync_folder();
 
-// Calls visit(name, context) for each name in the working folder that begins
-// with prefix.
+// Calls visit(name, context) for each name in the working folder beginning with prefix.
 void each_name(const char* prefix, void (*visit)(const char* name, void* context), void* context);
 
-// This run's process id, and whether the run of that id, which made the file
-// made (by its name), is still alive: another user's live process counts as
-// alive; a process that started after the file was made has its id again.
+// This run's id, and whether the run of that id that made the file made is
+// alive (another user's counts; one started after the file was made does not).
 unsigned long this_run();
 bool run_alive(unsigned long run, const char* made);
 
-// Waits ms milliseconds.
-void pause_ms(int ms);
+// Writes the decimal digits of n and a terminating zero at at, without the
+// C library's formatting (a pass counts its instructions). Returns the end.
+inline char* put_number(char* at, unsigned long n) {
+    int count = 1;
+    for (unsigned long rest = n; rest >= 10; rest /= 10) {
+        ++count;
+    }
+    at[count] = '\0';
+    for (int i = count - 1; i >= 0; --i, n /= 10) {
+        at[i] = static_cast<char>('0' + n % 10);
+    }
+    return at + count;
+}
 
-// Interrupts held for the object's lifetime, so that a step is not cut in
-// two: every POSIX signal blocked (only SIGKILL and SIGSTOP still come);
-// Ctrl-C, Ctrl-Break and the console's close held on Windows.
-class InterruptsHeld {
+// A state of the program changed for the object's lifetime, then restored.
+class Changed {
+protected:
+    Changed() = default;
+    Changed(const Changed&) = delete;
+    Changed& operator=(const Changed&) = delete;
+    alignas(8) unsigned char saved_[256];  // the platform's saved state (a signal mask or action)
+};
+
+// Interrupts held, so that a step is not cut in two: every POSIX signal
+// blocked (only SIGKILL and SIGSTOP still come); Ctrl-C, Ctrl-Break and the
+// console's close held on Windows.
+class InterruptsHeld : Changed {
 public:
     InterruptsHeld();
     ~InterruptsHeld();
-    InterruptsHeld(const InterruptsHeld&) = delete;
-    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
-
-private:
-    alignas(8) unsigned char saved_[256];  // the platform's saved state (a signal mask)
 };
 
 // Held for a whole commit: a file size limit makes a write fail instead of
 // ending the program (POSIX: SIGXFSZ ignored; nothing on Windows).
-class SizeLimitNotFatal {
+class SizeLimitNotFatal : Changed {
 public:
     SizeLimitNotFatal();
     ~SizeLimitNotFatal();
-    SizeLimitNotFatal(const SizeLimitNotFatal&) = delete;
-    SizeLimitNotFatal& operator=(const SizeLimitNotFatal&) = delete;
-
-private:
-    alignas(8) unsigned char saved_[256];  // the platform's saved state (a signal action)
 };
 
-// Files that an interrupt ending the program removes first: the empty
-// calendar the format answer made (POSIX: SIGHUP, SIGINT, SIGQUIT, SIGTERM;
-// Windows: Ctrl-C, Ctrl-Break, the console's close), and the named new file
-// (POSIX: every signal whose default ends the program; Windows removes it by
-// its deletion mark). Only the file info (looked at when minded) is removed,
-// never another that took the name meanwhile. mind() and unmind() are called
-// with interrupts held; unmind() restores the actions that mind() replaced.
+// Files that an interrupt ending the program (POSIX: every signal that would;
+// Windows: Ctrl-C, Ctrl-Break, the console's close) removes first, if still the
+// file info tells. Called with interrupts held; unmind() restores what mind() replaced.
 enum class Minded { made_target, new_file, count };
 void mind(Minded which, const char* name, const FileInfo& info);
 void unmind(Minded which);

@@ -1,5 +1,4 @@
-// The file primitives on POSIX: one system call or two each, errno kept as
-// the step's own code.
+// The file primitives on POSIX: errno kept as the step's own code.
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -15,6 +14,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "file.hpp"
 #include "file_primitives.hpp"
 
 namespace quadrivo {
@@ -30,7 +30,11 @@ Failure unless_zero(Step step, int result) {
     return result == 0 ? Failure{} : failure_of(step, errno);
 }
 
-void fill(const struct stat& st, FileInfo& info) {
+// Fills info from st, filled by a call that returned result (errno telling why it failed).
+Failure fill(int result, const struct stat& st, FileInfo& info) {
+    if (result != 0) {
+        return failure_of(Step::look, errno);
+    }
     info.kind = S_ISREG(st.st_mode)   ? Kind::regular
                 : S_ISLNK(st.st_mode) ? Kind::link
                 : S_ISDIR(st.st_mode) ? Kind::folder
@@ -39,6 +43,7 @@ void fill(const struct stat& st, FileInfo& info) {
     info.index = st.st_ino;
     info.size = st.st_size;
     info.read_only = (st.st_mode & 0222) == 0;
+    return {};
 }
 
 // Opens name with flags; the descriptor goes to file.
@@ -53,43 +58,35 @@ Failure open_into(const char* name, int flags, OpenFile& file, Step step) {
 
 }  // namespace
 
+std::FILE* open_stream(const char* name, const char* mode) {
+    return std::fopen(name, mode);
+}
+
 Refusal refusal_of(int code) {
-    switch (code) {
-    case ENOENT:
-        return Refusal::missing;
-    case EEXIST:
-        return Refusal::exists;
-    case EACCES:
-    case EPERM:
-        return Refusal::denied;
-    case EOPNOTSUPP:
-    case EISDIR:
-    case EINVAL:
-        return Refusal::unsupported;
-    case EWOULDBLOCK:
-        return Refusal::busy;
-    default:
-        return Refusal::other;
+    constexpr struct {
+        int code;
+        Refusal refusal;
+    } REFUSALS[] = {{ENOENT, Refusal::missing},     {EEXIST, Refusal::exists},          {EACCES, Refusal::denied},
+                    {EPERM, Refusal::denied},       {EOPNOTSUPP, Refusal::unsupported}, {EISDIR, Refusal::unsupported},
+                    {EINVAL, Refusal::unsupported}, {EWOULDBLOCK, Refusal::busy}};
+    for (const auto& refusal : REFUSALS) {
+        if (refusal.code == code) {
+            return refusal.refusal;
+        }
     }
+    return Refusal::other;
 }
 
 Failure look(const char* name, bool follow, FileInfo& info) {
     struct stat st {};
     info = FileInfo{};
-    if ((follow ? stat(name, &st) : lstat(name, &st)) != 0) {
-        return errno == ENOENT ? Failure{} : failure_of(Step::look, errno);
-    }
-    fill(st, info);
-    return {};
+    const int result = follow ? stat(name, &st) : lstat(name, &st);
+    return result != 0 && errno == ENOENT ? Failure{} : fill(result, st, info);
 }
 
 Failure look(const OpenFile& file, FileInfo& info) {
     struct stat st {};
-    if (fstat(fd_of(file), &st) != 0) {
-        return failure_of(Step::look, errno);
-    }
-    fill(st, info);
-    return {};
+    return fill(fstat(fd_of(file), &st), st, info);
 }
 
 Failure OpenFile::close() {
@@ -102,23 +99,12 @@ Failure probe(const char* name) {
     if (faccessat(AT_FDCWD, name, W_OK, AT_EACCESS | AT_SYMLINK_NOFOLLOW) != 0) {
         return failure_of(Step::probe, errno);
     }
-    // Append-only or immutable, which no permission tells: the file's attributes, read without writing.
-    const int fd = open(name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    OpenFile file;  // append-only or immutable, which no permission tells: its attributes, read without writing
     int flags = 0;
-    const bool fixed =
-        fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
-    if (fd >= 0) {
-        close(fd);
-    }
+    const bool fixed = !open_into(name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK, file, Step::probe) &&
+                       ioctl(fd_of(file), FS_IOC_GETFLAGS, &flags) == 0 &&
+                       (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
     return fixed ? failure_of(Step::probe, EPERM) : Failure{};
-}
-
-Failure make_empty(const char* name) {
-    OpenFile file;  // O_EXCL creates nothing through a link and opens nothing that stands there already
-    if (const Failure failure = open_into(name, O_WRONLY | O_CREAT | O_EXCL, file, Step::make)) {
-        return failure;
-    }
-    return file.close();
 }
 
 Failure open_existing(const char* name, OpenFile& file) {
@@ -133,36 +119,26 @@ Failure make_nameless(OpenFile& file) {
 }
 
 Failure give_name(OpenFile& file, const char* name) {
-    char proc[32] = "/proc/self/fd/";  // and the descriptor's digits, without the C library's formatting
-    char* at = proc + std::strlen(proc);
-    for (int rest = fd_of(file), unit = 1000000; unit > 0; unit /= 10) {
-        if (rest >= unit || unit == 1 || at > proc + 14) {
-            *at++ = static_cast<char>('0' + rest / unit % 10);
-        }
-    }
-    *at = '\0';
+    char proc[40] = "/proc/self/fd/";
+    put_number(proc + std::strlen(proc), static_cast<unsigned long>(fd_of(file)));
     return unless_zero(Step::name, linkat(AT_FDCWD, proc, AT_FDCWD, name, AT_SYMLINK_FOLLOW));
 }
 
-Failure make_named(const char* name, OpenFile& file) {
+Failure make_named(const char* name, OpenFile& file, bool) {
+    // O_EXCL creates nothing through a link and opens nothing that stands there.
     return open_into(name, O_WRONLY | O_CREAT | O_EXCL, file, Step::make);
 }
 
 Failure write_all(OpenFile& file, const CalendarText& content) {
-    const char* bytes = content.data();
-    std::size_t size = content.size();
-    while (size > 0) {
-        const ssize_t done = write(fd_of(file), bytes, size);
+    for (std::size_t at = 0; at < content.size();) {
+        const ssize_t done = write(fd_of(file), content.data() + at, content.size() - at);
         if (done == 0) {
             return failure_of(Step::write, EIO);  // a write that writes nothing is an error, never a loop
         }
         if (done < 0 && errno != EINTR) {
             return failure_of(Step::write, errno);
         }
-        if (done > 0) {
-            bytes += done;
-            size -= static_cast<std::size_t>(done);
-        }
+        at += done > 0 ? static_cast<std::size_t>(done) : 0;
     }
     return {};
 }
@@ -192,17 +168,11 @@ Failure set_length(OpenFile& file, long long length) {
     return unless_zero(Step::set_length, ftruncate(fd_of(file), length));
 }
 
-Failure lock(OpenFile& file, int wait_ms) {
-    constexpr int STEP_MS = 50;
-    for (int waited = 0;; waited += STEP_MS) {
-        if (flock(fd_of(file), LOCK_EX | LOCK_NB) == 0) {
-            return {};
-        }
-        if ((errno != EWOULDBLOCK && errno != EINTR) || waited >= wait_ms) {
-            return failure_of(Step::lock, errno == EINTR ? EWOULDBLOCK : errno);
-        }
-        pause_ms(STEP_MS);
+Failure try_lock(OpenFile& file) {
+    if (flock(fd_of(file), LOCK_EX | LOCK_NB) == 0) {
+        return {};
     }
+    return failure_of(Step::lock, errno == EINTR ? EWOULDBLOCK : errno);  // interrupted: tried again
 }
 
 Failure copy_owner(OpenFile& file, const char* earlier) {
@@ -235,9 +205,7 @@ Failure sync_folder() {
     if (fsync(fd_of(folder)) != 0 && errno != EINVAL) {  // a file system that cannot sync folders
         return failure_of(Step::sync_folder, errno);
     }
-    Failure failure = folder.close();
-    failure.step = failure ? Step::sync_folder : Step::none;
-    return failure;
+    return failure_of(Step::sync_folder, folder.close().code);
 }
 
 void each_name(const char* prefix, void (*visit)(const char* name, void* context), void* context) {

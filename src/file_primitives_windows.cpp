@@ -1,31 +1,23 @@
-// The file primitives on Windows: one system call or two each, the fresh
-// GetLastError kept as the step's own code. Windows makes no file without a
-// name: the new file is named and marked for deletion until it is put in
-// place, so that a kill, Ctrl-C or a closed window removes it; it takes the
-// target's place through its own handle. A brief hold of an existing file is
-// waited out at every step that opens or replaces it.
+// The file primitives on Windows, the fresh GetLastError kept as the step's
+// own code; the new file's own steps in careful_windows.cpp.
 #include <windows.h>
 
+#include <algorithm>
+
 #include "careful_windows.hpp"
+#include "file.hpp"
 #include "file_primitives.hpp"
-#include "wide_name_windows.hpp"
 
 namespace quadrivo {
 
 namespace {
-
-HANDLE handle_of(const OpenFile& file) {
-    return reinterpret_cast<HANDLE>(file.handle());
-}
 
 // The failure of a call at step that returned FALSE, GetLastError telling why.
 Failure unless_done(Step step, BOOL done) {
     return done ? Failure{} : failure_of(step, static_cast<int>(GetLastError()));
 }
 
-// Opens name with the access, sharing and disposition given; the handle goes
-// to file. An existing file's brief hold (a virus scanner, the indexer, a
-// sync client) is waited out.
+// Opens name with the access, sharing and disposition given; the handle goes to file.
 Failure open_into(const char* name, DWORD access, DWORD sharing, DWORD disposition, DWORD flags, OpenFile& file,
                   Step step) {
     const WideName wide(name);
@@ -44,7 +36,11 @@ Failure open_into(const char* name, DWORD access, DWORD sharing, DWORD dispositi
 constexpr DWORD SHARE_AS_C = FILE_SHARE_READ | FILE_SHARE_WRITE;  // as the C runtime shares a file
 constexpr DWORD SHARE_ALL = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-void fill(const BY_HANDLE_FILE_INFORMATION& file, bool follow, FileInfo& info) {
+// Fills info from file, filled by a call that returned done (GetLastError telling why it failed).
+Failure fill(BOOL done, const BY_HANDLE_FILE_INFORMATION& file, bool follow, FileInfo& info) {
+    if (!done) {
+        return failure_of(Step::look, static_cast<int>(GetLastError()));
+    }
     const DWORD attributes = file.dwFileAttributes;
     info.kind = !follow && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? Kind::link
                 : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0              ? Kind::folder
@@ -54,6 +50,7 @@ void fill(const BY_HANDLE_FILE_INFORMATION& file, bool follow, FileInfo& info) {
     info.index = (static_cast<std::uint64_t>(file.nFileIndexHigh) << 32) | file.nFileIndexLow;
     info.size = (static_cast<long long>(file.nFileSizeHigh) << 32) | file.nFileSizeLow;
     info.read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    return {};
 }
 
 // Sets the end of the file at length; the file's offset goes there.
@@ -65,24 +62,26 @@ BOOL set_end(HANDLE handle, long long length) {
 
 }  // namespace
 
+std::FILE* open_stream(const char* name, const char* mode) {
+    wchar_t wide_mode[8];
+    MultiByteToWideChar(CP_ACP, 0, mode, -1, wide_mode, 8);
+    return _wfopen(WideName(name).text, wide_mode);
+}
+
 Refusal refusal_of(int code) {
-    switch (static_cast<DWORD>(code)) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-        return Refusal::missing;
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-        return Refusal::exists;
-    case ERROR_ACCESS_DENIED:
-        return Refusal::denied;
-    case ERROR_NOT_SUPPORTED:
-        return Refusal::unsupported;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return Refusal::busy;
-    default:
-        return Refusal::other;
+    constexpr struct {
+        DWORD code;
+        Refusal refusal;
+    } REFUSALS[] = {{ERROR_FILE_NOT_FOUND, Refusal::missing}, {ERROR_PATH_NOT_FOUND, Refusal::missing},
+                    {ERROR_FILE_EXISTS, Refusal::exists},     {ERROR_ALREADY_EXISTS, Refusal::exists},
+                    {ERROR_ACCESS_DENIED, Refusal::denied},   {ERROR_NOT_SUPPORTED, Refusal::unsupported},
+                    {ERROR_SHARING_VIOLATION, Refusal::busy}, {ERROR_LOCK_VIOLATION, Refusal::busy}};
+    for (const auto& refusal : REFUSALS) {
+        if (refusal.code == static_cast<DWORD>(code)) {
+            return refusal.refusal;
+        }
     }
+    return Refusal::other;
 }
 
 Failure look(const char* name, bool follow, FileInfo& info) {
@@ -95,31 +94,22 @@ Failure look(const char* name, bool follow, FileInfo& info) {
                    ? Failure{}
                    : failure_of(Step::look, static_cast<int>(error));
     }
-    const HANDLE handle =
+    OpenFile opened;
+    opened.set(reinterpret_cast<std::intptr_t>(
         CreateFileW(wide.text, 0, SHARE_ALL, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT), nullptr);
+                    FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT), nullptr)));
     BY_HANDLE_FILE_INFORMATION file{};
-    const bool identified = handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &file);
-    if (handle != INVALID_HANDLE_VALUE) {
-        CloseHandle(handle);
-    }
+    file.dwFileAttributes = attributes;  // and no identity, never the same file as another, unless identified
+    const bool identified = opened.handle() != OpenFile::CLOSED && GetFileInformationByHandle(handle_of(opened), &file);
     if (!identified && follow && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         return {};  // a link that leads nowhere: nothing there
     }
-    if (!identified) {
-        file.dwFileAttributes = attributes;  // no identity: never the same file as another
-    }
-    fill(file, follow, info);
-    return {};
+    return fill(TRUE, file, follow, info);
 }
 
 Failure look(const OpenFile& file, FileInfo& info) {
     BY_HANDLE_FILE_INFORMATION data{};
-    if (!GetFileInformationByHandle(handle_of(file), &data)) {
-        return failure_of(Step::look, static_cast<int>(GetLastError()));
-    }
-    fill(data, true, info);
-    return {};
+    return fill(GetFileInformationByHandle(handle_of(file), &data), data, true, info);
 }
 
 Failure OpenFile::close() {
@@ -133,19 +123,8 @@ Failure probe(const char* name) {
         return {};  // a folder that refuses new files says so when one is made
     }
     OpenFile file;
-    if (const Failure failure = open_into(name, GENERIC_WRITE, SHARE_AS_C, OPEN_EXISTING, 0, file, Step::probe)) {
-        return failure;
-    }
-    return file.close();
-}
-
-Failure make_empty(const char* name) {
-    OpenFile file;  // CREATE_NEW: a file another run made meanwhile is left alone
-    if (const Failure failure =
-            open_into(name, GENERIC_WRITE, SHARE_AS_C, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, file, Step::make)) {
-        return failure;
-    }
-    return file.close();
+    const Failure failure = open_into(name, GENERIC_WRITE, SHARE_AS_C, OPEN_EXISTING, 0, file, Step::probe);
+    return failure ? failure : file.close();
 }
 
 Failure open_existing(const char* name, OpenFile& file) {
@@ -162,13 +141,13 @@ Failure give_name(OpenFile&, const char*) {
     return failure_of(Step::name, ERROR_NOT_SUPPORTED);
 }
 
-Failure make_named(const char* name, OpenFile& file) {
-    const InterruptsHeld held;  // from making the file to marking it
-    if (const Failure failure = open_into(name, GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC | WRITE_OWNER,
-                                          SHARE_AS_C, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, file, Step::make)) {
+Failure make_named(const char* name, OpenFile& file, bool marked) {
+    constexpr DWORD NEW_FILE = GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC | WRITE_OWNER;
+    if (const Failure failure = open_into(name, marked ? NEW_FILE : GENERIC_WRITE, SHARE_AS_C, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL, file, Step::make)) {
         return failure;
     }
-    if (const DWORD error = mark_for_deletion(handle_of(file), true)) {
+    if (const DWORD error = marked ? mark_for_deletion(handle_of(file), true) : 0) {
         file.close();
         DeleteFileW(WideName(name).text);  // never left behind unmarked
         return failure_of(Step::make, static_cast<int>(error));
@@ -176,32 +155,9 @@ Failure make_named(const char* name, OpenFile& file) {
     return {};
 }
 
-Failure write_all(OpenFile& file, const CalendarText& content) {
-    char chunk[BLOCK];  // CR LF line ends, as a text-mode stream writes them, a buffer's worth at a time
-    std::size_t used = 0;
-    for (std::size_t i = 0; i <= content.size(); ++i) {
-        if (used + 2 > sizeof chunk || (i == content.size() && used > 0)) {
-            if (const DWORD error = write_fully(handle_of(file), chunk, static_cast<DWORD>(used))) {
-                return failure_of(Step::write, static_cast<int>(error));
-            }
-            used = 0;
-        }
-        if (i < content.size()) {
-            if (content.data()[i] == '\n') {
-                chunk[used++] = '\r';
-            }
-            chunk[used++] = content.data()[i];
-        }
-    }
-    return {};
-}
-
 long long written_length(const CalendarText& content) {
-    long long length = static_cast<long long>(content.size());
-    for (std::size_t i = 0; i < content.size(); ++i) {
-        length += content.data()[i] == '\n' ? 1 : 0;
-    }
-    return length;
+    const char* end = content.data() + content.size();
+    return static_cast<long long>(content.size()) + std::count(content.data(), end, '\n');  // and a CR each
 }
 
 Failure flush(OpenFile& file) {
@@ -222,31 +178,10 @@ Failure set_length(OpenFile& file, long long length) {
     return unless_done(Step::set_length, set_end(handle_of(file), length));
 }
 
-Failure lock(OpenFile& file, int wait_ms) {
-    constexpr int STEP_MS = 50;
-    for (int waited = 0;; waited += STEP_MS) {
-        OVERLAPPED whole{};
-        if (LockFileEx(handle_of(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD,
-                       &whole)) {
-            return {};
-        }
-        const DWORD error = GetLastError();
-        if (error != ERROR_LOCK_VIOLATION || waited >= wait_ms) {
-            return failure_of(Step::lock, static_cast<int>(error));
-        }
-        pause_ms(STEP_MS);
-    }
-}
-
-Failure put_in_place(OpenFile& file, const char* name, const char* target) {
-    // Through its own handle (by name only where the system refuses that):
-    // nothing unheld between the mark cleared and the rename.
-    HANDLE handle = handle_of(file);
-    const DWORD error = rename_over(handle, name, target);
-    if (handle == INVALID_HANDLE_VALUE) {
-        file.set(OpenFile::CLOSED);  // closed to be moved by name
-    }
-    return error == 0 ? Failure{} : failure_of(Step::put_in_place, static_cast<int>(error));
+Failure try_lock(OpenFile& file) {
+    OVERLAPPED whole{};
+    return unless_done(Step::lock, LockFileEx(handle_of(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                                              MAXDWORD, MAXDWORD, &whole));
 }
 
 Failure remove_file(const char* name) {

@@ -4,9 +4,9 @@
 
 #include <cwchar>
 
+#include "careful_windows.hpp"
 #include "charset.hpp"
 #include "folder_files.hpp"
-#include "wide_name_windows.hpp"
 
 namespace quadrivo {
 

@@ -1,14 +1,12 @@
-// The long form of a full Windows path, "\\?\C:\..." or "\\?\UNC\server\...":
-// the form in which a path may pass MAX_PATH characters, however Windows is
-// set. A template on the character type, so that it is tested anywhere.
+// The long form of a full Windows path, "\\?\C:\..." or "\\?\UNC\server\...",
+// which may pass MAX_PATH characters: a template, so that it is tested anywhere.
 #pragma once
 
 namespace quadrivo {
 
-// Puts the long form of the full path full (length characters: a drive's
-// "C:\...", a share's "\\server\share\...", or a long form already) into out.
-// Returns its length, or -1 when it does not fit capacity characters and a
-// terminating zero.
+// Puts the long form of the full path full (length characters: "C:\...",
+// "\\server\share\..." or a long form already) into out. Returns its length,
+// or -1 when it and a terminating zero do not fit capacity characters.
 template <typename Char>
 int long_form(const Char* full, int length, Char* out, int capacity) {
     const bool already =

@@ -1,37 +1,15 @@
-// Replacing a file, the policy of a new file put in place: the same on every
-// platform, from the primitives each supplies. A new file beside the target,
-// without a name where the system can make one, else named after this run;
-// where the folder refuses new files, the target rewritten in place. Which
+// The policy of a new file put in place, the same on every platform: which
 // way is taken follows from which step refused, and how.
 #include "replacement.hpp"
 
 #include <cstdio>
 #include <cstring>
-#include <optional>
-
-#include "replacement_checks.hpp"
 
 namespace quadrivo {
 
 namespace {
 
 constexpr int NAME_ATTEMPTS = 100;  // names tried for a new file before giving up
-
-// Writes the decimal digits of n and a terminating zero at at, without the
-// C library's formatting (a pass counts its instructions). Returns the end.
-char* put_number(char* at, unsigned long n) {
-    char digits[24];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + n % 10);
-        n /= 10;
-    } while (n > 0);
-    while (count > 0) {
-        *at++ = digits[--count];
-    }
-    *at = '\0';
-    return at;
-}
 
 // Puts ".<target>." into name (TEMP_NAME leaves room for our names). Returns its end.
 char* put_prefix(char (&name)[TEMP_NAME], const char* target) {
@@ -43,18 +21,9 @@ char* put_prefix(char (&name)[TEMP_NAME], const char* target) {
     return name + length + 2;
 }
 
-// Puts the name of this run's new file beside target into name:
-// ".<target>.<run>-<attempt>", so that a later run can tell whose it is.
-void new_file_name(char (&name)[TEMP_NAME], const char* target, int attempt) {
-    char* at = put_number(put_prefix(name, target), this_run());
-    *at++ = '-';
-    put_number(at, static_cast<unsigned long>(attempt));
-}
-
-// Removes name, a new file of the target's (after the prefix ".<target>.",
-// whose length context points to: digits, a dash, digits), when the run that
-// made it no longer exists: a kill left it at the one moment nothing can
-// guard. This run's own id is an earlier run's: this one has made none yet.
+// Removes name, a new file ".<target>.<run>-<attempt>" (the prefix's length
+// at context), when its run no longer exists: a kill left it at the one
+// moment nothing can guard. Our own id is an earlier run's: we made none yet.
 void remove_if_stale(const char* name, void* context) {
     const char* suffix = name + *static_cast<std::size_t*>(context);
     unsigned long run = 0;
@@ -66,8 +35,7 @@ void remove_if_stale(const char* name, void* context) {
     }
 }
 
-// The new file beside the target, until it takes the target's place;
-// dropped before, it is closed and its name, if it has one, removed.
+// The new file beside the target; dropped before it takes the target's place, it is closed and removed.
 class NewFile {
 public:
     explicit NewFile(const char* target) : target_(target) {}
@@ -90,16 +58,14 @@ public:
         if (!failure || refusal_of(failure.code) != Refusal::unsupported) {
             return failure;
         }
+        const InterruptsHeld held;
         return name_it(false);
     }
 
-    // Puts the file in the target's place, the target checked once more.
-    // Called with interrupts held: from the check to the rename, one step.
-    Failure put(const char* guarded) {
-        Failure failure = check_target(target_, guarded);
-        if (!failure && !named_) {
-            failure = name_it(true);
-        }
+    // Puts the file in the target's place. Called with interrupts held, and
+    // the target checked once more: from the check to the rename, one step.
+    Failure put() {
+        Failure failure = named_ ? Failure{} : name_it(true);
         if (!failure && !(failure = put_in_place(file_, name_, target_))) {
             named_ = false;  // the name is the target's now
             unmind(Minded::new_file);
@@ -108,28 +74,21 @@ public:
     }
 
 private:
-    // Gives the file this run's first free name: the nameless file's, or a
-    // new named file, which an ending signal removes from then on.
+    // Gives the file this run's first free name, or makes a named file that
+    // an ending signal removes from then on; called with interrupts held.
     Failure name_it(bool nameless) {
         Failure failure;
-        for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
-            new_file_name(name_, target_, attempt);
-            std::optional<InterruptsHeld> held;  // the named file and its removal by a signal, in one step
-            if (!nameless) {
-                held.emplace();  // a nameless file is named with interrupts held already
-            }
-            failure = nameless ? give_name(file_, name_) : make_named(name_, file_);
-            if (!failure) {
-                named_ = true;
-                FileInfo info;
-                if (!nameless && !look(file_, info)) {
-                    mind(Minded::new_file, name_, info);
-                }
-                return {};
-            }
-            if (refusal_of(failure.code) != Refusal::exists) {
-                break;  // another's file of that name is never touched
-            }
+        int attempt = 0;
+        do {  // another's file of a name is never touched: the next name is tried
+            char* at = put_number(put_prefix(name_, target_), this_run());  // whose it is, for a later run
+            *at++ = '-';
+            put_number(at, static_cast<unsigned long>(attempt));
+            failure = nameless ? give_name(file_, name_) : make_named(name_, file_, true);
+        } while (failure && refusal_of(failure.code) == Refusal::exists && ++attempt < NAME_ATTEMPTS);
+        named_ = !failure;
+        FileInfo info;
+        if (named_ && !nameless && !look(file_, info)) {
+            mind(Minded::new_file, name_, info);
         }
         return failure;
     }
@@ -142,7 +101,7 @@ private:
 
 }  // namespace
 
-Failure file_fact(const FileInfo& info, const char* guarded) {
+Failure Replacement::file_fact(const FileInfo& info) const {
     if (info.kind == Kind::folder) {
         return fact_of(Step::look, Fact::folder);
     }
@@ -153,30 +112,25 @@ Failure file_fact(const FileInfo& info, const char* guarded) {
         return fact_of(Step::look, Fact::read_only);
     }
     FileInfo source;
-    if (info.kind != Kind::missing && !look(guarded, true, source) && source.same_file(info)) {
+    if (info.kind != Kind::missing && !look(guarded_, true, source) && source.same_file(info)) {
         return fact_of(Step::look, Fact::guarded);  // hard links of one file, or a link to it
     }
     return {};
 }
 
-Failure check_target(const char* target, const char* guarded) {
-    FileInfo info;
-    if (const Failure failure = look(target, false, info)) {
+Failure Replacement::check_target(FileInfo& info) const {
+    if (const Failure failure = look(target_, false, info)) {
         return failure;
     }
     if (info.kind == Kind::link) {
         FileInfo through;  // a link is replaced, never followed; one to the guarded file is refused
-        const bool guarded_file = !look(target, true, through) && file_fact(through, guarded).fact == Fact::guarded;
+        const bool guarded_file = !look(target_, true, through) && file_fact(through).fact == Fact::guarded;
         return guarded_file ? fact_of(Step::look, Fact::guarded) : Failure{};
     }
-    if (const Failure failure = file_fact(info, guarded)) {
+    if (const Failure failure = file_fact(info)) {
         return failure;
     }
-    return info.kind == Kind::missing ? Failure{} : probe(target);
-}
-
-Replacement::~Replacement() {
-    roll_back();
+    return info.kind == Kind::missing ? Failure{} : probe(target_);
 }
 
 void Replacement::roll_back() {
@@ -198,19 +152,21 @@ Failure Replacement::prepare() {
     each_name(prefix, remove_if_stale, &length);
     {
         const InterruptsHeld held;  // the file and its removal by an ending signal, in one step
-        const Failure failure = make_empty(target_);
-        if (!failure) {
+        OpenFile made;
+        Failure failure = make_named(target_, made, false);
+        if (!failure && !(failure = made.close())) {
             made_ = !look(target_, false, made_info_);
             if (made_) {
                 mind(Minded::made_target, target_, made_info_);
             }
-        } else if (refusal_of(failure.code) != Refusal::exists || failure.step != Step::make) {
+        }
+        if (failure && (refusal_of(failure.code) != Refusal::exists || failure.step != Step::make)) {
             return failure;
         }
     }
-    Failure failure = check_target(target_, guarded_);
     FileInfo info;
-    if (!failure && !look(target_, false, info) && info.kind == Kind::link && probe(".")) {
+    Failure failure = check_target(info);
+    if (!failure && info.kind == Kind::link && probe(".")) {
         // A link is replaced by a new file, never written through: the folder must take one.
         failure = fact_of(Step::probe, Fact::folder_refuses);
     }
@@ -222,13 +178,14 @@ Failure Replacement::prepare() {
 
 Commit Replacement::commit() {
     const SizeLimitNotFatal limit;
-    if (const Failure failure = check_target(target_, guarded_)) {
+    FileInfo info;
+    if (const Failure failure = check_target(info)) {
         return {Replaced::no, failure};
     }
     NewFile file(target_);
     Failure failure = file.make();
     if (folder_refused(failure)) {
-        return rewrite_in_place(content_, target_, guarded_);  // the folder refuses new files
+        return rewrite_in_place();  // the folder refuses new files
     }
     if (failure || (failure = write_all(file.file(), content_)) || (failure = flush(file.file())) ||
         (failure = copy_owner(file.file(), target_))) {
@@ -236,7 +193,7 @@ Commit Replacement::commit() {
     }
     {
         const InterruptsHeld held;
-        if ((failure = file.put(guarded_))) {
+        if ((failure = check_target(info)) || (failure = file.put())) {
             return {Replaced::no, failure};
         }
         if (made_) {

@@ -1,12 +1,8 @@
-// Replacing a calendar file whole or not at all, on the model of a lock
-// file: held from the format answer, filled in memory by the pass, then
-// committed (written to a new file beside the target that takes its place
-// in one step), or rolled back. The policy is written once, here and in
-// in_place.cpp; each platform supplies the primitives (file_primitives.hpp).
+// Replacing a file whole or not at all, on the model of a lock file: held
+// from the format answer, filled in memory by the pass, then committed or
+// rolled back. Written once, from each platform's primitives.
 #pragma once
 
-#include "buffers.hpp"
-#include "failure.hpp"
 #include "file_primitives.hpp"
 
 namespace quadrivo {
@@ -21,39 +17,46 @@ struct Commit {
 
 class Replacement {
 public:
-    // target: the file's name in the working folder; guarded: a file that
-    // target must never be, by any link (the source).
+    // target: a name in the working folder; guarded: a file that target must
+    // never be, by any link.
     Replacement(const char* target, const char* guarded) : target_(target), guarded_(guarded) {}
     // Rolls back: an empty file that prepare() made, and no commit replaced, goes.
-    ~Replacement();
+    ~Replacement() { roll_back(); }
     Replacement(const Replacement&) = delete;
     Replacement& operator=(const Replacement&) = delete;
 
-    // Makes sure the target can later be replaced: a missing file is created
-    // empty (and removed again if the pass does not finish, an ending signal
-    // included), an existing one is left untouched; an earlier run's new file
-    // left beside it by a kill is removed. A symbolic link is accepted
-    // without being followed: the replacement takes its place. Refuses a file
-    // with no write permission at all (root included), a file this user may
-    // not write, the guarded file, and anything that is neither a regular file
-    // nor a link, which is never opened.
+    // Makes sure the target can later be replaced: a missing one is made
+    // empty (removed again if the pass does not finish, an ending signal
+    // included); a dead run's new file beside it is removed. A link is
+    // accepted, never followed. Refuses what file_fact and check_target refuse.
     Failure prepare();
 
     // Where the new content goes: plain text, LF line ends (Windows writes CR LF).
     CalendarText& content() { return content_; }
 
-    // Writes the content to a new file beside the target (without a name
-    // where the system can), flushes it, gives it the earlier file's owner,
-    // group, permission bits and attributes, and puts it in place in one
-    // step; in a folder that refuses new files, rewrites the target itself,
-    // locked. A target made read-only, or the guarded file, meanwhile is
-    // refused. Not replaced, the earlier file is as it was and no new file is
-    // left, but for a rewrite in place cut short, which says so.
+    // Writes the content to a new file beside the target, flushed, with the
+    // earlier file's owner, permissions and attributes, and puts it in place
+    // in one step; where the folder refuses new files, rewrites the target,
+    // locked. The target is checked again. Not replaced, the earlier file is
+    // as it was and nothing is left, but for a rewrite in place cut short.
     Commit commit();
 
 private:
-    // Removes the empty file that prepare() made, if it is still that file.
     void roll_back();
+
+    // Tells why the file info, found at the target's name, may not be
+    // rewritten: a folder, not a file, no write bit for anyone, the guarded file.
+    Failure file_fact(const FileInfo& info) const;
+
+    // Tells why the target may not be replaced by a new file: nothing for a
+    // missing name, a link not to the guarded file, or a file that
+    // file_fact accepts and this user may write. What stands there goes to info.
+    Failure check_target(FileInfo& info) const;
+
+    // Rewrites the target in place, for a folder that refuses new files
+    // (in_place.cpp): never through a link, locked against another run,
+    // checked again under the lock, its new tail's room reserved first.
+    Commit rewrite_in_place();
 
     const char* target_;
     const char* guarded_;

@@ -1,6 +1,4 @@
-// Signals on POSIX: blocked while a step must not be cut in two, SIGXFSZ
-// ignored while a file is written, and, while a file is minded, a handler
-// that removes it before the signal ends the program as it would have.
+// Signals on POSIX: blocked for a step, SIGXFSZ ignored, and the handler that removes a minded file.
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,14 +11,11 @@ namespace quadrivo {
 
 namespace {
 
-// The signals by which a user or the system ends a program that waits for an answer.
-constexpr int STOPPING_SIGNALS[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
 constexpr int SIGNALS = 65;  // numbers up to SIGRTMAX on Linux
 constexpr int MINDED = static_cast<int>(Minded::count);
 
-// What a signal handler must know: which files to remove. A handler can
-// reach nothing else, so this one record is global; it is changed with the
-// signals blocked, and read only by the handler.
+// What a signal handler must know, so this one record is global: which
+// files to remove. Changed with the signals blocked.
 struct Record {
     char name[MINDED][TEMP_NAME];
     FileInfo info[MINDED];
@@ -29,56 +24,27 @@ struct Record {
     struct sigaction before[SIGNALS];  // the action the handler replaced
 } g_record;
 
-// Tells whether the minded file which is to be removed by signal_number.
-bool covers(int which, int signal_number) {
-    if (which == static_cast<int>(Minded::new_file)) {
-        return true;  // every ending signal
-    }
-    for (const int stopping : STOPPING_SIGNALS) {
-        if (stopping == signal_number) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // Removes the minded files, each only if it is still the file minded, then
 // ends the program as the signal would have.
 extern "C" void remove_and_end(int signal_number) {
     for (int which = 0; which < MINDED; ++which) {
         struct stat st {};
-        if (g_record.held[which] && covers(which, signal_number) && lstat(g_record.name[which], &st) == 0 &&
-            st.st_dev == g_record.info[which].volume && st.st_ino == g_record.info[which].index) {
+        if (g_record.held[which] && lstat(g_record.name[which], &st) == 0 && st.st_dev == g_record.info[which].volume &&
+            st.st_ino == g_record.info[which].index) {
             unlink(g_record.name[which]);
         }
     }
     raise(signal_number);  // delivered once the handler returns: SA_RESETHAND put back the default
 }
 
-// Calls set(signal) for each signal whose default action ends the program,
-// the real-time ones included; those the C library keeps for itself refuse
-// a handler.
-template <typename Set>
-void each_ending_signal(Set set) {
-    for (int signal_number = 1; signal_number <= SIGRTMAX && signal_number < SIGNALS; ++signal_number) {
-        bool ends = true;
-        for (const int other : {SIGKILL, SIGSTOP, SIGCHLD, SIGCONT, SIGTSTP, SIGTTIN, SIGTTOU, SIGURG, SIGWINCH}) {
-            ends = ends && signal_number != other;
-        }
-        if (ends) {
-            set(signal_number);
+// Tells whether the default action of signal_number ends the program.
+bool ends(int signal_number) {
+    for (const int other : {SIGKILL, SIGSTOP, SIGCHLD, SIGCONT, SIGTSTP, SIGTTIN, SIGTTOU, SIGURG, SIGWINCH}) {
+        if (signal_number == other) {
+            return false;
         }
     }
-}
-
-// Tells whether a minded file other than which is removed by signal_number.
-bool covered_by_another(int which, int signal_number) {
-    for (int other = 0; other < MINDED; ++other) {
-        if (other != which && g_record.held[other] && covers(other, signal_number)) {
-            return true;
-        }
-    }
-    return false;
+    return true;
 }
 
 }  // namespace
@@ -114,34 +80,33 @@ void mind(Minded minded, const char* name, const FileInfo& info) {
     action.sa_handler = remove_and_end;
     action.sa_flags = SA_RESETHAND | SA_NODEFER;
     sigfillset(&action.sa_mask);
-    each_ending_signal([which, &action](int signal_number) {
-        if (!covers(which, signal_number) || g_record.installed[signal_number]) {
-            return;
-        }
+    // Every ending signal, the real-time ones included; those the C library
+    // keeps for itself refuse a handler.
+    for (int signal_number = 1; signal_number <= SIGRTMAX && signal_number < SIGNALS; ++signal_number) {
         struct sigaction& before = g_record.before[signal_number];
-        if (sigaction(signal_number, &action, &before) == 0) {
-            g_record.installed[signal_number] = true;
+        if (ends(signal_number) && !g_record.installed[signal_number] &&
+            sigaction(signal_number, &action, &before) == 0) {
+            g_record.installed[signal_number] = before.sa_handler != SIG_IGN;
             if (before.sa_handler == SIG_IGN) {  // ignored at start: it stays ignored
                 sigaction(signal_number, &before, nullptr);
-                g_record.installed[signal_number] = false;
             }
         }
-    });
+    }
 }
 
 void unmind(Minded minded) {
-    const int which = static_cast<int>(minded);
-    if (!g_record.held[which]) {
-        return;
+    g_record.held[static_cast<int>(minded)] = 0;
+    for (int which = 0; which < MINDED; ++which) {
+        if (g_record.held[which]) {
+            return;
+        }
     }
-    g_record.held[which] = 0;
-    each_ending_signal([which](int signal_number) {
-        if (g_record.installed[signal_number] && covers(which, signal_number) &&
-            !covered_by_another(which, signal_number)) {
+    for (int signal_number = 1; signal_number < SIGNALS; ++signal_number) {
+        if (g_record.installed[signal_number]) {
             sigaction(signal_number, &g_record.before[signal_number], nullptr);  // the action saved, restored
             g_record.installed[signal_number] = false;
         }
-    });
+    }
 }
 
 }  // namespace quadrivo

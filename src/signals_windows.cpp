@@ -1,13 +1,7 @@
-// Interrupts on Windows: Ctrl-C, Ctrl-Break and the console's close held
-// while a step must not be cut in two, and, while a file is minded, a handler
-// that removes it before the default handler ends the program; whether a run
-// is alive.
+// Interrupts on Windows, by one console handler, and whether a run is alive.
 #include <windows.h>
 
-#include <cstring>
-
-#include "file_primitives.hpp"
-#include "wide_name_windows.hpp"
+#include "careful_windows.hpp"
 
 namespace quadrivo {
 
@@ -15,10 +9,8 @@ namespace {
 
 constexpr int MINDED = static_cast<int>(Minded::count);
 
-// What the console's handler must know: which files to remove, and whether
-// a step is under way (its lock, held exclusively by the steps, of the main
-// thread only, so a count lets them nest). It runs on a thread of its own and
-// can reach nothing else, so this one record is global.
+// What the console's handler, on a thread of its own, must know, so this one record is global: which
+// files to remove, and whether a step is under way (its lock, held by the main thread's nested steps).
 struct Record {
     char name[MINDED][TEMP_NAME];
     FileInfo info[MINDED];
@@ -28,24 +20,12 @@ struct Record {
     int steps;
 } g_record;
 
-// Waits for the step under way, if any.
-void wait_for_the_step() {
+// Waits for the step under way (the window's close too), as a blocked signal
+// comes once unblocked; removes each minded file still the file minded; then
+// the default handler ends the program.
+BOOL WINAPI on_control(DWORD) {
     AcquireSRWLockShared(&g_record.step);
     ReleaseSRWLockShared(&g_record.step);
-}
-
-// Holds the interrupt until the step is over (the window's close too, which
-// ends the program once the handlers return); then the next handler, and by
-// default the end of the program, as a blocked signal comes once unblocked.
-BOOL WINAPI hold_control(DWORD) {
-    wait_for_the_step();
-    return FALSE;
-}
-
-// Removes the minded files, each only if it is still the file minded; then
-// the next handler, the default one, ends the program.
-BOOL WINAPI remove_and_end(DWORD) {
-    wait_for_the_step();  // added while a step held interrupts, it is called before hold_control
     for (int which = 0; which < MINDED; ++which) {
         FileInfo now;
         if (g_record.held[which] && !look(g_record.name[which], false, now) && now.same_file(g_record.info[which])) {
@@ -55,18 +35,29 @@ BOOL WINAPI remove_and_end(DWORD) {
     return FALSE;
 }
 
+// Installs the handler while a step is under way or a file is minded.
+void keep_handler() {
+    bool wanted = g_record.steps > 0;
+    for (int which = 0; which < MINDED; ++which) {
+        wanted = wanted || g_record.held[which] != 0;
+    }
+    if (wanted != g_record.installed && SetConsoleCtrlHandler(on_control, wanted ? TRUE : FALSE)) {
+        g_record.installed = wanted;
+    }
+}
+
 }  // namespace
 
 InterruptsHeld::InterruptsHeld() {
     if (g_record.steps++ == 0) {
         AcquireSRWLockExclusive(&g_record.step);
-        SetConsoleCtrlHandler(hold_control, TRUE);  // called first: the last one added
+        keep_handler();
     }
 }
 
 InterruptsHeld::~InterruptsHeld() {
     if (--g_record.steps == 0) {
-        SetConsoleCtrlHandler(hold_control, FALSE);
+        keep_handler();
         ReleaseSRWLockExclusive(&g_record.step);
     }
 }
@@ -79,22 +70,12 @@ void mind(Minded minded, const char* name, const FileInfo& info) {
     lstrcpynA(g_record.name[which], name, TEMP_NAME);
     g_record.info[which] = info;
     g_record.held[which] = 1;
-    if (!g_record.installed) {
-        g_record.installed = SetConsoleCtrlHandler(remove_and_end, TRUE) != FALSE;
-    }
+    keep_handler();
 }
 
 void unmind(Minded minded) {
     g_record.held[static_cast<int>(minded)] = 0;
-    for (int which = 0; which < MINDED; ++which) {
-        if (g_record.held[which]) {
-            return;
-        }
-    }
-    if (g_record.installed) {
-        SetConsoleCtrlHandler(remove_and_end, FALSE);
-        g_record.installed = false;
-    }
+    keep_handler();
 }
 
 unsigned long this_run() {
@@ -107,15 +88,12 @@ bool run_alive(unsigned long run, const char* made) {
         return GetLastError() != ERROR_INVALID_PARAMETER;  // access denied: another user's, alive
     }
     DWORD code = 0;
-    FILETIME started;
-    FILETIME ended;
-    FILETIME kernel;
-    FILETIME user;
+    FILETIME times[4];  // the start, the end, the time in the kernel and in the program
     WIN32_FILE_ATTRIBUTE_DATA file;
     bool alive = !GetExitCodeProcess(process, &code) || code == STILL_ACTIVE;
-    if (alive && GetProcessTimes(process, &started, &ended, &kernel, &user) &&
+    if (alive && GetProcessTimes(process, &times[0], &times[1], &times[2], &times[3]) &&
         GetFileAttributesExW(WideName(made).text, GetFileExInfoStandard, &file)) {
-        alive = CompareFileTime(&started, &file.ftCreationTime) <= 0;  // started later: the id used again
+        alive = CompareFileTime(&times[0], &file.ftCreationTime) <= 0;  // started later: the id used again
     }
     CloseHandle(process);
     return alive;

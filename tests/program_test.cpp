@@ -1473,6 +1473,7 @@ const Waiting waitings[] = {
     {"no calendar, SIGTERM at the name", Change::pass_ended, "t\r", "", SIGTERM},
     {"no calendar, SIGHUP at the name", Change::pass_ended, "t\r", "", SIGHUP},
     {"no calendar, SIGQUIT at the name", Change::pass_ended, "t\r", "", SIGQUIT},
+    {"no calendar, SIGUSR1 at the name", Change::pass_ended, "t\r", "", SIGUSR1},
     {"no calendar, the input ended at the name", Change::pass_ended, "t\r", "", 0},
 };
 
