@@ -22,9 +22,6 @@ namespace {
 // system did not confirm it is on disk.
 enum class PassEnd { succeeded, unconfirmed, failed, input_ended };
 
-// How reading a name ended.
-enum class NameRead { complete, too_long, input_ended };
-
 }  // namespace
 
 // Returns the format table's row for the typed character, in either case, or nullptr.
@@ -57,72 +54,39 @@ static const CalendarFormat* ask_format(Console& console) {
     }
 }
 
-// Reads a name up to its line end into nome, and its length into cont.
-// The end of input after some characters ends the name as a line end would;
-// a failed console ends it with nothing read.
-static NameRead read_name(Console& console, char32_t (&nome)[NAME], int& cont) {
-    for (int i = 0; i < NAME; ++i) {
-        int c = console.read_char();
-        if (c == INPUT_FAILED || (c == INPUT_END && i == 0)) {
-            return NameRead::input_ended;
-        }
-        if (c == INPUT_END || c == '\n') {
-            cont = i;
-            return NameRead::complete;
-        }
-        nome[i] = static_cast<char32_t>(c);
-    }
-    return NameRead::too_long;
-}
-
-// Reads and drops what is left of the current input line.
-static void discard_line(Console& console) {
-    int c;
-    do {
-        c = console.read_char();
-    } while (c != '\n' && c >= 0);
-}
-
-// Asks for the team's name until one fits in nome; a line end alone is no
-// name, and the question is asked again.
-// Returns false when the input ended before a name was typed.
+// Asks for the team's name until one fits in nome: at most NAME - 1
+// characters, up to the line end or the end of the input. A line end alone is
+// no name, and the question is asked again. Returns false when the input ended
+// or failed before a name was typed.
 static bool ask_name(Console& console, char32_t (&nome)[NAME], int& cont) {
     for (;;) {
         console.say(MSG_NAME_QUESTION);
-        switch (read_name(console, nome, cont)) {
-        case NameRead::complete:
-            if (cont == 0) {
+        int c = 0;
+        for (cont = 0; cont < NAME; ++cont) {
+            c = console.read_char();
+            if (c < 0 || c == '\n') {
                 break;
             }
-            return true;
-        case NameRead::input_ended:
+            nome[cont] = static_cast<char32_t>(c);
+        }
+        if (c == INPUT_FAILED || (c == INPUT_END && cont == 0)) {
             return false;
-        case NameRead::too_long:
-            discard_line(console);
+        }
+        if (cont > 0 && cont < NAME) {
+            return true;
+        }
+        if (cont == NAME) {
+            while (c != '\n' && c >= 0) {  // the rest of the line is dropped
+                c = console.read_char();
+            }
             console.say(MSG_NAME_TOO_LONG);
-            break;
         }
     }
 }
 
-// Returns the line that refuses a source of this kind, or nullptr for text.
-static const char* refusal_words(SourceKind kind) {
-    switch (kind) {
-    case SourceKind::utf16:
-        return ERR_UTF16;
-    case SourceKind::utf32:
-        return ERR_UTF32;
-    case SourceKind::document:
-        return ERR_DOCUMENT;
-    case SourceKind::pdf:
-        return ERR_PDF;
-    case SourceKind::binary:
-        return ERR_NOT_TEXT;
-    case SourceKind::text:
-        break;
-    }
-    return nullptr;
-}
+// The line that refuses a source of each kind, in the order of SourceKind; none for text.
+constexpr const char* REFUSALS[] = {nullptr, ERR_UTF16, ERR_UTF32, ERR_DOCUMENT, ERR_PDF, ERR_NOT_TEXT};
+static_assert(sizeof REFUSALS / sizeof REFUSALS[0] == static_cast<int>(SourceKind::binary) + 1, "a row per kind");
 
 // Reads the source's lines into read and the team's among them into
 // calendar, and closes the source. Returns what the pass did; a failure is
@@ -146,7 +110,7 @@ static SelectionReport read_team_lines(Console& console, const TeamName& name, C
         report_failure(console, failure_of(Step::read, source.error()), SOURCE_FILE, false);
         return report;
     }
-    if (const char* refusal = refusal_words(source.kind())) {
+    if (const char* refusal = REFUSALS[static_cast<int>(source.kind())]) {
         console.warn(refusal);  // no calendar: nothing is written
         return report;
     }

@@ -16,47 +16,26 @@ int last_error() {
     return errno;
 }
 
-namespace {
-
-// Returns the cause that code tells by itself.
-Cause code_cause(int code, bool writing) {
-    switch (code) {
-    case ENOENT:
-        return Cause::missing;
-    case ELOOP:
-        return Cause::dangling_link;
-    case EISDIR:
-        return Cause::folder;
-    case ENXIO:  // a socket, a device without its driver
-    case ENODEV:
-        return Cause::not_a_file;
-    case EACCES:
-        return writing ? Cause::may_not_write : Cause::may_not_read;
-    case EPERM:  // immutable or append-only: no permission bit helps
-        return writing ? Cause::immutable : Cause::may_not_read;
-    case ETXTBSY:
-    case EBUSY:
-        return Cause::in_use;
-    case ENOSPC:
-    case EDQUOT:
-        return Cause::disk_full;
-    case EFBIG:
-        return Cause::too_big;
-    case EROFS:
-        return Cause::read_only_disk;
-    case EIO:
-        return Cause::disk_error;
-    case EMFILE:
-    case ENFILE:
-        return Cause::too_many_files;
-    case ENOMEM:
-        return Cause::no_memory;
-    default:
-        return Cause::system;
-    }
-}
-
-}  // namespace
+// What each code tells by itself, read and written; any other is a system cause.
+constexpr CodeCause CODE_CAUSES[] = {
+    {ENOENT, Cause::missing, Cause::missing},
+    {ELOOP, Cause::dangling_link, Cause::dangling_link},
+    {EISDIR, Cause::folder, Cause::folder},
+    {ENXIO, Cause::not_a_file, Cause::not_a_file},  // a socket, a device without its driver
+    {ENODEV, Cause::not_a_file, Cause::not_a_file},
+    {EACCES, Cause::may_not_read, Cause::may_not_write},
+    {EPERM, Cause::may_not_read, Cause::immutable},  // immutable or append-only: no permission bit helps
+    {ETXTBSY, Cause::in_use, Cause::in_use},
+    {EBUSY, Cause::in_use, Cause::in_use},
+    {ENOSPC, Cause::disk_full, Cause::disk_full},
+    {EDQUOT, Cause::disk_full, Cause::disk_full},
+    {EFBIG, Cause::too_big, Cause::too_big},
+    {EROFS, Cause::read_only_disk, Cause::read_only_disk},
+    {EIO, Cause::disk_error, Cause::disk_error},
+    {EMFILE, Cause::too_many_files, Cause::too_many_files},
+    {ENFILE, Cause::too_many_files, Cause::too_many_files},
+    {ENOMEM, Cause::no_memory, Cause::no_memory},
+};
 
 Cause system_cause(const char* file_name, int code, bool writing) {
     if (code == ENOENT) {
@@ -69,7 +48,7 @@ Cause system_cause(const char* file_name, int code, bool writing) {
             return Cause::dangling_link;  // ls shows the name; it leads to no file
         }
     }
-    return code_cause(code, writing);
+    return code_cause(CODE_CAUSES, code, writing);
 }
 
 int working_folder(char32_t* folder, int capacity) {

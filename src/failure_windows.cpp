@@ -18,45 +18,30 @@ int last_error() {
     return static_cast<int>(_doserrno);
 }
 
-// Returns the cause that code tells by itself.
-static Cause code_cause(int code, bool writing) {
-    switch (static_cast<DWORD>(code)) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-        return Cause::missing;
-    case ERROR_CANT_RESOLVE_FILENAME:  // a link that leads round in a loop
-        return Cause::dangling_link;
-    case ERROR_DIRECTORY:
-        return Cause::folder;
-    case ERROR_ACCESS_DENIED:
-        return writing ? Cause::may_not_write : Cause::may_not_read;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return writing ? Cause::calendar_held : Cause::source_held;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return Cause::disk_full;
-    case ERROR_FILE_TOO_LARGE:
-        return Cause::too_big;
-    case ERROR_WRITE_PROTECT:
-        return Cause::read_only_disk;
-    case ERROR_CRC:
-    case ERROR_SECTOR_NOT_FOUND:
-    case ERROR_IO_DEVICE:
-    case ERROR_NOT_READY:
-        return Cause::disk_error;
-    case ERROR_TOO_MANY_OPEN_FILES:
-        return Cause::too_many_files;
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY:
-        return Cause::no_memory;
-    default:
-        return Cause::system;
-    }
-}
+// What each code tells by itself, read and written; any other is a system cause.
+constexpr CodeCause CODE_CAUSES[] = {
+    {ERROR_FILE_NOT_FOUND, Cause::missing, Cause::missing},
+    {ERROR_PATH_NOT_FOUND, Cause::missing, Cause::missing},
+    {ERROR_CANT_RESOLVE_FILENAME, Cause::dangling_link, Cause::dangling_link},  // a link round in a loop
+    {ERROR_DIRECTORY, Cause::folder, Cause::folder},
+    {ERROR_ACCESS_DENIED, Cause::may_not_read, Cause::may_not_write},
+    {ERROR_SHARING_VIOLATION, Cause::source_held, Cause::calendar_held},
+    {ERROR_LOCK_VIOLATION, Cause::source_held, Cause::calendar_held},
+    {ERROR_DISK_FULL, Cause::disk_full, Cause::disk_full},
+    {ERROR_HANDLE_DISK_FULL, Cause::disk_full, Cause::disk_full},
+    {ERROR_FILE_TOO_LARGE, Cause::too_big, Cause::too_big},
+    {ERROR_WRITE_PROTECT, Cause::read_only_disk, Cause::read_only_disk},
+    {ERROR_CRC, Cause::disk_error, Cause::disk_error},
+    {ERROR_SECTOR_NOT_FOUND, Cause::disk_error, Cause::disk_error},
+    {ERROR_IO_DEVICE, Cause::disk_error, Cause::disk_error},
+    {ERROR_NOT_READY, Cause::disk_error, Cause::disk_error},
+    {ERROR_TOO_MANY_OPEN_FILES, Cause::too_many_files, Cause::too_many_files},
+    {ERROR_NOT_ENOUGH_MEMORY, Cause::no_memory, Cause::no_memory},
+    {ERROR_OUTOFMEMORY, Cause::no_memory, Cause::no_memory},
+};
 
 Cause system_cause(const char* file_name, int code, bool writing) {
-    const Cause cause = code_cause(code, writing);
+    const Cause cause = code_cause(CODE_CAUSES, code, writing);
     const DWORD attributes = GetFileAttributesW(WideName(file_name).text);
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (cause == Cause::missing && GetCurrentDirectoryW(0, nullptr) == 0) {

@@ -1,6 +1,7 @@
 // The names that look like the source's, and the advice each gets.
 #include "look_alike.hpp"
 
+#include <algorithm>
 #include <cstring>
 
 #include "charset.hpp"
@@ -59,16 +60,6 @@ int after_copy_words(const char32_t* name, int length, int at) {
     return -1;
 }
 
-// Tells whether text a comes before text b, character by character.
-bool before(const char32_t* a, int a_length, const char32_t* b, int b_length) {
-    for (int i = 0; i < a_length && i < b_length; ++i) {
-        if (a[i] != b[i]) {
-            return a[i] < b[i];
-        }
-    }
-    return a_length < b_length;
-}
-
 // Keeps the closest look-alike among the names a listing hands it.
 class Closest : public FolderNames {
 public:
@@ -78,7 +69,8 @@ public:
         const Likeness kind = likeness(name, length);
         return kind != Likeness::none && length <= LookAlike::CAPACITY &&
                (found_.length == 0 || kind < kind_ ||
-                (kind == kind_ && before(name, length, found_.name, found_.length)));
+                (kind == kind_ &&
+                 std::lexicographical_compare(name, name + length, found_.name, found_.name + found_.length)));
     }
     void take(const char32_t* name, int length) override {
         kind_ = likeness(name, length);
@@ -124,13 +116,10 @@ Cause look_alike_cause(const LookAlike& found, bool extensions_hidden) {
     if (ends_with(found.name, found.length, ".txt")) {
         return Cause::look_alike_txt;  // typed over, all but .txt: the stem alone is typed
     }
-    const int stem = static_cast<int>(std::strlen(SOURCE_STEM));
-    for (int i = stem; i < found.length; ++i) {
-        if (found.name[i] == '.') {
-            return Cause::look_alike_extension;  // a hidden extension would stay after what is typed
-        }
-    }
-    return Cause::look_alike;
+    // A hidden extension would stay after what is typed.
+    const char32_t* end = found.name + found.length;
+    return std::find(found.name + std::strlen(SOURCE_STEM), end, U'.') != end ? Cause::look_alike_extension
+                                                                              : Cause::look_alike;
 }
 
 }  // namespace quadrivo

@@ -19,11 +19,6 @@ bool begins(const unsigned char* bytes, std::size_t size, const char* signature,
     return size >= length && std::memcmp(bytes, signature, length) == 0;
 }
 
-// The little-endian 16-bit value at offset.
-unsigned le16(const unsigned char* at) {
-    return at[0] | (at[1] << 8u);
-}
-
 // Tells whether a zip's first entry names an office document's part:
 // Office Open XML's [Content_Types].xml, _rels/, docProps/ or a part of the
 // workbook, document or presentation itself; OpenDocument's mimetype.
@@ -32,7 +27,7 @@ bool office_zip(const unsigned char* bytes, std::size_t size) {
     if (size < NAME_AT) {
         return false;
     }
-    const std::size_t length = le16(bytes + 26);
+    const std::size_t length = bytes[26] | (bytes[27] << 8u);  // the name's, little-endian
     const char* name = reinterpret_cast<const char*>(bytes + NAME_AT);
     const std::size_t room = size - NAME_AT < length ? size - NAME_AT : length;
     const auto is = [&](const char* part) { return room == std::strlen(part) && std::memcmp(name, part, room) == 0; };
@@ -59,36 +54,24 @@ bool spacing(unsigned long unit) {
     return unit == 0x0A || unit == 0x0D || unit == 0x20;
 }
 
-// Tells whether the bytes are well-formed UTF-16 with at least two spacing
-// units: surrogates paired (one cut by the block's end is fine), no U+0000.
+// Tells whether the bytes are well-formed UTF-16 (width 2) or UTF-32 (width 4)
+// with at least two spacing units and no U+0000: UTF-16's surrogates paired
+// (one cut by the block's end is fine), none in UTF-32, nothing past U+10FFFF.
 // Any text fits, whatever its letters; a binary file's zeros make U+0000.
-bool utf16(const unsigned char* bytes, std::size_t size, bool big) {
-    const std::size_t units = size / 2;
+bool unicode(const unsigned char* bytes, std::size_t size, int width, bool big) {
+    const std::size_t units = size / width;
     std::size_t spacings = 0;
     for (std::size_t i = 0; i < units; ++i) {
-        const unsigned long unit = unit_at(bytes, i, 2, big);
-        if (unit == 0 || (unit >= 0xDC00 && unit <= 0xDFFF)) {
-            return false;  // U+0000, or a low surrogate alone
+        const unsigned long unit = unit_at(bytes, i, width, big);
+        const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+        if (unit == 0 || unit > 0x10FFFF || (unit >= 0xDC00 && unit <= 0xDFFF) || (high && width == 4)) {
+            return false;  // U+0000, or a surrogate alone
         }
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units) {
+        if (high && i + 1 < units) {
             const unsigned long low = unit_at(bytes, ++i, 2, big);
             if (low < 0xDC00 || low > 0xDFFF) {
                 return false;
             }
-        }
-        spacings += spacing(unit) ? 1 : 0;
-    }
-    return spacings >= 2;
-}
-
-// The same for UTF-32: each unit a character, no surrogate, no U+0000.
-bool utf32(const unsigned char* bytes, std::size_t size, bool big) {
-    const std::size_t units = size / 4;
-    std::size_t spacings = 0;
-    for (std::size_t i = 0; i < units; ++i) {
-        const unsigned long unit = unit_at(bytes, i, 4, big);
-        if (unit == 0 || unit > 0x10FFFF || (unit >= 0xD800 && unit <= 0xDFFF)) {
-            return false;
         }
         spacings += spacing(unit) ? 1 : 0;
     }
@@ -145,10 +128,10 @@ SourceKind recognise(const unsigned char* bytes, std::size_t size) {
     }
     // UTF-16 and UTF-32 have zero bytes in their blanks and line ends; any other file with one is no text.
     if (std::memchr(bytes, 0, size) != nullptr) {
-        if (utf32(bytes, size, false) || utf32(bytes, size, true)) {
+        if (unicode(bytes, size, 4, false) || unicode(bytes, size, 4, true)) {
             return SourceKind::utf32;
         }
-        return utf16(bytes, size, false) || utf16(bytes, size, true) ? SourceKind::utf16 : SourceKind::binary;
+        return unicode(bytes, size, 2, false) || unicode(bytes, size, 2, true) ? SourceKind::utf16 : SourceKind::binary;
     }
     return many_controls(bytes, size) ? SourceKind::binary : SourceKind::text;
 }
