@@ -7,15 +7,6 @@
 
 namespace quadrivo {
 
-namespace {
-
-// Tells whether a byte shows nothing: a blank, a tab, a line end.
-bool is_blank_or_line_end(char byte) {
-    return byte == ' ' || byte == '\t' || byte == '\n' || byte == '\r';
-}
-
-}  // namespace
-
 bool SourceLines::fill() {
     while (pos_ == len_) {
         // A 0x1A held back from the last block starts this one: it was not the file's last byte.
@@ -25,19 +16,15 @@ bool SourceLines::fill() {
         }
         const std::size_t got = std::fread(block_ + kept, 1, sizeof block_ - kept, in_);
         pos_ = 0;
-        if (got == 0) {
-            held_ctrl_z_ = false;  // the end: a held 0x1A was the old DOS end-of-file mark
-            len_ = 0;
-            if (std::ferror(in_)) {
-                error_ = last_error();
-                return false;
-            }
-            return true;
+        len_ = got == 0 ? 0 : kept + got;  // at the end, a held 0x1A was the old DOS end-of-file mark
+        held_ctrl_z_ = len_ > 0 && block_[len_ - 1] == CTRL_Z;
+        len_ -= held_ctrl_z_ ? 1 : 0;
+        if (got == 0 && std::ferror(in_)) {
+            error_ = last_error();
+            return false;
         }
-        len_ = kept + got;
-        held_ctrl_z_ = block_[len_ - 1] == CTRL_Z;
-        if (held_ctrl_z_) {
-            --len_;
+        if (got == 0) {
+            break;  // the end of the file
         }
     }
     return true;
@@ -50,10 +37,6 @@ bool SourceLines::start() {
     // A 0x1A held back is part of what was read.
     kind_ = recognise(reinterpret_cast<const unsigned char*>(block_), len_ + (held_ctrl_z_ ? 1 : 0));
     return true;
-}
-
-int SourceLines::peek() {
-    return pos_ < len_ ? static_cast<unsigned char>(block_[pos_]) : EOF;
 }
 
 int SourceLines::next(char (&riga)[ROW]) {
@@ -90,7 +73,7 @@ int SourceLines::next(char (&riga)[ROW]) {
         if (!fill()) {
             return -1;
         }
-        if (peek() == '\n') {
+        if (pos_ < len_ && block_[pos_] == '\n') {
             riga[ROW - 1] = '\n';
             ++pos_;
         }
@@ -103,7 +86,7 @@ int SourceLines::more() {
         if (!fill()) {
             return -1;
         }
-        while (pos_ < len_ && is_blank_or_line_end(block_[pos_])) {
+        while (pos_ < len_ && std::memchr(" \t\n\r", block_[pos_], 4) != nullptr) {  // shows nothing
             ++pos_;
         }
         if (pos_ < len_) {
