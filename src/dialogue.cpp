@@ -2,13 +2,8 @@
 
 #include <algorithm>
 
-#include "buffers.hpp"
-#include "charset.hpp"
-#include "constants.hpp"
-#include "failure.hpp"
 #include "file.hpp"
 #include "fold.hpp"
-#include "look_alike.hpp"
 #include "replacement.hpp"
 #include "selection.hpp"
 #include "spelling.hpp"
@@ -24,16 +19,6 @@ enum class PassEnd { succeeded, unconfirmed, failed, input_ended };
 
 }  // namespace
 
-// Returns the format table's row for the typed character, in either case, or nullptr.
-static const CalendarFormat* find_format(int formato) {
-    for (const CalendarFormat& format : FORMATS) {
-        if (formato >= 0 && ascii_lower(static_cast<char32_t>(formato)) == static_cast<char32_t>(format.letter)) {
-            return &format;
-        }
-    }
-    return nullptr;
-}
-
 // Asks for the format until one of the known letters is typed.
 // Returns its table row, or nullptr when the input has ended or failed.
 static const CalendarFormat* ask_format(Console& console) {
@@ -47,8 +32,10 @@ static const CalendarFormat* ask_format(Console& console) {
         if (console.read_char() == INPUT_FAILED) {
             return nullptr;
         }
-        if (const CalendarFormat* format = find_format(formato)) {
-            return format;
+        for (const CalendarFormat& format : FORMATS) {  // either case
+            if (ascii_lower(static_cast<char32_t>(formato)) == static_cast<char32_t>(format.letter)) {
+                return &format;
+            }
         }
         console.say(MSG_WRONG_FORMAT);
     }
@@ -126,55 +113,31 @@ static SelectionReport read_team_lines(Console& console, const TeamName& name, C
     return report;
 }
 
-// Makes the new calendar in memory from the source, then puts it in place of
-// the earlier one in one step; report tells what the pass read and selected.
-// Returns whether the new calendar is in place, after reporting with its file
-// and its cause why it is not.
-static Replaced copy_team_lines(Console& console, Replacement& write1, const CalendarFormat& format,
-                                const TeamName& name, ReadLines& read, SelectionReport& report) {
-    report = read_team_lines(console, name, write1.content(), read);
-    if (report.result != SelectionResult::ok) {
-        return Replaced::no;  // nothing was written
-    }
-    if (format.office) {
-        mark_utf8_for_office(write1.content());
-    }
-    const Commit commit = write1.commit();
-    if (commit.replaced == Replaced::no) {
-        report_failure(console, commit.failure, format.file_name, true);
-    }
-    return commit.replaced;
-}
-
 // Tells on standard error what a pass that worked may hide: lines after the
-// 120th left unread, or no line selected at all, in a source of 120 lines
-// or more, or in a shorter one.
+// 120th left unread, or no line selected at all (in a source of 120 lines or
+// more, or in a shorter one) and then how the calendar spells the name, when
+// the lines the pass read spell it nearly so.
 static void tell_what_was_missed(Console& console, const SelectionReport& report, const ReadLines& read,
-                                 const char* file_name) {
+                                 const char* file_name, const char32_t (&nome)[NAME], int cont) {
     if (report.more_lines) {
         console.warn(NOTE_ONLY_FIRST_LINES);
     }
-    if (report.selected == 0) {
-        console.warn(read.count() < NUM ? NOTE_NOTHING_IN_SHORT_SOURCE : NOTE_NOTHING_SELECTED, file_name);
-    }
-}
-
-// After a pass that selected nothing: tells how the calendar spells the name,
-// when the lines the pass read spell it nearly so.
-static void suggest_spelling(Console& console, const ReadLines& read, const char32_t (&nome)[NAME], int cont) {
-    Spelling spelling;
-    if (!find_spelling(read, nome, cont, console.shows_any_character(), spelling)) {
+    if (report.selected > 0) {
         return;
     }
-    const bool typable = std::all_of(spelling.text, spelling.text + spelling.length, is_typable);
-    console.warn(typable ? NOTE_SPELLING : NOTE_SPELLING_TO_COPY, spelling.text, spelling.length);
+    console.warn(read.count() < NUM ? NOTE_NOTHING_IN_SHORT_SOURCE : NOTE_NOTHING_SELECTED, file_name);
+    Spelling spelling;
+    if (find_spelling(read, nome, cont, console.shows_any_character(), spelling)) {
+        const bool typable = std::all_of(spelling.text, spelling.text + spelling.length, is_typable);
+        console.warn(typable ? NOTE_SPELLING : NOTE_SPELLING_TO_COPY, spelling.text, spelling.length);
+    }
 }
 
 // Runs one pass once the format is chosen: makes sure the calendar file can
 // be replaced (creating it when it does not exist: an existing file keeps its
-// content until a pass can replace it), asks the team's name and copies the
-// team's lines into the calendar file. A file the pass made goes again
-// unless the pass finishes.
+// content until a pass can replace it), asks the team's name, makes the new
+// calendar in memory from the source and puts it in place of the earlier one
+// in one step. A file the pass made goes again unless the pass finishes.
 static PassEnd make_calendar(Console& console, const CalendarFormat& format) {
     Replacement calendar(format.file_name, SOURCE_FILE);
     if (const Failure failure = calendar.prepare()) {
@@ -187,16 +150,20 @@ static PassEnd make_calendar(Console& console, const CalendarFormat& format) {
         return PassEnd::input_ended;
     }
     ReadLines read;
-    SelectionReport report{};
-    const Replaced replaced = copy_team_lines(console, calendar, format, TeamName(nome, cont), read, report);
-    if (replaced == Replaced::no) {
+    const SelectionReport report = read_team_lines(console, TeamName(nome, cont), calendar.content(), read);
+    if (report.result != SelectionResult::ok) {
+        return PassEnd::failed;  // nothing was written
+    }
+    if (format.office) {
+        mark_utf8_for_office(calendar.content());
+    }
+    const Commit commit = calendar.commit();
+    if (commit.replaced == Replaced::no) {
+        report_failure(console, commit.failure, format.file_name, true);
         return PassEnd::failed;
     }
-    tell_what_was_missed(console, report, read, format.file_name);
-    if (report.selected == 0) {
-        suggest_spelling(console, read, nome, cont);
-    }
-    return replaced == Replaced::yes ? PassEnd::succeeded : PassEnd::unconfirmed;
+    tell_what_was_missed(console, report, read, format.file_name, nome, cont);
+    return commit.replaced == Replaced::yes ? PassEnd::succeeded : PassEnd::unconfirmed;
 }
 
 // Asks whether to start again. Returns the answer, or a negative value when

@@ -1,5 +1,7 @@
-// Causes of failures on POSIX: errno, and a look at a name that could not be
-// opened.
+// What the user is told, on POSIX: causes of errno's codes, a look at a name
+// that could not be opened, the working folder and its regular files (readdir,
+// and stat for what a name leads to; names are bytes, read as typed text is).
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -57,6 +59,36 @@ int working_folder(char32_t* folder, int capacity) {
         return -1;
     }
     return decode_name(bytes, static_cast<int>(std::strlen(bytes)), folder, capacity);
+}
+
+namespace {
+
+// A folder stream that closes itself.
+struct Folder {
+    DIR* stream = opendir(".");
+    ~Folder() {
+        if (stream != nullptr) {
+            closedir(stream);
+        }
+    }
+};
+
+}  // namespace
+
+void list_regular_files(FolderNames& names) {
+    Folder folder;
+    while (folder.stream != nullptr) {
+        const dirent* entry = readdir(folder.stream);
+        if (entry == nullptr) {
+            break;
+        }
+        char32_t name[NAME_MAX + 1];
+        const int length = decode_name(entry->d_name, static_cast<int>(std::strlen(entry->d_name)), name, NAME_MAX + 1);
+        struct stat st {};
+        if (names.wants(name, length) && stat(entry->d_name, &st) == 0 && S_ISREG(st.st_mode)) {
+            names.take(name, length);
+        }
+    }
 }
 
 int system_description(int code, char32_t* text, int capacity) {

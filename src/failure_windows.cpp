@@ -1,6 +1,8 @@
-// Causes of failures on Windows: the system's own error code, and a look at
-// the attributes of a file that could not be opened; an open sharing nothing
-// tells a file another program holds from one this user may not write.
+// What the user is told, on Windows: causes of the system's own error codes,
+// a look at the attributes of a file that could not be opened (an open sharing
+// nothing tells a file another program holds from one this user may not
+// write), the working folder and its regular files (a search of its names,
+// folders and devices left out; names are UTF-16).
 #include <windows.h>
 
 #include <cerrno>
@@ -66,6 +68,34 @@ int working_folder(char32_t* folder, int capacity) {
         return -1;
     }
     return from_utf16(wide, static_cast<int>(units), folder, capacity);
+}
+
+namespace {
+
+// A search of the working folder's names that closes itself.
+struct Search {
+    WIN32_FIND_DATAW entry;
+    HANDLE handle = FindFirstFileW(WideName("*").text, &entry);
+    ~Search() {
+        if (handle != INVALID_HANDLE_VALUE) {
+            FindClose(handle);
+        }
+    }
+};
+
+}  // namespace
+
+void list_regular_files(FolderNames& names) {
+    Search search;
+    for (bool more = search.handle != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search.handle, &search.entry)) {
+        const WIN32_FIND_DATAW& entry = search.entry;
+        char32_t name[MAX_PATH];  // cFileName holds MAX_PATH units
+        const int length = from_utf16(entry.cFileName, static_cast<int>(wcslen(entry.cFileName)), name, MAX_PATH);
+        if ((entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0 &&
+            names.wants(name, length)) {
+            names.take(name, length);
+        }
+    }
 }
 
 int system_description(int code, char32_t* text, int capacity) {

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "charset.hpp"
-#include "folder_files.hpp"
 
 namespace quadrivo {
 

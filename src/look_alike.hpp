@@ -1,7 +1,7 @@
 // A file in the working folder whose name looks like the source's: what a
 // hidden extension, another case or a copy makes of it (originale.txt.txt,
 // Originale.TXT, originale.xlsx, originale (1).txt). The rules on names are
-// here; listing the folder is the platform's (folder_files.hpp).
+// here; listing the folder is the platform's (failure_posix.cpp, failure_windows.cpp).
 #pragma once
 
 #include "constants.hpp"
@@ -23,6 +23,22 @@ enum class Likeness {
 
 // Tells how the name of length characters looks like the source's.
 Likeness likeness(const char32_t* name, int length);
+
+// What a listing of the working folder hands its names to, as characters.
+class FolderNames {
+public:
+    // Tells whether the name matters: only such names are looked at further.
+    virtual bool wants(const char32_t* name, int length) = 0;
+    // Takes a name it wanted, that of a regular file.
+    virtual void take(const char32_t* name, int length) = 0;
+
+protected:
+    ~FolderNames() = default;
+};
+
+// Hands the name of every regular file in the working folder to names (a
+// link counts as what it leads to). A folder that cannot be read lists nothing.
+void list_regular_files(FolderNames& names);
 
 // Finds the regular file of the working folder that looks most like the
 // source: the closest likeness first, then the first in the order of the
