@@ -83,13 +83,7 @@ static SelectionReport read_team_lines(Console& console, const TeamName& name, C
     SelectionReport report{SelectionResult::read_failed, 0, false};
     File read1(SOURCE_FILE, "rb");
     if (!read1.is_open()) {
-        const Failure failure = failure_of(Step::open, last_error());
-        Cause cause = cause_of(failure, SOURCE_FILE, false);
-        LookAlike other;
-        if (cause == Cause::missing && find_look_alike(other)) {
-            cause = look_alike_cause(other);  // a hidden extension, another case, a copy
-        }
-        report_failure(console, cause, failure, SOURCE_FILE, false, &other);
+        report_failure(console, failure_of(Step::open, last_error()), SOURCE_FILE, false);
         return report;
     }
     SourceLines source(read1.get());

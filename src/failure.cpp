@@ -57,9 +57,8 @@ void add_folder(Line& line, const char32_t* folder, int length, int room) {
 // the look-alike's name, %s the system's description of the code in a system
 // cause and the working folder in any other, shortened so that the line, less
 // a long name, fits MESSAGE characters.
-void add_cause(Line& line, Cause cause, const Failure& failure, int end_length, const LookAlike* other) {
+void add_cause(Line& line, Cause cause, const Failure& failure, int end_length, const LookAlike& other) {
     const char* words = CAUSES[static_cast<int>(cause)].words;
-    const int other_length = other != nullptr ? other->length : 0;
     const int holes = (std::strstr(words, "%s") != nullptr ? 2 : 0) + (std::strstr(words, "%n") != nullptr ? 2 : 0);
     const int rest = line.length + static_cast<int>(std::strlen(words)) - holes + end_length;
     for (const char* at = words; *at != '\0';) {
@@ -74,13 +73,13 @@ void add_cause(Line& line, Cause cause, const Failure& failure, int end_length, 
             char number[16];
             std::snprintf(number, sizeof number, "%d", failure.code);
             line.add_letters(number);
-        } else if (hole[1] == 'n' && other != nullptr) {
-            line.add(other->name, other->length);
+        } else if (hole[1] == 'n') {
+            line.add(other.name, other.length);
         } else if (hole[1] == 's' && cause == Cause::system) {
             line.add(filling, system_description(failure.code, filling, MESSAGE));
         } else if (hole[1] == 's') {
             const int length = working_folder(filling, PATH_CHARACTERS);
-            const int room = MESSAGE - rest - other_length;
+            const int room = MESSAGE - rest - other.length;
             if (length < 0) {
                 line.add_letters(WORKING_FOLDER);
             } else {
@@ -91,8 +90,7 @@ void add_cause(Line& line, Cause cause, const Failure& failure, int end_length, 
     }
 }
 
-}  // namespace
-
+// Returns the cause to tell of failure on file_name, read or written.
 Cause cause_of(const Failure& failure, const char* file_name, bool writing) {
     // The cause of each fact, in the order of Fact.
     constexpr Cause FACT_CAUSES[] = {Cause::system,    Cause::folder,    Cause::not_a_file,    Cause::read_only,
@@ -106,8 +104,14 @@ Cause cause_of(const Failure& failure, const char* file_name, bool writing) {
     return system_cause(file_name, failure.code, writing);
 }
 
-void report_failure(Console& console, Cause cause, const Failure& failure, const char* file_name, bool writing,
-                    const LookAlike* other) {
+}  // namespace
+
+void report_failure(Console& console, const Failure& failure, const char* file_name, bool writing) {
+    Cause cause = cause_of(failure, file_name, writing);
+    LookAlike other;
+    if (cause == Cause::missing && !writing && find_look_alike(other)) {
+        cause = look_alike_cause(other);  // a hidden extension, another case, a copy
+    }
     Line line;
     char sentence[MESSAGE];
     std::snprintf(sentence, sizeof sentence, writing ? ERR_CANNOT_WRITE : ERR_CANNOT_READ, file_name);

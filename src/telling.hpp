@@ -11,9 +11,6 @@
 
 namespace quadrivo {
 
-// Returns the cause to tell of failure on file_name, read (writing false) or written.
-Cause cause_of(const Failure& failure, const char* file_name, bool writing);
-
 // Returns the cause that the platform's code tells of file_name: the code by
 // itself, or a look at the name where it cannot tell (a link that leads
 // nowhere, a working folder that is gone, a file another program holds).
@@ -37,14 +34,9 @@ Cause code_cause(const CodeCause (&table)[N], int code, bool writing) {
     return Cause::system;
 }
 
-// Tells on standard error, in one line, that file_name could not be read (or
-// written) and why: cause, with failure's code. A look-alike cause names other.
-void report_failure(Console& console, Cause cause, const Failure& failure, const char* file_name, bool writing,
-                    const LookAlike* other = nullptr);
-
-// The same, with the cause that the failure tells.
-inline void report_failure(Console& console, const Failure& failure, const char* file_name, bool writing) {
-    report_failure(console, cause_of(failure, file_name, writing), failure, file_name, writing);
-}
+// Tells on standard error, in one line, that file_name could not be read
+// (writing false) or written, and why: the cause decided from failure's step
+// and code; beside a missing source, the file whose name looks like it.
+void report_failure(Console& console, const Failure& failure, const char* file_name, bool writing);
 
 }  // namespace quadrivo
