@@ -75,7 +75,7 @@ struct Folder {
 
 }  // namespace
 
-void list_regular_files(FolderNames& names) {
+bool find_look_alike(LookAlike& found) {
     Folder folder;
     while (folder.stream != nullptr) {
         const dirent* entry = readdir(folder.stream);
@@ -85,10 +85,11 @@ void list_regular_files(FolderNames& names) {
         char32_t name[NAME_MAX + 1];
         const int length = decode_name(entry->d_name, static_cast<int>(std::strlen(entry->d_name)), name, NAME_MAX + 1);
         struct stat st {};
-        if (names.wants(name, length) && stat(entry->d_name, &st) == 0 && S_ISREG(st.st_mode)) {
-            names.take(name, length);
+        if (found.closer(name, length) && stat(entry->d_name, &st) == 0 && S_ISREG(st.st_mode)) {
+            found.keep(name, length);
         }
     }
+    return found.length > 0;
 }
 
 int system_description(int code, char32_t* text, int capacity) {

@@ -85,17 +85,18 @@ struct Search {
 
 }  // namespace
 
-void list_regular_files(FolderNames& names) {
+bool find_look_alike(LookAlike& found) {
     Search search;
     for (bool more = search.handle != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search.handle, &search.entry)) {
         const WIN32_FIND_DATAW& entry = search.entry;
         char32_t name[MAX_PATH];  // cFileName holds MAX_PATH units
         const int length = from_utf16(entry.cFileName, static_cast<int>(wcslen(entry.cFileName)), name, MAX_PATH);
         if ((entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0 &&
-            names.wants(name, length)) {
-            names.take(name, length);
+            found.closer(name, length)) {
+            found.keep(name, length);
         }
     }
+    return found.length > 0;
 }
 
 int system_description(int code, char32_t* text, int capacity) {

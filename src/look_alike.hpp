@@ -8,12 +8,6 @@
 
 namespace quadrivo {
 
-struct LookAlike {
-    static constexpr int CAPACITY = 256;  // characters of the name
-    char32_t name[CAPACITY];
-    int length = 0;
-};
-
 // How much a name looks like the source's, the closest first.
 enum class Likeness {
     stem,  // SOURCE_STEM alone or before a dot, in any case
@@ -24,25 +18,23 @@ enum class Likeness {
 // Tells how the name of length characters looks like the source's.
 Likeness likeness(const char32_t* name, int length);
 
-// What a listing of the working folder hands its names to, as characters.
-class FolderNames {
-public:
-    // Tells whether the name matters: only such names are looked at further.
-    virtual bool wants(const char32_t* name, int length) = 0;
-    // Takes a name it wanted, that of a regular file.
-    virtual void take(const char32_t* name, int length) = 0;
+// The name that looks most like the source's among those offered.
+struct LookAlike {
+    static constexpr int CAPACITY = 256;  // characters of the name
+    char32_t name[CAPACITY];
+    int length = 0;
+    Likeness kind = Likeness::none;
 
-protected:
-    ~FolderNames() = default;
+    // Tells whether a name looks more like the source's than the one kept: the
+    // closest likeness first, then the first in the order of the characters.
+    bool closer(const char32_t* other, int other_length) const;
+    // Keeps a name that is closer.
+    void keep(const char32_t* other, int other_length);
 };
 
-// Hands the name of every regular file in the working folder to names (a
-// link counts as what it leads to). A folder that cannot be read lists nothing.
-void list_regular_files(FolderNames& names);
-
 // Finds the regular file of the working folder that looks most like the
-// source: the closest likeness first, then the first in the order of the
-// names' characters. Returns false when there is none.
+// source (a link counts as what it leads to), by the platform's listing.
+// Returns false when there is none, or the folder cannot be read.
 bool find_look_alike(LookAlike& found);
 
 // Where Windows Explorer hides the extensions of known file types, and its
