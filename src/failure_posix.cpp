@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <memory>
 
 #include "failure.hpp"
 #include "telling.hpp"
@@ -61,27 +62,10 @@ int working_folder(char32_t* folder, int capacity) {
     return decode_name(bytes, static_cast<int>(std::strlen(bytes)), folder, capacity);
 }
 
-namespace {
-
-// A folder stream that closes itself.
-struct Folder {
-    DIR* stream = opendir(".");
-    ~Folder() {
-        if (stream != nullptr) {
-            closedir(stream);
-        }
-    }
-};
-
-}  // namespace
-
 bool find_look_alike(LookAlike& found) {
-    Folder folder;
-    while (folder.stream != nullptr) {
-        const dirent* entry = readdir(folder.stream);
-        if (entry == nullptr) {
-            break;
-        }
+    const std::unique_ptr<DIR, int (*)(DIR*)> folder(opendir("."), closedir);
+    const dirent* entry = nullptr;
+    while (folder != nullptr && (entry = readdir(folder.get())) != nullptr) {
         char32_t name[NAME_MAX + 1];
         const int length = decode_name(entry->d_name, static_cast<int>(std::strlen(entry->d_name)), name, NAME_MAX + 1);
         struct stat st {};

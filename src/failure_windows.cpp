@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cwchar>
+#include <memory>
 
 #include "careful_windows.hpp"
 #include "failure.hpp"
@@ -70,25 +71,12 @@ int working_folder(char32_t* folder, int capacity) {
     return from_utf16(wide, static_cast<int>(units), folder, capacity);
 }
 
-namespace {
-
-// A search of the working folder's names that closes itself.
-struct Search {
-    WIN32_FIND_DATAW entry;
-    HANDLE handle = FindFirstFileW(WideName("*").text, &entry);
-    ~Search() {
-        if (handle != INVALID_HANDLE_VALUE) {
-            FindClose(handle);
-        }
-    }
-};
-
-}  // namespace
-
 bool find_look_alike(LookAlike& found) {
-    Search search;
-    for (bool more = search.handle != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search.handle, &search.entry)) {
-        const WIN32_FIND_DATAW& entry = search.entry;
+    WIN32_FIND_DATAW entry;
+    const HANDLE first = FindFirstFileW(WideName("*").text, &entry);
+    const std::unique_ptr<void, decltype(&FindClose)> search(first != INVALID_HANDLE_VALUE ? first : nullptr,
+                                                             FindClose);
+    for (bool more = search != nullptr; more; more = FindNextFileW(search.get(), &entry)) {
         char32_t name[MAX_PATH];  // cFileName holds MAX_PATH units
         const int length = from_utf16(entry.cFileName, static_cast<int>(wcslen(entry.cFileName)), name, MAX_PATH);
         if ((entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0 &&

@@ -48,14 +48,8 @@ unsigned long unit_at(const unsigned char* bytes, std::size_t i, int width, bool
     return unit;
 }
 
-// Tells whether a unit is a line feed, a carriage return or a blank: text
-// has them, and a binary file's zeros seldom fall so.
-bool spacing(unsigned long unit) {
-    return unit == 0x0A || unit == 0x0D || unit == 0x20;
-}
-
 // Tells whether the bytes are well-formed UTF-16 (width 2) or UTF-32 (width 4)
-// with at least two spacing units and no U+0000: UTF-16's surrogates paired
+// with at least two spacings and no U+0000: UTF-16's surrogates paired
 // (one cut by the block's end is fine), none in UTF-32, nothing past U+10FFFF.
 // Any text fits, whatever its letters; a binary file's zeros make U+0000.
 bool unicode(const unsigned char* bytes, std::size_t size, int width, bool big) {
@@ -73,7 +67,8 @@ bool unicode(const unsigned char* bytes, std::size_t size, int width, bool big) 
                 return false;
             }
         }
-        spacings += spacing(unit) ? 1 : 0;
+        // Line feeds, carriage returns and blanks: text has them, and a binary file's zeros seldom fall so.
+        spacings += unit == 0x0A || unit == 0x0D || unit == 0x20 ? 1 : 0;
     }
     return spacings >= 2;
 }
