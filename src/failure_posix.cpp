@@ -77,11 +77,8 @@ bool find_look_alike(LookAlike& found) {
 }
 
 int system_description(int code, char32_t* text, int capacity) {
-    const char* words = std::strerror(code);  // the C locale's: the program loads no messages
-    int length = 0;
-    for (; words[length] != '\0' && length < capacity; ++length) {
-        text[length] = from_windows_1252(static_cast<unsigned char>(words[length]));
-    }
+    const char* words = std::strerror(code);  // the C locale's, ASCII: the program loads no messages
+    int length = decode_name(words, static_cast<int>(std::strlen(words)), text, capacity);
     while (length > 0 && (text[length - 1] == '.' || text[length - 1] == '\n')) {
         --length;
     }

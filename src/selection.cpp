@@ -135,9 +135,8 @@ SelectionReport select_team_lines(SourceLines& source, CalendarText& calendar, R
             return report;
         }
         read.add(riga, len);
-        // Only the bytes before the line end are searched: a name never spans two lines.
-        const bool piece = riga[len - 1] != '\n';  // a piece of a longer line
-        const int text = piece ? len : len - 1;
+        // Only the bytes before the line end (a piece of a longer line has none) are searched.
+        const int text = riga[len - 1] == '\n' ? len - 1 : len;
         if (name.found_in(std::string_view(riga, static_cast<std::size_t>(text)))) {
             // The line and one more line end: a whole line is thus followed by an
             // empty one. NUM lines of ROW bytes and their line ends always fit.
