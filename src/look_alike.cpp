@@ -1,5 +1,5 @@
 // The names that look like the source's, and the advice each gets.
-#include "look_alike.hpp"
+#include "telling.hpp"
 
 #include <algorithm>
 #include <cstring>

@@ -1,15 +1,60 @@
 // What the user is told of a file that could not be read or written: the
 // cause, decided from the failed step and the system's code (and, where the
-// code alone cannot tell, a look at the name), and its one line on the console.
+// code alone cannot tell, a look at the name), and its one line on the
+// console. Beside a missing source, a file whose name looks like it: what a
+// hidden extension, another case or a copy makes of it (originale.txt.txt,
+// Originale.TXT, originale.xlsx, originale (1).txt); the rules on names are in
+// look_alike.cpp, the folder's listing is the platform's.
 #pragma once
 
 #include <cstddef>
 
 #include "console.hpp"
 #include "failure.hpp"
-#include "look_alike.hpp"
 
 namespace quadrivo {
+
+// How much a name looks like the source's, the closest first.
+enum class Likeness {
+    stem,  // SOURCE_STEM alone or before a dot, in any case
+    copy,  // a copy's name as browsers and Windows make it: originale (1).txt, originale - Copia.txt
+    none,  // no look-alike; a Windows shortcut (.lnk) never is one
+};
+
+// Tells how the name of length characters looks like the source's.
+Likeness likeness(const char32_t* name, int length);
+
+// The name that looks most like the source's among those offered.
+struct LookAlike {
+    static constexpr int CAPACITY = 256;  // characters of the name
+    char32_t name[CAPACITY];
+    int length = 0;
+    Likeness kind = Likeness::none;
+
+    // Tells whether a name looks more like the source's than the one kept: the
+    // closest likeness first, then the first in the order of the characters.
+    bool closer(const char32_t* other, int other_length) const;
+    // Keeps a name that is closer.
+    void keep(const char32_t* other, int other_length);
+};
+
+// Finds the regular file of the working folder that looks most like the
+// source (a link counts as what it leads to), by the platform's listing.
+// Returns false when there is none, or the folder cannot be read.
+bool find_look_alike(LookAlike& found);
+
+// Where Windows Explorer hides the extensions of known file types, and its
+// rename box leaves the last extension out of what is typed over.
+#ifdef _WIN32
+inline constexpr bool EXTENSIONS_HIDDEN = true;
+#else
+inline constexpr bool EXTENSIONS_HIDDEN = false;
+#endif
+
+// Returns the cause of a missing source beside which found stands: a
+// document to save as text, or a file to rename, told how where extensions
+// may be hidden.
+Cause look_alike_cause(const LookAlike& found, bool extensions_hidden = EXTENSIONS_HIDDEN);
 
 // Returns the cause that the platform's code tells of file_name: the code by
 // itself, or a look at the name where it cannot tell (a link that leads
