@@ -42,31 +42,24 @@ static const CalendarFormat* ask_format(Console& console) {
 }
 
 // Asks for the team's name until one fits in nome: at most NAME - 1
-// characters, up to the line end or the end of the input. A line end alone is
-// no name, and the question is asked again. Returns false when the input ended
-// or failed before a name was typed.
+// characters, up to the line end or the end of the input; a longer line is
+// read to its end and refused, a line end alone asks again. Returns false
+// when the input ended or failed before a name was typed.
 static bool ask_name(Console& console, char32_t (&nome)[NAME], int& cont) {
     for (;;) {
         console.say(MSG_NAME_QUESTION);
-        int c = 0;
-        for (cont = 0; cont < NAME; ++cont) {
-            c = console.read_char();
-            if (c < 0 || c == '\n') {
-                break;
+        int c = console.read_char();
+        for (cont = 0; c >= 0 && c != '\n'; c = console.read_char()) {
+            if (cont < NAME) {
+                nome[cont++] = static_cast<char32_t>(c);
             }
-            nome[cont] = static_cast<char32_t>(c);
-        }
-        if (c == INPUT_FAILED || (c == INPUT_END && cont == 0)) {
-            return false;
-        }
-        if (cont > 0 && cont < NAME) {
-            return true;
         }
         if (cont == NAME) {
-            while (c != '\n' && c >= 0) {  // the rest of the line is dropped
-                c = console.read_char();
-            }
             console.say(MSG_NAME_TOO_LONG);
+        } else if (c == INPUT_FAILED || (c == INPUT_END && cont == 0)) {
+            return false;
+        } else if (cont > 0) {
+            return true;
         }
     }
 }

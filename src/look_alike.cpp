@@ -1,4 +1,3 @@
-// The names that look like the source's, and the advice each gets.
 #include "telling.hpp"
 
 #include <algorithm>

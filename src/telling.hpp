@@ -1,10 +1,8 @@
 // What the user is told of a file that could not be read or written: the
 // cause, decided from the failed step and the system's code (and, where the
 // code alone cannot tell, a look at the name), and its one line on the
-// console. Beside a missing source, a file whose name looks like it: what a
-// hidden extension, another case or a copy makes of it (originale.txt.txt,
-// Originale.TXT, originale.xlsx, originale (1).txt); the rules on names are in
-// look_alike.cpp, the folder's listing is the platform's.
+// console. Beside a missing source, a file whose name looks like it (another
+// case, a hidden extension, a copy's name), listed by the platform.
 #pragma once
 
 #include <cstddef>
@@ -31,10 +29,9 @@ struct LookAlike {
     int length = 0;
     Likeness kind = Likeness::none;
 
-    // Tells whether a name looks more like the source's than the one kept: the
-    // closest likeness first, then the first in the order of the characters.
+    // Whether a name looks more like the source's than the one kept (the closest
+    // likeness first, then the first in character order); keeping it.
     bool closer(const char32_t* other, int other_length) const;
-    // Keeps a name that is closer.
     void keep(const char32_t* other, int other_length);
 };
 
