@@ -68,9 +68,8 @@ static bool ask_name(Console& console, char32_t (&nome)[NAME], int& cont) {
 constexpr const char* REFUSALS[] = {nullptr, ERR_UTF16, ERR_UTF32, ERR_DOCUMENT, ERR_PDF, ERR_NOT_TEXT};
 static_assert(sizeof REFUSALS / sizeof REFUSALS[0] == static_cast<int>(SourceKind::binary) + 1, "a row per kind");
 
-// Reads the source's lines into read and the team's among them into
-// calendar, and closes the source. Returns what the pass did; a failure is
-// reported with its cause.
+// Reads the source's lines into read and the team's into calendar, and closes
+// the source. Returns what the pass did; a failure is reported with its cause.
 static SelectionReport read_team_lines(Console& console, const TeamName& name, CalendarText& calendar,
                                        ReadLines& read) {
     SelectionReport report{SelectionResult::read_failed, 0, false};
@@ -101,9 +100,8 @@ static SelectionReport read_team_lines(Console& console, const TeamName& name, C
 }
 
 // Tells on standard error what a pass that worked may hide: lines after the
-// 120th left unread, or no line selected at all (in a source of 120 lines or
-// more, or in a shorter one) and then how the calendar spells the name, when
-// the lines the pass read spell it nearly so.
+// 120th left unread, or no line selected at all, and then how the calendar
+// spells the name, when the lines the pass read spell it nearly so.
 static void tell_what_was_missed(Console& console, const SelectionReport& report, const ReadLines& read,
                                  const char* file_name, const char32_t (&nome)[NAME], int cont) {
     if (report.more_lines) {
@@ -120,11 +118,10 @@ static void tell_what_was_missed(Console& console, const SelectionReport& report
     }
 }
 
-// Runs one pass once the format is chosen: makes sure the calendar file can
-// be replaced (creating it when it does not exist: an existing file keeps its
-// content until a pass can replace it), asks the team's name, makes the new
-// calendar in memory from the source and puts it in place of the earlier one
-// in one step. A file the pass made goes again unless the pass finishes.
+// Runs one pass once the format is chosen: makes sure the calendar can be
+// replaced (an existing file keeps its content until a pass replaces it; a file
+// the pass made goes again unless the pass finishes), asks the team's name, makes
+// the new calendar in memory and puts it in place of the earlier one in one step.
 static PassEnd make_calendar(Console& console, const CalendarFormat& format) {
     Replacement calendar(format.file_name, SOURCE_FILE);
     if (const Failure failure = calendar.prepare()) {

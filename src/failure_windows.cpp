@@ -1,11 +1,9 @@
-// What the user is told, on Windows: causes of the system's own error codes,
-// a look at the attributes of a file that could not be opened (an open sharing
-// nothing tells a file another program holds from one this user may not
-// write), the working folder and its regular files (a search of its names,
-// folders and devices left out; names are UTF-16).
+// What the user is told, on Windows: causes of the system's own codes, a look
+// at the attributes of a file that could not be opened (an open sharing nothing
+// tells a file another program holds from one this user may not write), the
+// working folder and its regular files (folders and devices left out).
 #include <windows.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <cwchar>
 #include <memory>

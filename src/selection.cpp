@@ -82,10 +82,7 @@ int SourceLines::next(char (&riga)[ROW]) {
 }
 
 int SourceLines::more() {
-    for (;;) {
-        if (!fill()) {
-            return -1;
-        }
+    while (fill()) {
         while (pos_ < len_ && std::memchr(" \t\n\r", block_[pos_], 4) != nullptr) {  // shows nothing
             ++pos_;
         }
@@ -96,6 +93,7 @@ int SourceLines::more() {
             return 0;  // the end of the file
         }
     }
+    return -1;
 }
 
 TeamName::TeamName(const char32_t (&nome)[NAME], int cont) {
@@ -115,11 +113,9 @@ TeamName::TeamName(const char32_t (&nome)[NAME], int cont) {
 }
 
 bool TeamName::found_in(std::string_view text) const {
-    if (utf8_len_ == 0) {
-        return false;
-    }
-    return text.find(std::string_view(utf8_, utf8_len_)) != std::string_view::npos ||
-           (ansi_len_ > 0 && text.find(std::string_view(ansi_, ansi_len_)) != std::string_view::npos);
+    return utf8_len_ > 0 &&
+           (text.find(std::string_view(utf8_, utf8_len_)) != std::string_view::npos ||
+            (ansi_len_ > 0 && text.find(std::string_view(ansi_, ansi_len_)) != std::string_view::npos));
 }
 
 SelectionReport select_team_lines(SourceLines& source, CalendarText& calendar, ReadLines& read, const TeamName& name) {

@@ -86,7 +86,6 @@ SelectionReport select_team_lines(SourceLines& source, CalendarText& calendar, R
 // Begins a calendar for Excel or Word with UTF8_MARK when its bytes hold one
 // beyond ASCII, are UTF-8 throughout and do not begin with the mark already:
 // those programs read text without it in the system's ANSI code page.
-// Windows-1252 and plain ASCII calendars stay as they are.
 void mark_utf8_for_office(CalendarText& calendar);
 
 }  // namespace quadrivo

@@ -1,8 +1,6 @@
-// What the first block tells of a file: the signatures of the kinds that get
-// their own words, UTF-16 and UTF-32 by their structure, and then a rule for
-// text (no NUL byte, few controls) that refuses any other binary file. A byte
-// pattern at the start decides only where it is a format's own signature;
-// text that merely begins with "PK" or "%PDF" stays text.
+// Signatures first, then UTF-16 and UTF-32 by their structure, then the rule
+// for text. A byte pattern at the start decides only where it is a format's own
+// signature: text that merely begins with "PK" or "%PDF" stays text.
 #include "source_kind.hpp"
 
 #include <cstdint>

@@ -48,9 +48,8 @@ inline constexpr bool EXTENSIONS_HIDDEN = true;
 inline constexpr bool EXTENSIONS_HIDDEN = false;
 #endif
 
-// Returns the cause of a missing source beside which found stands: a
-// document to save as text, or a file to rename, told how where extensions
-// may be hidden.
+// Returns the cause of a missing source beside which found stands: a document
+// to save as text, or a file to rename, told how where extensions are hidden.
 Cause look_alike_cause(const LookAlike& found, bool extensions_hidden = EXTENSIONS_HIDDEN);
 
 // Returns the cause that the platform's code tells of file_name: the code by
