@@ -1,6 +1,7 @@
 // The failure's line: the sentence, the file, the cause and, in some causes,
 // the working folder, shortened from the left when it would not fit. Nothing
 // of a folder's name reaches the terminal as a control.
+#include <cstdint>
 #include <cstring>
 
 #include "file_primitives.hpp"
@@ -25,13 +26,12 @@ struct Line {
             text[length++] = is_control(characters[i]) ? U'?' : characters[i];
         }
     }
-    // Adds count bytes of Windows-1252 text of ours.
-    void add_letters(const char* letters, std::size_t count) {
-        for (std::size_t i = 0; i < count && length < LINE; ++i) {
+    // Adds Windows-1252 text of ours: count bytes, or up to its end.
+    void add_letters(const char* letters, std::size_t count = SIZE_MAX) {
+        for (std::size_t i = 0; i < count && letters[i] != '\0' && length < LINE; ++i) {
             text[length++] = from_windows_1252(static_cast<unsigned char>(letters[i]));
         }
     }
-    void add_letters(const char* letters) { add_letters(letters, std::strlen(letters)); }
 };
 
 // Adds the folder, or as much of its end as room allows: cut at a separator,

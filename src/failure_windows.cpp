@@ -5,8 +5,10 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <memory>
+#include <string>
 
 #include "careful_windows.hpp"
 #include "failure.hpp"
@@ -92,12 +94,9 @@ int system_description(int code, char32_t* text, int capacity) {
                                        static_cast<DWORD>(code), 0, wide, MESSAGE, nullptr);
     int length = from_utf16(wide, static_cast<int>(units), text, capacity);
     if (length == 0) {
-        for (const char* unknown = UNKNOWN_ERROR; *unknown != '\0' && length < capacity; ++unknown) {
-            text[length++] = static_cast<char32_t>(*unknown);  // ASCII
-        }
+        length = decode_name(UNKNOWN_ERROR, static_cast<int>(std::strlen(UNKNOWN_ERROR)), text, capacity);
     }
-    while (length > 0 && (text[length - 1] == '.' || text[length - 1] == '\n' || text[length - 1] == '\r' ||
-                          text[length - 1] == ' ')) {
+    while (length > 0 && std::char_traits<char32_t>::find(U". \r\n", 4, text[length - 1]) != nullptr) {
         --length;
     }
     return length;
