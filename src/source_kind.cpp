@@ -3,8 +3,10 @@
 // signature: text that merely begins with "PK" or "%PDF" stays text.
 #include "source_kind.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 namespace quadrivo {
 
@@ -26,14 +28,10 @@ bool office_zip(const unsigned char* bytes, std::size_t size) {
         return false;
     }
     const std::size_t length = bytes[26] | (bytes[27] << 8u);  // the name's, little-endian
-    const char* name = reinterpret_cast<const char*>(bytes + NAME_AT);
-    const std::size_t room = size - NAME_AT < length ? size - NAME_AT : length;
-    const auto is = [&](const char* part) { return room == std::strlen(part) && std::memcmp(name, part, room) == 0; };
-    const auto under = [&](const char* folder) {
-        return room >= std::strlen(folder) && std::memcmp(name, folder, std::strlen(folder)) == 0;
-    };
-    return is("[Content_Types].xml") || is("mimetype") || under("_rels/") || under("docProps/") || under("xl/") ||
-           under("word/") || under("ppt/");
+    const std::string_view name(reinterpret_cast<const char*>(bytes + NAME_AT), std::min(size - NAME_AT, length));
+    const auto under = [&](std::string_view folder) { return name.substr(0, folder.size()) == folder; };
+    return name == "[Content_Types].xml" || name == "mimetype" || under("_rels/") || under("docProps/") ||
+           under("xl/") || under("word/") || under("ppt/");
 }
 
 // The 16-bit or 32-bit unit at index i, little- or big-endian.
