@@ -3,6 +3,7 @@
 // for the spelling hint so that the source is read once.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <string_view>
@@ -26,12 +27,10 @@ public:
     }
     // Puts count bytes before those there. Returns false, changing nothing, when they do not fit.
     bool prepend(const char* bytes, std::size_t count) {
-        if (count > Capacity - size_) {
+        if (!append(bytes, count)) {
             return false;
         }
-        std::memmove(bytes_ + count, bytes_, size_);
-        std::memcpy(bytes_, bytes, count);
-        size_ += count;
+        std::rotate(bytes_, bytes_ + size_ - count, bytes_ + size_);  // the new bytes to the front
         return true;
     }
     const char* data() const { return bytes_; }

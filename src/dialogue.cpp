@@ -2,13 +2,8 @@
 
 #include <algorithm>
 
-#include "buffers.hpp"
-#include "charset.hpp"
-#include "constants.hpp"
-#include "failure.hpp"
 #include "file.hpp"
 #include "fold.hpp"
-#include "look_alike.hpp"
 #include "replacement.hpp"
 #include "selection.hpp"
 #include "spelling.hpp"
@@ -22,20 +17,7 @@ namespace {
 // system did not confirm it is on disk.
 enum class PassEnd { succeeded, unconfirmed, failed, input_ended };
 
-// How reading a name ended.
-enum class NameRead { complete, too_long, input_ended };
-
 }  // namespace
-
-// Returns the format table's row for the typed character, in either case, or nullptr.
-static const CalendarFormat* find_format(int formato) {
-    for (const CalendarFormat& format : FORMATS) {
-        if (formato >= 0 && ascii_lower(static_cast<char32_t>(formato)) == static_cast<char32_t>(format.letter)) {
-            return &format;
-        }
-    }
-    return nullptr;
-}
 
 // Asks for the format until one of the known letters is typed.
 // Returns its table row, or nullptr when the input has ended or failed.
@@ -50,95 +32,50 @@ static const CalendarFormat* ask_format(Console& console) {
         if (console.read_char() == INPUT_FAILED) {
             return nullptr;
         }
-        if (const CalendarFormat* format = find_format(formato)) {
-            return format;
+        for (const CalendarFormat& format : FORMATS) {  // either case
+            if (ascii_lower(static_cast<char32_t>(formato)) == static_cast<char32_t>(format.letter)) {
+                return &format;
+            }
         }
         console.say(MSG_WRONG_FORMAT);
     }
 }
 
-// Reads a name up to its line end into nome, and its length into cont.
-// The end of input after some characters ends the name as a line end would;
-// a failed console ends it with nothing read.
-static NameRead read_name(Console& console, char32_t (&nome)[NAME], int& cont) {
-    for (int i = 0; i < NAME; ++i) {
-        int c = console.read_char();
-        if (c == INPUT_FAILED || (c == INPUT_END && i == 0)) {
-            return NameRead::input_ended;
-        }
-        if (c == INPUT_END || c == '\n') {
-            cont = i;
-            return NameRead::complete;
-        }
-        nome[i] = static_cast<char32_t>(c);
-    }
-    return NameRead::too_long;
-}
-
-// Reads and drops what is left of the current input line.
-static void discard_line(Console& console) {
-    int c;
-    do {
-        c = console.read_char();
-    } while (c != '\n' && c >= 0);
-}
-
-// Asks for the team's name until one fits in nome; a line end alone is no
-// name, and the question is asked again.
-// Returns false when the input ended before a name was typed.
+// Asks for the team's name until one fits in nome: at most NAME - 1
+// characters, up to the line end or the end of the input; a longer line is
+// read to its end and refused, a line end alone asks again. Returns false
+// when the input ended or failed before a name was typed.
 static bool ask_name(Console& console, char32_t (&nome)[NAME], int& cont) {
     for (;;) {
         console.say(MSG_NAME_QUESTION);
-        switch (read_name(console, nome, cont)) {
-        case NameRead::complete:
-            if (cont == 0) {
-                break;
+        int c = console.read_char();
+        for (cont = 0; c >= 0 && c != '\n'; c = console.read_char()) {
+            if (cont < NAME) {
+                nome[cont++] = static_cast<char32_t>(c);
             }
-            return true;
-        case NameRead::input_ended:
-            return false;
-        case NameRead::too_long:
-            discard_line(console);
+        }
+        if (cont == NAME) {
             console.say(MSG_NAME_TOO_LONG);
-            break;
+        } else if (c == INPUT_FAILED || (c == INPUT_END && cont == 0)) {
+            return false;
+        } else if (cont > 0) {
+            return true;
         }
     }
 }
 
-// Returns the line that refuses a source of this kind, or nullptr for text.
-static const char* refusal_words(SourceKind kind) {
-    switch (kind) {
-    case SourceKind::utf16:
-        return ERR_UTF16;
-    case SourceKind::utf32:
-        return ERR_UTF32;
-    case SourceKind::document:
-        return ERR_DOCUMENT;
-    case SourceKind::pdf:
-        return ERR_PDF;
-    case SourceKind::binary:
-        return ERR_NOT_TEXT;
-    case SourceKind::text:
-        break;
-    }
-    return nullptr;
-}
+// The line that refuses a source of each kind, in the order of SourceKind; none for text.
+constexpr const char* REFUSALS[] = {nullptr, ERR_UTF16, ERR_UTF32, ERR_DOCUMENT, ERR_PDF, ERR_NOT_TEXT};
+static_assert(sizeof REFUSALS / sizeof REFUSALS[0] == static_cast<int>(SourceKind::binary) + 1, "a row per kind");
 
-// Reads the source's lines into read and the team's among them into
-// calendar, and closes the source. Returns what the pass did; a failure is
-// reported with its cause.
+// Reads the source's lines into read and the team's into calendar, and closes
+// the source. Returns what the pass did; a failure is reported with its cause.
 static SelectionReport read_team_lines(Console& console, const TeamName& name, CalendarText& calendar,
                                        ReadLines& read) {
     SelectionReport report{SelectionResult::read_failed, 0, false};
     File read1(SOURCE_FILE, "rb");
     if (!read1.is_open()) {
-        const Failure failure = failure_of(Step::open, last_error());
-        Cause cause = cause_of(failure, SOURCE_FILE, false);
-        LookAlike other;
-        if (cause == Cause::missing && find_look_alike(other)) {
-            cause = look_alike_cause(other);  // a hidden extension, another case, a copy
-        }
-        report_failure(console, cause, failure, SOURCE_FILE, false, &other);
+        report_failure(console, failure_of(Step::open, last_error()), SOURCE_FILE, false);
         return report;
     }
     SourceLines source(read1.get());
@@ -146,7 +83,7 @@ static SelectionReport read_team_lines(Console& console, const TeamName& name, C
         report_failure(console, failure_of(Step::read, source.error()), SOURCE_FILE, false);
         return report;
     }
-    if (const char* refusal = refusal_words(source.kind())) {
+    if (const char* refusal = REFUSALS[static_cast<int>(source.kind())]) {
         console.warn(refusal);  // no calendar: nothing is written
         return report;
     }
@@ -162,55 +99,29 @@ static SelectionReport read_team_lines(Console& console, const TeamName& name, C
     return report;
 }
 
-// Makes the new calendar in memory from the source, then puts it in place of
-// the earlier one in one step; report tells what the pass read and selected.
-// Returns whether the new calendar is in place, after reporting with its file
-// and its cause why it is not.
-static Replaced copy_team_lines(Console& console, Replacement& write1, const CalendarFormat& format,
-                                const TeamName& name, ReadLines& read, SelectionReport& report) {
-    report = read_team_lines(console, name, write1.content(), read);
-    if (report.result != SelectionResult::ok) {
-        return Replaced::no;  // nothing was written
-    }
-    if (format.office) {
-        mark_utf8_for_office(write1.content());
-    }
-    const Commit commit = write1.commit();
-    if (commit.replaced == Replaced::no) {
-        report_failure(console, commit.failure, format.file_name, true);
-    }
-    return commit.replaced;
-}
-
 // Tells on standard error what a pass that worked may hide: lines after the
-// 120th left unread, or no line selected at all, in a source of 120 lines
-// or more, or in a shorter one.
+// 120th left unread, or no line selected at all, and then how the calendar
+// spells the name, when the lines the pass read spell it nearly so.
 static void tell_what_was_missed(Console& console, const SelectionReport& report, const ReadLines& read,
-                                 const char* file_name) {
+                                 const char* file_name, const char32_t (&nome)[NAME], int cont) {
     if (report.more_lines) {
         console.warn(NOTE_ONLY_FIRST_LINES);
     }
-    if (report.selected == 0) {
-        console.warn(read.count() < NUM ? NOTE_NOTHING_IN_SHORT_SOURCE : NOTE_NOTHING_SELECTED, file_name);
-    }
-}
-
-// After a pass that selected nothing: tells how the calendar spells the name,
-// when the lines the pass read spell it nearly so.
-static void suggest_spelling(Console& console, const ReadLines& read, const char32_t (&nome)[NAME], int cont) {
-    Spelling spelling;
-    if (!find_spelling(read, nome, cont, console.shows_any_character(), spelling)) {
+    if (report.selected > 0) {
         return;
     }
-    const bool typable = std::all_of(spelling.text, spelling.text + spelling.length, is_typable);
-    console.warn(typable ? NOTE_SPELLING : NOTE_SPELLING_TO_COPY, spelling.text, spelling.length);
+    console.warn(read.count() < NUM ? NOTE_NOTHING_IN_SHORT_SOURCE : NOTE_NOTHING_SELECTED, file_name);
+    Spelling spelling;
+    if (find_spelling(read, nome, cont, console.shows_any_character(), spelling)) {
+        const bool typable = std::all_of(spelling.text, spelling.text + spelling.length, is_typable);
+        console.warn(typable ? NOTE_SPELLING : NOTE_SPELLING_TO_COPY, spelling.text, spelling.length);
+    }
 }
 
-// Runs one pass once the format is chosen: makes sure the calendar file can
-// be replaced (creating it when it does not exist: an existing file keeps its
-// content until a pass can replace it), asks the team's name and copies the
-// team's lines into the calendar file. A file the pass made goes again
-// unless the pass finishes.
+// Runs one pass once the format is chosen: makes sure the calendar can be
+// replaced (an existing file keeps its content until a pass replaces it; a file
+// the pass made goes again unless the pass finishes), asks the team's name, makes
+// the new calendar in memory and puts it in place of the earlier one in one step.
 static PassEnd make_calendar(Console& console, const CalendarFormat& format) {
     Replacement calendar(format.file_name, SOURCE_FILE);
     if (const Failure failure = calendar.prepare()) {
@@ -223,16 +134,20 @@ static PassEnd make_calendar(Console& console, const CalendarFormat& format) {
         return PassEnd::input_ended;
     }
     ReadLines read;
-    SelectionReport report{};
-    const Replaced replaced = copy_team_lines(console, calendar, format, TeamName(nome, cont), read, report);
-    if (replaced == Replaced::no) {
+    const SelectionReport report = read_team_lines(console, TeamName(nome, cont), calendar.content(), read);
+    if (report.result != SelectionResult::ok) {
+        return PassEnd::failed;  // nothing was written
+    }
+    if (format.office) {
+        mark_utf8_for_office(calendar.content());
+    }
+    const Commit commit = calendar.commit();
+    if (commit.replaced == Replaced::no) {
+        report_failure(console, commit.failure, format.file_name, true);
         return PassEnd::failed;
     }
-    tell_what_was_missed(console, report, read, format.file_name);
-    if (report.selected == 0) {
-        suggest_spelling(console, read, nome, cont);
-    }
-    return replaced == Replaced::yes ? PassEnd::succeeded : PassEnd::unconfirmed;
+    tell_what_was_missed(console, report, read, format.file_name, nome, cont);
+    return commit.replaced == Replaced::yes ? PassEnd::succeeded : PassEnd::unconfirmed;
 }
 
 // Asks whether to start again. Returns the answer, or a negative value when

@@ -1,6 +1,7 @@
 // The failure's line: the sentence, the file, the cause and, in some causes,
 // the working folder, shortened from the left when it would not fit. Nothing
 // of a folder's name reaches the terminal as a control.
+#include <cstdint>
 #include <cstring>
 
 #include "file_primitives.hpp"
@@ -25,19 +26,13 @@ struct Line {
             text[length++] = is_control(characters[i]) ? U'?' : characters[i];
         }
     }
-    // Adds count bytes of Windows-1252 text of ours.
-    void add_letters(const char* letters, std::size_t count) {
-        for (std::size_t i = 0; i < count && length < LINE; ++i) {
+    // Adds Windows-1252 text of ours: count bytes, or up to its end.
+    void add_letters(const char* letters, std::size_t count = SIZE_MAX) {
+        for (std::size_t i = 0; i < count && letters[i] != '\0' && length < LINE; ++i) {
             text[length++] = from_windows_1252(static_cast<unsigned char>(letters[i]));
         }
     }
-    void add_letters(const char* letters) { add_letters(letters, std::strlen(letters)); }
 };
-
-// Tells whether c separates a path's folders.
-bool is_separator(char32_t c) {
-    return c == '/' || c == '\\';
-}
 
 // Adds the folder, or as much of its end as room allows: cut at a separator,
 // with FOLDER_CUT in front, so that no name is cut midway where one fits.
@@ -48,7 +43,7 @@ void add_folder(Line& line, const char32_t* folder, int length, int room) {
     }
     const int cut_length = static_cast<int>(std::strlen(FOLDER_CUT));
     int from = length - (room - cut_length);
-    while (from < length && !is_separator(folder[from])) {
+    while (from < length && folder[from] != '/' && folder[from] != '\\') {
         ++from;
     }
     if (from == length) {
@@ -58,23 +53,12 @@ void add_folder(Line& line, const char32_t* folder, int length, int room) {
     line.add(folder + from, length - from);
 }
 
-// Adds the words of a system cause: the code and the system's own description.
-void add_system_cause(Line& line, const char* words, int code) {
-    char head[MESSAGE];
-    const char* tail = split_at_hole(words, head);
-    char numbered[MESSAGE];
-    std::snprintf(numbered, sizeof numbered, head, code);
-    line.add_letters(numbered);
-    char32_t description[MESSAGE];
-    line.add(description, system_description(code, description, MESSAGE));
-    line.add_letters(tail);
-}
-
-// Adds the words of a cause, the working folder in place of a %s and the
-// look-alike's name in place of a %n; the folder is shortened so that the
-// line, less a long name, fits MESSAGE characters.
-void add_cause(Line& line, const char* words, int end_length, const LookAlike* other) {
-    const int other_length = other != nullptr ? other->length : 0;
+// Adds the words of cause with their holes filled: %d the system's code, %n
+// the look-alike's name, %s the system's description of the code in a system
+// cause and the working folder in any other, shortened so that the line, less
+// a long name, fits MESSAGE characters.
+void add_cause(Line& line, Cause cause, const Failure& failure, int end_length, const LookAlike& other) {
+    const char* words = CAUSES[static_cast<int>(cause)].words;
     const int holes = (std::strstr(words, "%s") != nullptr ? 2 : 0) + (std::strstr(words, "%n") != nullptr ? 2 : 0);
     const int rest = line.length + static_cast<int>(std::strlen(words)) - holes + end_length;
     for (const char* at = words; *at != '\0';) {
@@ -84,24 +68,29 @@ void add_cause(Line& line, const char* words, int end_length, const LookAlike* o
         if (hole == nullptr) {
             break;
         }
-        if (hole[1] == 'n' && other != nullptr) {
-            line.add(other->name, other->length);
+        char32_t filling[PATH_CHARACTERS];
+        if (hole[1] == 'd') {
+            char number[16];
+            std::snprintf(number, sizeof number, "%d", failure.code);
+            line.add_letters(number);
+        } else if (hole[1] == 'n') {
+            line.add(other.name, other.length);
+        } else if (hole[1] == 's' && cause == Cause::system) {
+            line.add(filling, system_description(failure.code, filling, MESSAGE));
         } else if (hole[1] == 's') {
-            char32_t folder[PATH_CHARACTERS];
-            const int length = working_folder(folder, PATH_CHARACTERS);
-            const int room = MESSAGE - rest - other_length;
+            const int length = working_folder(filling, PATH_CHARACTERS);
+            const int room = MESSAGE - rest - other.length;
             if (length < 0) {
                 line.add_letters(WORKING_FOLDER);
             } else {
-                add_folder(line, folder, length, room < LEAST_FOLDER ? LEAST_FOLDER : room);
+                add_folder(line, filling, length, room < LEAST_FOLDER ? LEAST_FOLDER : room);
             }
         }
         at = hole + 2;
     }
 }
 
-}  // namespace
-
+// Returns the cause to tell of failure on file_name, read or written.
 Cause cause_of(const Failure& failure, const char* file_name, bool writing) {
     // The cause of each fact, in the order of Fact.
     constexpr Cause FACT_CAUSES[] = {Cause::system,    Cause::folder,    Cause::not_a_file,    Cause::read_only,
@@ -115,19 +104,20 @@ Cause cause_of(const Failure& failure, const char* file_name, bool writing) {
     return system_cause(file_name, failure.code, writing);
 }
 
-void report_failure(Console& console, Cause cause, const Failure& failure, const char* file_name, bool writing,
-                    const LookAlike* other) {
+}  // namespace
+
+void report_failure(Console& console, const Failure& failure, const char* file_name, bool writing) {
+    Cause cause = cause_of(failure, file_name, writing);
+    LookAlike other;
+    if (cause == Cause::missing && !writing && find_look_alike(other)) {
+        cause = look_alike_cause(other);  // a hidden extension, another case, a copy
+    }
     Line line;
     char sentence[MESSAGE];
     std::snprintf(sentence, sizeof sentence, writing ? ERR_CANNOT_WRITE : ERR_CANNOT_READ, file_name);
     line.add_letters(sentence);
     const int end_length = static_cast<int>(std::strlen(ERR_END));
-    const char* words = CAUSES[static_cast<int>(cause)].words;
-    if (cause == Cause::system) {
-        add_system_cause(line, words, failure.code);
-    } else {
-        add_cause(line, words, end_length, other);
-    }
+    add_cause(line, cause, failure, end_length, other);
     if (failure.incomplete) {
         line.add_letters(ERR_INCOMPLETE);
     }

@@ -1,11 +1,14 @@
-// Causes of failures on Windows: the system's own error code, and a look at
-// the attributes of a file that could not be opened; an open sharing nothing
-// tells a file another program holds from one this user may not write.
+// What the user is told, on Windows: causes of the system's own codes, a look
+// at the attributes of a file that could not be opened (an open sharing nothing
+// tells a file another program holds from one this user may not write), the
+// working folder and its regular files (folders and devices left out).
 #include <windows.h>
 
-#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
+#include <memory>
+#include <string>
 
 #include "careful_windows.hpp"
 #include "failure.hpp"
@@ -17,45 +20,30 @@ int last_error() {
     return static_cast<int>(_doserrno);
 }
 
-// Returns the cause that code tells by itself.
-static Cause code_cause(int code, bool writing) {
-    switch (static_cast<DWORD>(code)) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-        return Cause::missing;
-    case ERROR_CANT_RESOLVE_FILENAME:  // a link that leads round in a loop
-        return Cause::dangling_link;
-    case ERROR_DIRECTORY:
-        return Cause::folder;
-    case ERROR_ACCESS_DENIED:
-        return writing ? Cause::may_not_write : Cause::may_not_read;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return writing ? Cause::calendar_held : Cause::source_held;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return Cause::disk_full;
-    case ERROR_FILE_TOO_LARGE:
-        return Cause::too_big;
-    case ERROR_WRITE_PROTECT:
-        return Cause::read_only_disk;
-    case ERROR_CRC:
-    case ERROR_SECTOR_NOT_FOUND:
-    case ERROR_IO_DEVICE:
-    case ERROR_NOT_READY:
-        return Cause::disk_error;
-    case ERROR_TOO_MANY_OPEN_FILES:
-        return Cause::too_many_files;
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY:
-        return Cause::no_memory;
-    default:
-        return Cause::system;
-    }
-}
+// What each code tells by itself, read and written; any other is a system cause.
+constexpr CodeCause CODE_CAUSES[] = {
+    {ERROR_FILE_NOT_FOUND, Cause::missing, Cause::missing},
+    {ERROR_PATH_NOT_FOUND, Cause::missing, Cause::missing},
+    {ERROR_CANT_RESOLVE_FILENAME, Cause::dangling_link, Cause::dangling_link},  // a link round in a loop
+    {ERROR_DIRECTORY, Cause::folder, Cause::folder},
+    {ERROR_ACCESS_DENIED, Cause::may_not_read, Cause::may_not_write},
+    {ERROR_SHARING_VIOLATION, Cause::source_held, Cause::calendar_held},
+    {ERROR_LOCK_VIOLATION, Cause::source_held, Cause::calendar_held},
+    {ERROR_DISK_FULL, Cause::disk_full, Cause::disk_full},
+    {ERROR_HANDLE_DISK_FULL, Cause::disk_full, Cause::disk_full},
+    {ERROR_FILE_TOO_LARGE, Cause::too_big, Cause::too_big},
+    {ERROR_WRITE_PROTECT, Cause::read_only_disk, Cause::read_only_disk},
+    {ERROR_CRC, Cause::disk_error, Cause::disk_error},
+    {ERROR_SECTOR_NOT_FOUND, Cause::disk_error, Cause::disk_error},
+    {ERROR_IO_DEVICE, Cause::disk_error, Cause::disk_error},
+    {ERROR_NOT_READY, Cause::disk_error, Cause::disk_error},
+    {ERROR_TOO_MANY_OPEN_FILES, Cause::too_many_files, Cause::too_many_files},
+    {ERROR_NOT_ENOUGH_MEMORY, Cause::no_memory, Cause::no_memory},
+    {ERROR_OUTOFMEMORY, Cause::no_memory, Cause::no_memory},
+};
 
 Cause system_cause(const char* file_name, int code, bool writing) {
-    const Cause cause = code_cause(code, writing);
+    const Cause cause = code_cause(CODE_CAUSES, code, writing);
     const DWORD attributes = GetFileAttributesW(WideName(file_name).text);
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (cause == Cause::missing && GetCurrentDirectoryW(0, nullptr) == 0) {
@@ -82,6 +70,22 @@ int working_folder(char32_t* folder, int capacity) {
     return from_utf16(wide, static_cast<int>(units), folder, capacity);
 }
 
+bool find_look_alike(LookAlike& found) {
+    WIN32_FIND_DATAW entry;
+    const HANDLE first = FindFirstFileW(WideName("*").text, &entry);
+    const std::unique_ptr<void, decltype(&FindClose)> search(first != INVALID_HANDLE_VALUE ? first : nullptr,
+                                                             FindClose);
+    for (bool more = search != nullptr; more; more = FindNextFileW(search.get(), &entry)) {
+        char32_t name[MAX_PATH];  // cFileName holds MAX_PATH units
+        const int length = from_utf16(entry.cFileName, static_cast<int>(wcslen(entry.cFileName)), name, MAX_PATH);
+        if ((entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0 &&
+            found.closer(name, length)) {
+            found.keep(name, length);
+        }
+    }
+    return found.length > 0;
+}
+
 int system_description(int code, char32_t* text, int capacity) {
     // In the system's own language: an Italian Windows says it in Italian.
     wchar_t wide[MESSAGE];
@@ -89,12 +93,9 @@ int system_description(int code, char32_t* text, int capacity) {
                                        static_cast<DWORD>(code), 0, wide, MESSAGE, nullptr);
     int length = from_utf16(wide, static_cast<int>(units), text, capacity);
     if (length == 0) {
-        for (const char* unknown = UNKNOWN_ERROR; *unknown != '\0' && length < capacity; ++unknown) {
-            text[length++] = static_cast<char32_t>(*unknown);  // ASCII
-        }
+        length = decode_name(UNKNOWN_ERROR, static_cast<int>(std::strlen(UNKNOWN_ERROR)), text, capacity);
     }
-    while (length > 0 && (text[length - 1] == '.' || text[length - 1] == '\n' || text[length - 1] == '\r' ||
-                          text[length - 1] == ' ')) {
+    while (length > 0 && std::char_traits<char32_t>::find(U". \r\n", 4, text[length - 1]) != nullptr) {
         --length;
     }
     return length;

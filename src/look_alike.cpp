@@ -1,10 +1,9 @@
-// The names that look like the source's, and the advice each gets.
-#include "look_alike.hpp"
+#include "telling.hpp"
 
+#include <algorithm>
 #include <cstring>
 
 #include "charset.hpp"
-#include "folder_files.hpp"
 
 namespace quadrivo {
 
@@ -13,15 +12,8 @@ namespace {
 // Tells whether name holds word at index at, ASCII case ignored.
 bool holds_at(const char32_t* name, int length, int at, const char* word) {
     const int size = static_cast<int>(std::strlen(word));
-    if (at < 0 || at + size > length) {
-        return false;
-    }
-    for (int i = 0; i < size; ++i) {
-        if (ascii_lower(name[at + i]) != ascii_lower(static_cast<unsigned char>(word[i]))) {
-            return false;
-        }
-    }
-    return true;
+    const auto same = [](char w, char32_t c) { return ascii_lower(static_cast<unsigned char>(w)) == ascii_lower(c); };
+    return at >= 0 && at + size <= length && std::equal(word, word + size, name + at, same);
 }
 
 bool ends_with(const char32_t* name, int length, const char* word) {
@@ -59,38 +51,6 @@ int after_copy_words(const char32_t* name, int length, int at) {
     return -1;
 }
 
-// Tells whether text a comes before text b, character by character.
-bool before(const char32_t* a, int a_length, const char32_t* b, int b_length) {
-    for (int i = 0; i < a_length && i < b_length; ++i) {
-        if (a[i] != b[i]) {
-            return a[i] < b[i];
-        }
-    }
-    return a_length < b_length;
-}
-
-// Keeps the closest look-alike among the names a listing hands it.
-class Closest : public FolderNames {
-public:
-    explicit Closest(LookAlike& found) : found_(found) { found_.length = 0; }
-
-    bool wants(const char32_t* name, int length) override {
-        const Likeness kind = likeness(name, length);
-        return kind != Likeness::none && length <= LookAlike::CAPACITY &&
-               (found_.length == 0 || kind < kind_ ||
-                (kind == kind_ && before(name, length, found_.name, found_.length)));
-    }
-    void take(const char32_t* name, int length) override {
-        kind_ = likeness(name, length);
-        std::memcpy(found_.name, name, sizeof(char32_t) * static_cast<std::size_t>(length));
-        found_.length = length;
-    }
-
-private:
-    LookAlike& found_;
-    Likeness kind_ = Likeness::none;
-};
-
 }  // namespace
 
 Likeness likeness(const char32_t* name, int length) {
@@ -106,10 +66,17 @@ Likeness likeness(const char32_t* name, int length) {
     return end >= 0 && ends_or_dot(name, length, end) ? Likeness::copy : Likeness::none;
 }
 
-bool find_look_alike(LookAlike& found) {
-    Closest closest(found);
-    list_regular_files(closest);
-    return found.length > 0;
+bool LookAlike::closer(const char32_t* other, int other_length) const {
+    const Likeness other_kind = likeness(other, other_length);
+    return other_kind != Likeness::none && other_length <= CAPACITY &&
+           (length == 0 || other_kind < kind ||
+            (other_kind == kind && std::lexicographical_compare(other, other + other_length, name, name + length)));
+}
+
+void LookAlike::keep(const char32_t* other, int other_length) {
+    kind = likeness(other, other_length);
+    std::memcpy(name, other, sizeof(char32_t) * static_cast<std::size_t>(other_length));
+    length = other_length;
 }
 
 Cause look_alike_cause(const LookAlike& found, bool extensions_hidden) {
@@ -124,13 +91,10 @@ Cause look_alike_cause(const LookAlike& found, bool extensions_hidden) {
     if (ends_with(found.name, found.length, ".txt")) {
         return Cause::look_alike_txt;  // typed over, all but .txt: the stem alone is typed
     }
-    const int stem = static_cast<int>(std::strlen(SOURCE_STEM));
-    for (int i = stem; i < found.length; ++i) {
-        if (found.name[i] == '.') {
-            return Cause::look_alike_extension;  // a hidden extension would stay after what is typed
-        }
-    }
-    return Cause::look_alike;
+    // A hidden extension would stay after what is typed.
+    const char32_t* end = found.name + found.length;
+    return std::find(found.name + std::strlen(SOURCE_STEM), end, U'.') != end ? Cause::look_alike_extension
+                                                                              : Cause::look_alike;
 }
 
 }  // namespace quadrivo

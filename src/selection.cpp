@@ -7,15 +7,6 @@
 
 namespace quadrivo {
 
-namespace {
-
-// Tells whether a byte shows nothing: a blank, a tab, a line end.
-bool is_blank_or_line_end(char byte) {
-    return byte == ' ' || byte == '\t' || byte == '\n' || byte == '\r';
-}
-
-}  // namespace
-
 bool SourceLines::fill() {
     while (pos_ == len_) {
         // A 0x1A held back from the last block starts this one: it was not the file's last byte.
@@ -25,19 +16,15 @@ bool SourceLines::fill() {
         }
         const std::size_t got = std::fread(block_ + kept, 1, sizeof block_ - kept, in_);
         pos_ = 0;
-        if (got == 0) {
-            held_ctrl_z_ = false;  // the end: a held 0x1A was the old DOS end-of-file mark
-            len_ = 0;
-            if (std::ferror(in_)) {
-                error_ = last_error();
-                return false;
-            }
-            return true;
+        len_ = got == 0 ? 0 : kept + got;  // at the end, a held 0x1A was the old DOS end-of-file mark
+        held_ctrl_z_ = len_ > 0 && block_[len_ - 1] == CTRL_Z;
+        len_ -= held_ctrl_z_ ? 1 : 0;
+        if (got == 0 && std::ferror(in_)) {
+            error_ = last_error();
+            return false;
         }
-        len_ = kept + got;
-        held_ctrl_z_ = block_[len_ - 1] == CTRL_Z;
-        if (held_ctrl_z_) {
-            --len_;
+        if (got == 0) {
+            break;  // the end of the file
         }
     }
     return true;
@@ -50,10 +37,6 @@ bool SourceLines::start() {
     // A 0x1A held back is part of what was read.
     kind_ = recognise(reinterpret_cast<const unsigned char*>(block_), len_ + (held_ctrl_z_ ? 1 : 0));
     return true;
-}
-
-int SourceLines::peek() {
-    return pos_ < len_ ? static_cast<unsigned char>(block_[pos_]) : EOF;
 }
 
 int SourceLines::next(char (&riga)[ROW]) {
@@ -90,7 +73,7 @@ int SourceLines::next(char (&riga)[ROW]) {
         if (!fill()) {
             return -1;
         }
-        if (peek() == '\n') {
+        if (pos_ < len_ && block_[pos_] == '\n') {
             riga[ROW - 1] = '\n';
             ++pos_;
         }
@@ -99,11 +82,8 @@ int SourceLines::next(char (&riga)[ROW]) {
 }
 
 int SourceLines::more() {
-    for (;;) {
-        if (!fill()) {
-            return -1;
-        }
-        while (pos_ < len_ && is_blank_or_line_end(block_[pos_])) {
+    while (fill()) {
+        while (pos_ < len_ && std::memchr(" \t\n\r", block_[pos_], 4) != nullptr) {  // shows nothing
             ++pos_;
         }
         if (pos_ < len_) {
@@ -113,6 +93,7 @@ int SourceLines::more() {
             return 0;  // the end of the file
         }
     }
+    return -1;
 }
 
 TeamName::TeamName(const char32_t (&nome)[NAME], int cont) {
@@ -132,11 +113,9 @@ TeamName::TeamName(const char32_t (&nome)[NAME], int cont) {
 }
 
 bool TeamName::found_in(std::string_view text) const {
-    if (utf8_len_ == 0) {
-        return false;
-    }
-    return text.find(std::string_view(utf8_, utf8_len_)) != std::string_view::npos ||
-           (ansi_len_ > 0 && text.find(std::string_view(ansi_, ansi_len_)) != std::string_view::npos);
+    return utf8_len_ > 0 &&
+           (text.find(std::string_view(utf8_, utf8_len_)) != std::string_view::npos ||
+            (ansi_len_ > 0 && text.find(std::string_view(ansi_, ansi_len_)) != std::string_view::npos));
 }
 
 SelectionReport select_team_lines(SourceLines& source, CalendarText& calendar, ReadLines& read, const TeamName& name) {
@@ -152,9 +131,8 @@ SelectionReport select_team_lines(SourceLines& source, CalendarText& calendar, R
             return report;
         }
         read.add(riga, len);
-        // Only the bytes before the line end are searched: a name never spans two lines.
-        const bool piece = riga[len - 1] != '\n';  // a piece of a longer line
-        const int text = piece ? len : len - 1;
+        // Only the bytes before the line end (a piece of a longer line has none) are searched.
+        const int text = riga[len - 1] == '\n' ? len - 1 : len;
         if (name.found_in(std::string_view(riga, static_cast<std::size_t>(text)))) {
             // The line and one more line end: a whole line is thus followed by an
             // empty one. NUM lines of ROW bytes and their line ends always fit.

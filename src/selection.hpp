@@ -18,7 +18,7 @@ public:
     explicit SourceLines(std::FILE* read1) : in_(read1) {}
 
     // Reads the first block and tells from it what the file is. Returns false
-    // when the file cannot be read; the end of an empty file is a success.
+    // when the file cannot be read (an empty file can).
     bool start();
 
     // Puts the next line into riga: its bytes up to and including the first
@@ -30,22 +30,16 @@ public:
     // Returns the count stored, 0 when the file has ended, -1 on a read error.
     int next(char (&riga)[ROW]);
 
-    // What the file is, as its first block tells; after start().
-    SourceKind kind() const { return kind_; }
-
-    // The platform's error code of the last failed read.
-    int error() const { return error_; }
+    SourceKind kind() const { return kind_; }  // as the first block tells, after start()
+    int error() const { return error_; }  // the platform's code of the last failed read
 
     // Tells whether anything but blanks, tabs and line ends follows: lines
     // that hold nothing are not worth a notice. Returns 1 or 0, -1 on a read error.
     int more();
 
 private:
-    // Reads the next block once the current one is used up.
-    // Returns false on a read error.
+    // Reads the next block once the current one is used up. Returns false on a read error.
     bool fill();
-    // Returns the next byte, or EOF; the caller knows one is there or calls fill() first.
-    int peek();
 
     std::FILE* in_;
     char block_[BLOCK];
@@ -92,7 +86,6 @@ SelectionReport select_team_lines(SourceLines& source, CalendarText& calendar, R
 // Begins a calendar for Excel or Word with UTF8_MARK when its bytes hold one
 // beyond ASCII, are UTF-8 throughout and do not begin with the mark already:
 // those programs read text without it in the system's ANSI code page.
-// Windows-1252 and plain ASCII calendars stay as they are.
 void mark_utf8_for_office(CalendarText& calendar);
 
 }  // namespace quadrivo

@@ -1,12 +1,12 @@
-// What the first block tells of a file: the signatures of the kinds that get
-// their own words, UTF-16 and UTF-32 by their structure, and then a rule for
-// text (no NUL byte, few controls) that refuses any other binary file. A byte
-// pattern at the start decides only where it is a format's own signature;
-// text that merely begins with "PK" or "%PDF" stays text.
+// Signatures first, then UTF-16 and UTF-32 by their structure, then the rule
+// for text. A byte pattern at the start decides only where it is a format's own
+// signature: text that merely begins with "PK" or "%PDF" stays text.
 #include "source_kind.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 namespace quadrivo {
 
@@ -19,11 +19,6 @@ bool begins(const unsigned char* bytes, std::size_t size, const char* signature,
     return size >= length && std::memcmp(bytes, signature, length) == 0;
 }
 
-// The little-endian 16-bit value at offset.
-unsigned le16(const unsigned char* at) {
-    return at[0] | (at[1] << 8u);
-}
-
 // Tells whether a zip's first entry names an office document's part:
 // Office Open XML's [Content_Types].xml, _rels/, docProps/ or a part of the
 // workbook, document or presentation itself; OpenDocument's mimetype.
@@ -32,15 +27,11 @@ bool office_zip(const unsigned char* bytes, std::size_t size) {
     if (size < NAME_AT) {
         return false;
     }
-    const std::size_t length = le16(bytes + 26);
-    const char* name = reinterpret_cast<const char*>(bytes + NAME_AT);
-    const std::size_t room = size - NAME_AT < length ? size - NAME_AT : length;
-    const auto is = [&](const char* part) { return room == std::strlen(part) && std::memcmp(name, part, room) == 0; };
-    const auto under = [&](const char* folder) {
-        return room >= std::strlen(folder) && std::memcmp(name, folder, std::strlen(folder)) == 0;
-    };
-    return is("[Content_Types].xml") || is("mimetype") || under("_rels/") || under("docProps/") || under("xl/") ||
-           under("word/") || under("ppt/");
+    const std::size_t length = bytes[26] | (bytes[27] << 8u);  // the name's, little-endian
+    const std::string_view name(reinterpret_cast<const char*>(bytes + NAME_AT), std::min(size - NAME_AT, length));
+    const auto under = [&](std::string_view folder) { return name.substr(0, folder.size()) == folder; };
+    return name == "[Content_Types].xml" || name == "mimetype" || under("_rels/") || under("docProps/") ||
+           under("xl/") || under("word/") || under("ppt/");
 }
 
 // The 16-bit or 32-bit unit at index i, little- or big-endian.
@@ -53,44 +44,27 @@ unsigned long unit_at(const unsigned char* bytes, std::size_t i, int width, bool
     return unit;
 }
 
-// Tells whether a unit is a line feed, a carriage return or a blank: text
-// has them, and a binary file's zeros seldom fall so.
-bool spacing(unsigned long unit) {
-    return unit == 0x0A || unit == 0x0D || unit == 0x20;
-}
-
-// Tells whether the bytes are well-formed UTF-16 with at least two spacing
-// units: surrogates paired (one cut by the block's end is fine), no U+0000.
+// Tells whether the bytes are well-formed UTF-16 (width 2) or UTF-32 (width 4)
+// with at least two spacings and no U+0000: UTF-16's surrogates paired
+// (one cut by the block's end is fine), none in UTF-32, nothing past U+10FFFF.
 // Any text fits, whatever its letters; a binary file's zeros make U+0000.
-bool utf16(const unsigned char* bytes, std::size_t size, bool big) {
-    const std::size_t units = size / 2;
+bool unicode(const unsigned char* bytes, std::size_t size, int width, bool big) {
+    const std::size_t units = size / width;
     std::size_t spacings = 0;
     for (std::size_t i = 0; i < units; ++i) {
-        const unsigned long unit = unit_at(bytes, i, 2, big);
-        if (unit == 0 || (unit >= 0xDC00 && unit <= 0xDFFF)) {
-            return false;  // U+0000, or a low surrogate alone
+        const unsigned long unit = unit_at(bytes, i, width, big);
+        const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+        if (unit == 0 || unit > 0x10FFFF || (unit >= 0xDC00 && unit <= 0xDFFF) || (high && width == 4)) {
+            return false;  // U+0000, or a surrogate alone
         }
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units) {
+        if (high && i + 1 < units) {
             const unsigned long low = unit_at(bytes, ++i, 2, big);
             if (low < 0xDC00 || low > 0xDFFF) {
                 return false;
             }
         }
-        spacings += spacing(unit) ? 1 : 0;
-    }
-    return spacings >= 2;
-}
-
-// The same for UTF-32: each unit a character, no surrogate, no U+0000.
-bool utf32(const unsigned char* bytes, std::size_t size, bool big) {
-    const std::size_t units = size / 4;
-    std::size_t spacings = 0;
-    for (std::size_t i = 0; i < units; ++i) {
-        const unsigned long unit = unit_at(bytes, i, 4, big);
-        if (unit == 0 || unit > 0x10FFFF || (unit >= 0xD800 && unit <= 0xDFFF)) {
-            return false;
-        }
-        spacings += spacing(unit) ? 1 : 0;
+        // Line feeds, carriage returns and blanks: text has them, and a binary file's zeros seldom fall so.
+        spacings += unit == 0x0A || unit == 0x0D || unit == 0x20 ? 1 : 0;
     }
     return spacings >= 2;
 }
@@ -145,10 +119,10 @@ SourceKind recognise(const unsigned char* bytes, std::size_t size) {
     }
     // UTF-16 and UTF-32 have zero bytes in their blanks and line ends; any other file with one is no text.
     if (std::memchr(bytes, 0, size) != nullptr) {
-        if (utf32(bytes, size, false) || utf32(bytes, size, true)) {
+        if (unicode(bytes, size, 4, false) || unicode(bytes, size, 4, true)) {
             return SourceKind::utf32;
         }
-        return utf16(bytes, size, false) || utf16(bytes, size, true) ? SourceKind::utf16 : SourceKind::binary;
+        return unicode(bytes, size, 2, false) || unicode(bytes, size, 2, true) ? SourceKind::utf16 : SourceKind::binary;
     }
     return many_controls(bytes, size) ? SourceKind::binary : SourceKind::text;
 }

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "case_name.hpp"
-#include "look_alike.hpp"
+#include "telling.hpp"
 
 namespace {
 
