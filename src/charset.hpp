@@ -24,21 +24,14 @@ int to_windows_1252(char32_t c);
 // has room for UTF8_MAX bytes. Returns the number of bytes written.
 int to_utf8(char32_t c, char* out);
 
-// What a byte tells when it starts a UTF-8 sequence: how many bytes the
-// sequence has (0 when no well-formed sequence starts with it) and the range
-// its second byte must lie in. Every later byte lies in 0x80 to 0xBF. These
-// ranges are what rules out overlong forms, surrogates and anything above U+10FFFF.
-struct Utf8Lead {
-    int length;
-    unsigned char second_min;
-    unsigned char second_max;
-};
-Utf8Lead utf8_lead(unsigned char byte);
+// Returns the length of the UTF-8 sequence that byte begins: 0 when no
+// well-formed sequence begins with it (a continuation byte, C0, C1, F5 and above).
+int utf8_length(unsigned char byte);
 
-// Tells whether byte may stand at index i (from 1) of the sequence that lead begins.
-inline bool utf8_follows(const Utf8Lead& lead, int i, unsigned char byte) {
-    return i == 1 ? byte >= lead.second_min && byte <= lead.second_max : byte >= 0x80 && byte <= 0xBF;
-}
+// Tells whether bytes[i] (i from 1) may follow in the sequence that bytes[0]
+// begins. The second byte's range is what rules out overlong forms, surrogates
+// and anything above U+10FFFF.
+bool utf8_follows(const unsigned char* bytes, int i);
 
 // Reads the first character of the available bytes (at least one) as a
 // console reads typed text: a well-formed UTF-8 sequence is one character, any

@@ -17,6 +17,19 @@ int Console::read_char() {
     return c;
 }
 
+namespace {
+
+// Puts characters of Windows-1252 text into line from used on, as many as fit,
+// and moves text past them. Returns the count in line.
+int add_text(char32_t (&line)[TEXT_OUT], int used, const char*& text) {
+    for (; *text != '\0' && used < TEXT_OUT; ++text) {
+        line[used++] = from_windows_1252(static_cast<unsigned char>(*text));
+    }
+    return used;
+}
+
+}  // namespace
+
 void Console::say(const char* text) {
     if (!out_failed_ && (!write_text(out_, text) || std::fflush(out_) != 0)) {
         out_failed_ = true;
@@ -24,27 +37,39 @@ void Console::say(const char* text) {
 }
 
 void Console::warn(const char* format, const char* file_name) {
-    if (std::fflush(out_) != 0) {
-        out_failed_ = true;
-    }
-    char text[MESSAGE];
-    std::snprintf(text, sizeof text, format, file_name);
-    // Standard error may be buffered when redirected (the Windows C runtime does so).
-    if (write_text(err_, text)) {
-        std::fflush(err_);
-    }
+    char32_t name[TEXT_OUT];
+    warn(format, name, add_text(name, 0, file_name));
 }
 
 void Console::warn(const char* format, const char32_t* text, int length) {
     if (std::fflush(out_) != 0) {
         out_failed_ = true;
     }
-    // The message's two halves around the %s, each a message of its own.
+    // The message whole, for one write.
     char head[MESSAGE];
     const char* tail = split_at_hole(format, head);
-    if (write_text(err_, head) && (tail == nullptr || (write_chars(err_, text, length) && write_text(err_, tail)))) {
+    const char* at = head;
+    char32_t line[TEXT_OUT];
+    int used = add_text(line, 0, at);
+    for (int i = 0; tail != nullptr && i < length && used < TEXT_OUT; ++i) {
+        line[used++] = text[i];
+    }
+    used = add_text(line, used, tail != nullptr ? tail : at);
+    // Standard error may be buffered when redirected (the Windows C runtime does so).
+    if (write_chars(err_, line, used)) {
         std::fflush(err_);
     }
+}
+
+// A buffer's worth at a time: the help fits one, and so goes out in one write.
+bool Console::write_text(std::FILE* stream, const char* text) {
+    char32_t line[TEXT_OUT];
+    while (*text != '\0') {
+        if (!write_chars(stream, line, add_text(line, 0, text))) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool Console::report_fault() {
@@ -147,16 +172,15 @@ int TypedBytes::next_unit() {
 // is not waited for). Bytes that do not complete one are read again.
 int TypedBytes::decode_utf8(int lead) {
     unsigned char bytes[UTF8_MAX] = {static_cast<unsigned char>(lead)};
-    const Utf8Lead form = utf8_lead(bytes[0]);
+    const int length = utf8_length(bytes[0]);
     int have = 1;
-    for (bool follows = true; follows && have < form.length;) {
+    for (bool follows = true; follows && have < length;) {
         const int next = next_byte();
         if (next < 0) {
             break;
         }
         bytes[have] = static_cast<unsigned char>(next);
-        follows = utf8_follows(form, have, bytes[have]);
-        ++have;
+        follows = utf8_follows(bytes, have++);
     }
     char32_t c = 0;
     for (int k = have - 1, taken = decode_char(bytes, have, c); k >= taken; --k) {

@@ -20,9 +20,7 @@ public:
     Console& operator=(const Console&) = delete;
 
     // Reads one typed character, however many bytes it takes; CR LF is one
-    // line end. Where bytes are read, a well-formed UTF-8 sequence is one
-    // character and any other byte its Windows-1252 letter. Returns the
-    // character's code point, INPUT_END at the end of the input, or
+    // line end. Returns its code point, INPUT_END at the end of the input, or
     // INPUT_FAILED once a read or a write of the console has failed.
     int read_char();
 
@@ -30,11 +28,9 @@ public:
     void say(const char* text);
 
     // Writes a message to standard error, standard output flushed first so that
-    // a terminal shows both in order. A %s in format is replaced by file_name.
+    // a terminal shows both in order; the %s in format replaced by file_name,
+    // Windows-1252 text, or by length characters of text.
     void warn(const char* format, const char* file_name = "");
-
-    // Writes a message to standard error as warn does, the %s in format
-    // replaced by length characters of text.
     void warn(const char* format, const char32_t* text, int length);
 
     // Tells whether standard error shows every character, or only those of
@@ -49,8 +45,7 @@ protected:
 
     // The next typed character, as read_char() tells it.
     virtual int read_typed() = 0;
-    // Writes Windows-1252 text, or length characters, to stream (out_ or err_).
-    virtual bool write_text(std::FILE* stream, const char* text) = 0;
+    // Writes length characters to stream (out_ or err_).
     virtual bool write_chars(std::FILE* stream, const char32_t* text, int length) = 0;
 
     std::FILE* in_;
@@ -58,15 +53,16 @@ protected:
     std::FILE* err_;
 
 private:
+    bool write_text(std::FILE* stream, const char* text);
+
     bool in_failed_ = false;
     bool out_failed_ = false;
 };
 
-// Typed bytes read from a stream, as a character at a time: a well-formed
-// UTF-8 sequence is one character, any other byte its Windows-1252 letter,
-// CR LF one line end. How redirected input and a UTF-8 or C-locale terminal are read.
-// Redirected input may begin with a byte order mark, as editors save answers
-// files: a UTF-8 one is skipped, a UTF-16 one makes the whole input UTF-16.
+// Typed bytes read from a stream, a character at a time: a well-formed UTF-8
+// sequence is one character, any other byte its Windows-1252 letter, CR LF one
+// line end. Redirected input may begin with a byte order mark, as editors save
+// answers files: a UTF-8 one is skipped, a UTF-16 one makes the whole input UTF-16.
 class TypedBytes {
 public:
     // redirected: the stream is no console, and its start may hold a mark;

@@ -1,7 +1,5 @@
 // The console on POSIX: bytes in the locale's codeset, decoded one character
-// at a time; the messages encoded the same way and written by write(2) itself. Where the bytes are single
-// (the C and POSIX locales) typed text is read as UTF-8 first, as a UTF-8
-// terminal is, and the messages go out as Windows-1252 bytes.
+// at a time; the messages encoded the same way and written by write(2) itself.
 #include <langinfo.h>
 #include <unistd.h>
 
@@ -69,7 +67,6 @@ public:
 
 private:
     int read_typed() override;
-    bool write_text(std::FILE* stream, const char* text) override;
     bool write_chars(std::FILE* stream, const char32_t* text, int length) override;
 
     TypedBytes bytes_;
@@ -117,8 +114,10 @@ std::size_t encode(Codeset codeset, char32_t c, char* out, std::mbstate_t& state
 
 bool PosixConsole::write_chars(std::FILE* stream, const char32_t* text, int length) {
     const Codeset codeset = stream == err_ ? err_codeset_ : out_codeset_;
-    // Each character is encoded in turn, a buffer's worth written at a time.
-    char encoded[MESSAGE];
+    // Encoded a buffer's worth at a time: a message (the help among them) goes
+    // out in one write, so that a reader that takes a line and goes (head -1)
+    // never makes a second write fail.
+    char encoded[TEXT_OUT];
     std::size_t used = 0;
     std::mbstate_t state{};
     for (int i = 0; i < length; ++i) {
@@ -131,44 +130,6 @@ bool PosixConsole::write_chars(std::FILE* stream, const char32_t* text, int leng
         }
     }
     return true;
-}
-
-bool PosixConsole::write_text(std::FILE* stream, const char* text) {
-    const Codeset codeset = stream == err_ ? err_codeset_ : out_codeset_;
-    if (codeset == Codeset::windows_1252) {
-        return put(stream, text, std::strlen(text));
-    }
-    // Encoded whole, so that a message (the help among them) goes out in one
-    // write: a reader that takes a line and goes (head -1) never makes a
-    // second write fail.
-    char encoded[TEXT_OUT];
-    std::size_t used = 0;
-    std::mbstate_t state{};
-    while (*text != '\0') {
-        std::size_t ascii = 0;  // a run of ASCII goes in as it is
-        while (text[ascii] != '\0' && static_cast<unsigned char>(text[ascii]) < 0x80) {
-            ++ascii;
-        }
-        if (used + ascii + MB_LEN_MAX > sizeof encoded) {
-            if (!put(stream, encoded, used)) {
-                return false;
-            }
-            used = 0;
-        }
-        if (ascii + MB_LEN_MAX > sizeof encoded) {
-            if (!put(stream, text, ascii)) {  // longer than the buffer: as it is
-                return false;
-            }
-        } else {
-            std::memcpy(encoded + used, text, ascii);
-            used += ascii;
-        }
-        text += ascii;
-        if (*text != '\0') {
-            used += encode(codeset, from_windows_1252(static_cast<unsigned char>(*text++)), encoded + used, state);
-        }
-    }
-    return used == 0 || put(stream, encoded, used);
 }
 
 }  // namespace

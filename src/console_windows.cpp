@@ -7,15 +7,11 @@
 #include <io.h>
 #include <windows.h>
 
-#include <cstring>
-
 #include "console.hpp"
 
 namespace quadrivo {
 
 namespace {
-
-constexpr UINT WINDOWS_1252 = 1252;
 
 // Returns the console behind stream, or nullptr when the stream is redirected.
 HANDLE console_of(std::FILE* stream) {
@@ -43,14 +39,10 @@ public:
 
 private:
     int read_typed() override;
-    bool write_text(std::FILE* stream, const char* text) override;
     bool write_chars(std::FILE* stream, const char32_t* text, int length) override;
     int read_console();
     int next_unit();
     int peek_unit();
-    HANDLE console_for(std::FILE* stream) const {
-        return stream == out_ ? out_console_ : stream == err_ ? err_console_ : nullptr;
-    }
 
     TypedBytes bytes_;  // a redirected standard input
     HANDLE in_console_;  // console handles, or nullptr for a redirected stream
@@ -107,50 +99,34 @@ int WindowsConsole::read_typed() {
     return in_console_ != nullptr ? read_console() : bytes_.next_char();
 }
 
+// A console is written UTF-16, a buffer's worth at a time; a redirected
+// stream Windows-1252, a letter it lacks as '?'.
 bool WindowsConsole::write_chars(std::FILE* stream, const char32_t* text, int length) {
-    const HANDLE console = console_for(stream);
+    const HANDLE console = stream == out_ ? out_console_ : err_console_;
+    wchar_t wide[MESSAGE + 1];
+    DWORD units = 0;
     for (int i = 0; i < length; ++i) {
+        const char32_t c = text[i];
         if (console == nullptr) {
-            const int byte = to_windows_1252(text[i]);
+            const int byte = to_windows_1252(c);
             if (std::fputc(byte < 0 ? '?' : byte, stream) == EOF) {
                 return false;
             }
             continue;
         }
-        // UTF-16: a letter beyond 16 bits is a surrogate pair.
-        wchar_t wide[2];
-        DWORD units = 1;
-        wide[0] = static_cast<wchar_t>(text[i]);
-        if (text[i] >= 0x10000) {
-            wide[0] = static_cast<wchar_t>(0xD800 + ((text[i] - 0x10000) >> 10));
-            wide[1] = static_cast<wchar_t>(0xDC00 + ((text[i] - 0x10000) & 0x3FF));
-            units = 2;
+        if (c >= 0x10000) {
+            wide[units++] = static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));  // a surrogate pair
+            wide[units++] = static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            wide[units++] = static_cast<wchar_t>(c);
         }
-        DWORD written = 0;
-        if (!WriteConsoleW(console, wide, units, &written, nullptr) || written != units) {
-            return false;
+        if (units >= MESSAGE || i + 1 == length) {
+            DWORD written = 0;
+            if (!WriteConsoleW(console, wide, units, &written, nullptr) || written != units) {
+                return false;
+            }
+            units = 0;
         }
-    }
-    return true;
-}
-
-bool WindowsConsole::write_text(std::FILE* stream, const char* text) {
-    const HANDLE console = console_for(stream);
-    if (console == nullptr) {
-        return std::fputs(text, stream) != EOF;
-    }
-    // Windows-1252 is one byte a letter, so the text converts a buffer's worth at a time.
-    for (std::size_t left = std::strlen(text); left > 0;) {
-        const int chunk = static_cast<int>(left < MESSAGE ? left : MESSAGE);
-        wchar_t wide[MESSAGE];
-        const int length = MultiByteToWideChar(WINDOWS_1252, 0, text, chunk, wide, MESSAGE);
-        DWORD written = 0;
-        if (length <= 0 || !WriteConsoleW(console, wide, static_cast<DWORD>(length), &written, nullptr) ||
-            written != static_cast<DWORD>(length)) {
-            return false;
-        }
-        text += chunk;
-        left -= static_cast<std::size_t>(chunk);
     }
     return true;
 }
