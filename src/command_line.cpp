@@ -16,47 +16,44 @@ namespace {
 
 constexpr int ARGUMENT_SHOWN = 128;  // characters of a refused argument shown; a longer one is cut
 
-bool is_one_of(const char* argument, std::initializer_list<const char*> options) {
+// Tells whether argument is one of options or, on Windows, of switches in any case.
+bool is_one_of(const char* argument, std::initializer_list<const char*> options,
+               std::initializer_list<const char*> switches) {
     for (const char* option : options) {
         if (std::strcmp(argument, option) == 0) {
             return true;
         }
     }
-    return false;
-}
-
 #ifdef _WIN32
-// Windows programs' switches: a slash, in any case.
-bool is_switch(const char* argument, std::initializer_list<const char*> switches) {
     for (const char* name : switches) {
         if (_stricmp(argument, name) == 0) {
             return true;
         }
     }
+#else
+    static_cast<void>(switches);
+#endif
     return false;
 }
 
 bool is_help(const char* argument) {
-    return is_one_of(argument, {"--help", "-h", "-?"}) || is_switch(argument, {"/?", "/h", "/help"});
+    return is_one_of(argument, {"--help", "-h"}, {"-?", "/?", "/h", "/help"});
 }
+
 bool is_version(const char* argument) {
-    return is_one_of(argument, {"--version", "-V"}) || is_switch(argument, {"/v", "/version"});
+    return is_one_of(argument, {"--version", "-V"}, {"/v", "/version"});
 }
+
+// A lone dash is a file's name for standard input, not an option; on Windows a
+// slash begins one.
 bool is_option(const char* argument) {
-    return (argument[0] == '-' && argument[1] != '\0') || argument[0] == '/';
-}
-#else
-bool is_help(const char* argument) {
-    return is_one_of(argument, {"--help", "-h"});
-}
-bool is_version(const char* argument) {
-    return is_one_of(argument, {"--version", "-V"});
-}
-// A lone dash is a file's name for standard input, not an option.
-bool is_option(const char* argument) {
+#ifdef _WIN32
+    if (argument[0] == '/') {
+        return true;
+    }
+#endif
     return argument[0] == '-' && argument[1] != '\0';
 }
-#endif
 
 // Tells on standard error, in the words of format, that argument is refused,
 // the argument shown as any name is (a control as '?'), and where the help is.
@@ -108,22 +105,13 @@ CommandLine read_command_line(int argc, const char* const* argv) {
     return line;
 }
 
-int say_usage(Console& console) {
-    console.say(MSG_USAGE);
-    return console.report_fault() ? 1 : 0;
-}
-
-int say_version(Console& console) {
-    console.say(MSG_VERSION);
-    return console.report_fault() ? 1 : 0;
-}
-
-int refuse_option(Console& console, const char* refused) {
-    return refuse(console, ERR_UNKNOWN_OPTION, refused);
-}
-
-int refuse_argument(Console& console, const char* refused) {
-    return refuse(console, ERR_NO_ARGUMENTS, refused);
+int answer(Console& console, const CommandLine& line) {
+    if (line.request == Request::usage || line.request == Request::version) {
+        console.say(line.request == Request::usage ? MSG_USAGE : MSG_VERSION);
+        return console.report_fault() ? 1 : 0;
+    }
+    return refuse(console, line.request == Request::unknown_option ? ERR_UNKNOWN_OPTION : ERR_NO_ARGUMENTS,
+                  line.refused);
 }
 
 }  // namespace quadrivo

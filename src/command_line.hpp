@@ -20,16 +20,13 @@ struct CommandLine {
 // the options. On Windows the / switches count too, in any case.
 CommandLine read_command_line(int argc, const char* const* argv);
 
-// Prints the help, or the version line, on standard output. Returns the exit
-// status: 1 when it could not be written, told as a console fault.
-int say_usage(Console& console);
-int say_version(Console& console);
-
-// Tells on standard error that the argument refused is an unknown option, or
-// that the program takes no arguments, and where the help is; where the
-// console is the program's alone, waits for Enter. Returns the status, 2.
-int refuse_option(Console& console, const char* refused);
-int refuse_argument(Console& console, const char* refused);
+// Answers a command line that asks for no dialogue: the help or the version
+// line on standard output, or on standard error that the argument refused is an
+// unknown option, or that the program takes no arguments, and where the help is
+// (where the console is the program's alone, waiting for Enter). Returns the
+// exit status: 0, 1 when the help or version could not be written (told as a
+// console fault), 2 for a refusal.
+int answer(Console& console, const CommandLine& line);
 
 // Tells whether an error waits for Enter before the program ends: when the
 // console has no process but this one, its window closes with the program

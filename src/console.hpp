@@ -100,9 +100,9 @@ private:
     int pending_unit_ = -1;  // a UTF-16 unit read ahead
 };
 
-// Makes this platform's console on the three streams and runs body with it
-// and argument (a word of the command line, or nullptr). Returns what body returns.
-int with_console(std::FILE* in, std::FILE* out, std::FILE* err, int (*body)(Console&, const char* argument),
-                 const char* argument);
+// Makes this platform's console on the three streams and runs body with it and
+// the program's arguments. Returns what body returns.
+int with_console(std::FILE* in, std::FILE* out, std::FILE* err,
+                 int (*body)(Console&, int argc, const char* const* argv), int argc, const char* const* argv);
 
 }  // namespace quadrivo

@@ -133,10 +133,10 @@ bool WindowsConsole::write_chars(std::FILE* stream, const char32_t* text, int le
 
 }  // namespace
 
-int with_console(std::FILE* in, std::FILE* out, std::FILE* err, int (*body)(Console&, const char* argument),
-                 const char* argument) {
+int with_console(std::FILE* in, std::FILE* out, std::FILE* err,
+                 int (*body)(Console&, int argc, const char* const* argv), int argc, const char* const* argv) {
     WindowsConsole console(in, out, err);
-    return body(console, argument);
+    return body(console, argc, argv);
 }
 
 }  // namespace quadrivo
