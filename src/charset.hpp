@@ -49,6 +49,19 @@ inline constexpr bool joins_next(int unit) {
 // is the replacement character U+FFFD.
 char32_t join_units(int unit, int next, bool& took);
 
+// Returns the next character of the UTF-16 units that next_unit() hands out
+// (a negative end as it is), joined as join_units does; a unit read ahead and
+// not taken is kept in pending (negative for none) for the next call.
+template <typename NextUnit>
+int next_joined(NextUnit next_unit, int& pending) {
+    const int unit = pending >= 0 ? pending : next_unit();
+    const int next = unit >= 0 && joins_next(unit) ? next_unit() : -1;
+    bool took = false;
+    const int c = unit < 0 ? unit : static_cast<int>(join_units(unit, next, took));
+    pending = took || next < 0 ? -1 : next;
+    return c;
+}
+
 // Tells whether c would act on a terminal instead of showing: C0, DEL, C1.
 inline constexpr bool is_control(char32_t c) {
     return c < 0x20 || (c >= 0x7F && c < 0xA0);

@@ -128,28 +128,12 @@ void TypedBytes::settle_form() {
 
 // Returns the next 16-bit unit of UTF-16 input, INPUT_END or INPUT_FAILED.
 int TypedBytes::next_utf16_unit() {
-    if (pending_unit_ >= 0) {
-        const int unit = pending_unit_;
-        pending_unit_ = -1;
-        return unit;
-    }
     const int first = next_byte();
     const int second = first >= 0 ? next_byte() : first;
     if (second < 0) {
         return second == INPUT_FAILED || first == INPUT_FAILED ? INPUT_FAILED : INPUT_END;  // an odd last byte ends it
     }
     return form_ == Form::utf16_le ? first | (second << 8) : (first << 8) | second;
-}
-
-// Returns the next character of UTF-16 input: a surrogate pair is one, a lone
-// surrogate the replacement character, CR LF one line end.
-int TypedBytes::next_utf16_char() {
-    const int unit = next_utf16_unit();
-    const int next = unit >= 0 && joins_next(unit) ? next_utf16_unit() : -1;
-    bool took = false;
-    const int c = unit < 0 ? unit : static_cast<int>(join_units(unit, next, took));
-    pending_unit_ = took || next < 0 ? -1 : next;
-    return c;
 }
 
 int TypedBytes::next_unit() {
@@ -191,7 +175,7 @@ int TypedBytes::decode_utf8(int lead) {
 
 int TypedBytes::next_char() {
     if (utf16()) {
-        return next_utf16_char();
+        return next_joined([this] { return next_utf16_unit(); }, pending_unit_);
     }
     const int c = next_unit();
     return c < 0x80 ? c : decode_utf8(c);  // ASCII, or the end of input

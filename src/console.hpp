@@ -89,7 +89,6 @@ private:
     int decode_utf8(int lead);
     void settle_form();
     int next_utf16_unit();
-    int next_utf16_char();
 
     std::FILE* in_;
     int pending_[UTF8_MAX];  // bytes read ahead and given back, the next on top

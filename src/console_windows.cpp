@@ -40,9 +40,7 @@ public:
 private:
     int read_typed() override;
     bool write_chars(std::FILE* stream, const char32_t* text, int length) override;
-    int read_console();
     int next_unit();
-    int peek_unit();
 
     TypedBytes bytes_;  // a redirected standard input
     HANDLE in_console_;  // console handles, or nullptr for a redirected stream
@@ -52,6 +50,7 @@ private:
     DWORD typed_len_ = 0;
     DWORD typed_pos_ = 0;
     bool typed_ended_ = false;
+    int pending_unit_ = -1;  // a unit read ahead
 };
 
 // Returns the next UTF-16 unit typed, reading a line of the console when the
@@ -76,27 +75,8 @@ int WindowsConsole::next_unit() {
     return typed_[typed_pos_++];
 }
 
-// Returns the next unit without taking it: what completes a CR LF or a surrogate pair.
-int WindowsConsole::peek_unit() {
-    const int unit = next_unit();
-    if (unit >= 0) {
-        --typed_pos_;
-    }
-    return unit;
-}
-
-// Returns the next character typed at the console: CR LF is one line end, a
-// surrogate pair one character, a lone surrogate the replacement character.
-int WindowsConsole::read_console() {
-    const int unit = next_unit();
-    bool took = false;
-    const int c = unit < 0 ? unit : static_cast<int>(join_units(unit, joins_next(unit) ? peek_unit() : -1, took));
-    typed_pos_ += took ? 1 : 0;
-    return c;
-}
-
 int WindowsConsole::read_typed() {
-    return in_console_ != nullptr ? read_console() : bytes_.next_char();
+    return in_console_ != nullptr ? next_joined([this] { return next_unit(); }, pending_unit_) : bytes_.next_char();
 }
 
 // A console is written UTF-16, a buffer's worth at a time; a redirected
