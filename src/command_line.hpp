@@ -20,12 +20,10 @@ struct CommandLine {
 // the options. On Windows the / switches count too, in any case.
 CommandLine read_command_line(int argc, const char* const* argv);
 
-// Answers a command line that asks for no dialogue: the help or the version
-// line on standard output, or on standard error that the argument refused is an
-// unknown option, or that the program takes no arguments, and where the help is
-// (where the console is the program's alone, waiting for Enter). Returns the
-// exit status: 0, 1 when the help or version could not be written (told as a
-// console fault), 2 for a refusal.
+// Answers a command line that asks for no dialogue: the help or the version on
+// standard output; or on standard error the refusal and where the help is,
+// waiting for Enter where the console is the program's alone. Returns the exit
+// status: 0, 1 when the console failed, 2 for a refusal.
 int answer(Console& console, const CommandLine& line);
 
 // Tells whether an error waits for Enter before the program ends: when the

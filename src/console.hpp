@@ -70,10 +70,9 @@ public:
     TypedBytes(std::FILE* in, bool redirected, bool ctrl_z_ends)
         : in_(in), form_(redirected ? Form::unknown : Form::bytes), ctrl_z_ends_(ctrl_z_ends) {}
 
-    // Returns the next character, INPUT_END or INPUT_FAILED.
+    // Return the next character, or the next byte (CR LF as one LF; not for
+    // UTF-16 input); INPUT_END or INPUT_FAILED.
     int next_char();
-    // Returns the next byte, CR LF as one LF; INPUT_END or INPUT_FAILED.
-    // Not for UTF-16 input, whose characters next_char() reads.
     int next_unit();
     // Tells whether the input is UTF-16, as its mark said.
     bool utf16() {
