@@ -32,11 +32,7 @@ int to_windows_1252(char32_t c) {
 }
 
 int to_utf8(char32_t c, char* out) {
-    if (c < 0x80) {
-        out[0] = static_cast<char>(c);
-        return 1;
-    }
-    int length = c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+    const int length = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
     static constexpr unsigned char LEAD_MARK[] = {0, 0, 0xC0, 0xE0, 0xF0};
     for (int i = length - 1; i > 0; --i) {
         out[i] = static_cast<char>(0x80 | (c & 0x3F));

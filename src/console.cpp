@@ -3,7 +3,6 @@
 // reading and writing a console is in console_posix.cpp and console_windows.cpp.
 #include "console.hpp"
 
-#include <cstring>
 #include <initializer_list>
 
 namespace quadrivo {
@@ -111,17 +110,14 @@ void TypedBytes::settle_form() {
     form_ = Form::bytes;
     const int first = next_byte();
     const int second = first >= 0 ? next_byte() : INPUT_END;
+    const int third = first == 0xEF && second == 0xBB ? next_byte() : INPUT_END;
     if ((first == 0xFF && second == 0xFE) || (first == 0xFE && second == 0xFF)) {
         form_ = first == 0xFF ? Form::utf16_le : Form::utf16_be;
-        return;
-    }
-    const int third = first == 0xEF && second == 0xBB ? next_byte() : INPUT_END;
-    if (third == 0xBF) {
-        return;  // a UTF-8 mark says nothing a UTF-8 reading does not
-    }
-    for (const int byte : {third, second, first}) {
-        if (byte >= 0) {
-            unread(byte);
+    } else if (third != 0xBF) {  // a UTF-8 mark says nothing a UTF-8 reading does not
+        for (const int byte : {third, second, first}) {
+            if (byte >= 0) {
+                unread(byte);
+            }
         }
     }
 }
@@ -139,14 +135,12 @@ int TypedBytes::next_utf16_unit() {
 int TypedBytes::next_unit() {
     settle_form();
     const int c = next_byte();
-    if (c == '\r') {
-        const int next = next_byte();
-        if (next == '\n' || next == INPUT_FAILED) {
-            return next;
-        }
-        if (next != INPUT_END) {
-            unread(next);
-        }
+    const int next = c == '\r' ? next_byte() : INPUT_END;
+    if (next == '\n' || next == INPUT_FAILED) {
+        return next;
+    }
+    if (next >= 0) {
+        unread(next);
     }
     return c;
 }

@@ -41,14 +41,13 @@ public:
     bool report_fault();
 
 protected:
-    Console(std::FILE* in, std::FILE* out, std::FILE* err) : in_(in), out_(out), err_(err) {}
+    Console(std::FILE* out, std::FILE* err) : out_(out), err_(err) {}
 
     // The next typed character, as read_char() tells it.
     virtual int read_typed() = 0;
     // Writes length characters to stream (out_ or err_).
     virtual bool write_chars(std::FILE* stream, const char32_t* text, int length) = 0;
 
-    std::FILE* in_;
     std::FILE* out_;
     std::FILE* err_;
 

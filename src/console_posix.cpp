@@ -57,7 +57,7 @@ bool put(std::FILE* stream, const char* bytes, std::size_t size) {
 class PosixConsole final : public Console {
 public:
     PosixConsole(std::FILE* in, std::FILE* out, std::FILE* err)
-        : Console(in, out, err),
+        : Console(out, err),
           bytes_(in, !isatty(fileno(in)), false),
           in_codeset_(codeset_of(in)),
           out_codeset_(codeset_of(out)),

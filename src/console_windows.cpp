@@ -23,7 +23,7 @@ HANDLE console_of(std::FILE* stream) {
 class WindowsConsole final : public Console {
 public:
     WindowsConsole(std::FILE* in, std::FILE* out, std::FILE* err)
-        : Console(in, out, err),
+        : Console(out, err),
           bytes_(in, true, true),
           in_console_(console_of(in)),
           out_console_(console_of(out)),
