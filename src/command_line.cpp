@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "constants.hpp"
+#include "dialogue.hpp"
 #include "name_pattern.hpp"
 
 #ifdef _WIN32
@@ -96,7 +97,11 @@ CommandLine read_command_line(int argc, const char* const* argv) {
     return line;
 }
 
-int answer(Console& console, const CommandLine& line) {
+int run_program(Console& console, int argc, const char* const* argv) {
+    const CommandLine line = read_command_line(argc, argv);
+    if (line.request == Request::dialogue) {
+        return run_dialogue(console);
+    }
     if (line.request == Request::usage || line.request == Request::version) {
         console.say(line.request == Request::usage ? MSG_USAGE : MSG_VERSION);
         return console.report_fault() ? 1 : 0;

@@ -1,5 +1,6 @@
 // What the command line asks for: the dialogue, the help or the version alone,
-// or nothing the program knows, which it refuses before any question.
+// or nothing the program knows, which it refuses before any question; and the
+// run it asks for.
 #pragma once
 
 #include "console.hpp"
@@ -20,11 +21,11 @@ struct CommandLine {
 // the options. On Windows the / switches count too, in any case.
 CommandLine read_command_line(int argc, const char* const* argv);
 
-// Answers a command line that asks for no dialogue: the help or the version on
+// Runs what the arguments ask for: the dialogue; or the help or the version on
 // standard output; or on standard error the refusal and where the help is,
 // waiting for Enter where the console is the program's alone. Returns the exit
-// status: 0, 1 when the console failed, 2 for a refusal.
-int answer(Console& console, const CommandLine& line);
+// status: the dialogue's; 0, 1 when the console failed; 2 for a refusal.
+int run_program(Console& console, int argc, const char* const* argv);
 
 // Tells whether an error waits for Enter before the program ends: when the
 // console has no process but this one, its window closes with the program

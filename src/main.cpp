@@ -6,21 +6,10 @@
 
 #include "command_line.hpp"
 #include "console.hpp"
-#include "dialogue.hpp"
-
-namespace {
-
-int run(quadrivo::Console& console, int argc, const char* const* argv) {
-    const quadrivo::CommandLine line = quadrivo::read_command_line(argc, argv);
-    return line.request == quadrivo::Request::dialogue ? quadrivo::run_dialogue(console)
-                                                       : quadrivo::answer(console, line);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     // The locale's character type decides how the console's characters are
     // read and written; nothing else of the locale is used, so nothing else is loaded.
     std::setlocale(LC_CTYPE, "");
-    return quadrivo::with_console(stdin, stdout, stderr, run, argc, argv);
+    return quadrivo::with_console(stdin, stdout, stderr, quadrivo::run_program, argc, argv);
 }
