@@ -3,6 +3,7 @@
 // reading and writing a console is in console_posix.cpp and console_windows.cpp.
 #include "console.hpp"
 
+#include <cwchar>
 #include <initializer_list>
 
 namespace quadrivo {
@@ -132,8 +133,8 @@ int TypedBytes::next_utf16_unit() {
     return form_ == Form::utf16_le ? first | (second << 8) : (first << 8) | second;
 }
 
+// Returns the next byte of input that is not UTF-16, CR LF as one LF.
 int TypedBytes::next_unit() {
-    settle_form();
     const int c = next_byte();
     const int next = c == '\r' ? next_byte() : INPUT_END;
     if (next == '\n' || next == INPUT_FAILED) {
@@ -168,11 +169,16 @@ int TypedBytes::decode_utf8(int lead) {
 }
 
 int TypedBytes::next_char() {
-    if (utf16()) {
+    settle_form();
+    if (form_ != Form::bytes) {
         return next_joined([this] { return next_utf16_unit(); }, pending_unit_);
     }
     const int c = next_unit();
-    return c < 0x80 ? c : decode_utf8(c);  // ASCII, or the end of input
+    if (c < 0x80 || !locale_bytes_) {
+        return c < 0x80 ? c : decode_utf8(c);  // ASCII, or the end of input
+    }
+    const std::wint_t wide = std::btowc(c);
+    return static_cast<int>(wide != WEOF ? wide : from_windows_1252(static_cast<unsigned char>(c)));
 }
 
 }  // namespace quadrivo

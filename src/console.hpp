@@ -65,23 +65,23 @@ private:
 class TypedBytes {
 public:
     // redirected: the stream is no console, and its start may hold a mark;
-    // ctrl_z_ends: a byte 0x1A ends the input, as a Windows text stream does.
-    TypedBytes(std::FILE* in, bool redirected, bool ctrl_z_ends)
-        : in_(in), form_(redirected ? Form::unknown : Form::bytes), ctrl_z_ends_(ctrl_z_ends) {}
+    // ctrl_z_ends: a byte 0x1A ends the input, as a Windows text stream does;
+    // locale_bytes: bytes are of the locale's codeset, not UTF-8: a byte is the
+    // letter it is there (a multibyte codeset's are taken one at a time), else
+    // its Windows-1252 letter.
+    TypedBytes(std::FILE* in, bool redirected, bool ctrl_z_ends, bool locale_bytes)
+        : in_(in),
+          form_(redirected ? Form::unknown : Form::bytes),
+          ctrl_z_ends_(ctrl_z_ends),
+          locale_bytes_(locale_bytes) {}
 
-    // Return the next character, or the next byte (CR LF as one LF; not for
-    // UTF-16 input); INPUT_END or INPUT_FAILED.
+    // Returns the next character, INPUT_END or INPUT_FAILED.
     int next_char();
-    int next_unit();
-    // Tells whether the input is UTF-16, as its mark said.
-    bool utf16() {
-        settle_form();
-        return form_ == Form::utf16_le || form_ == Form::utf16_be;
-    }
 
 private:
     enum class Form { unknown, bytes, utf16_le, utf16_be };
 
+    int next_unit();
     int next_byte();
     void unread(int byte) { pending_[pending_count_++] = byte; }
     int decode_utf8(int lead);
@@ -93,6 +93,7 @@ private:
     int pending_count_ = 0;
     Form form_;
     bool ctrl_z_ends_;
+    bool locale_bytes_;
     bool ended_ = false;
     int pending_unit_ = -1;  // a UTF-16 unit read ahead
 };

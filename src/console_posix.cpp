@@ -58,40 +58,20 @@ class PosixConsole final : public Console {
 public:
     PosixConsole(std::FILE* in, std::FILE* out, std::FILE* err)
         : Console(out, err),
-          bytes_(in, !isatty(fileno(in)), false),
-          in_codeset_(codeset_of(in)),
+          bytes_(in, !isatty(fileno(in)), false, codeset_of(in) == Codeset::locale),
           out_codeset_(codeset_of(out)),
           err_codeset_(codeset_of(err)) {}
 
     bool shows_any_character() const override { return err_codeset_ == Codeset::utf8; }
 
 private:
-    int read_typed() override;
+    int read_typed() override { return bytes_.next_char(); }
     bool write_chars(std::FILE* stream, const char32_t* text, int length) override;
 
     TypedBytes bytes_;
-    Codeset in_codeset_;  // each stream its own: a terminal and a redirection may differ
-    Codeset out_codeset_;
+    Codeset out_codeset_;  // each stream its own: a terminal and a redirection may differ
     Codeset err_codeset_;
 };
-
-int PosixConsole::read_typed() {
-    if (in_codeset_ != Codeset::locale || bytes_.utf16()) {
-        return bytes_.next_char();
-    }
-    // Another codeset: the C library knows it. Multibyte ones are taken a byte at a time.
-    const int c = bytes_.next_unit();
-    if (c < 0x80) {
-        return c;  // ASCII, or the end of input
-    }
-    const char byte = static_cast<char>(c);
-    std::mbstate_t state{};
-    wchar_t wide = 0;
-    if (std::mbrtowc(&wide, &byte, 1, &state) == 1) {
-        return static_cast<int>(wide);
-    }
-    return static_cast<int>(from_windows_1252(static_cast<unsigned char>(c)));
-}
 
 // Puts character c into out (room for MB_LEN_MAX bytes) as the codeset has it;
 // a letter the codeset lacks goes out as its Windows-1252 byte, or '?'.

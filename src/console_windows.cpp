@@ -24,7 +24,7 @@ class WindowsConsole final : public Console {
 public:
     WindowsConsole(std::FILE* in, std::FILE* out, std::FILE* err)
         : Console(out, err),
-          bytes_(in, true, true),
+          bytes_(in, true, true, false),
           in_console_(console_of(in)),
           out_console_(console_of(out)),
           err_console_(console_of(err)) {
@@ -38,7 +38,9 @@ public:
     bool shows_any_character() const override { return err_console_ != nullptr; }
 
 private:
-    int read_typed() override;
+    int read_typed() override {
+        return in_console_ != nullptr ? next_joined([this] { return next_unit(); }, pending_unit_) : bytes_.next_char();
+    }
     bool write_chars(std::FILE* stream, const char32_t* text, int length) override;
     int next_unit();
 
@@ -73,10 +75,6 @@ int WindowsConsole::next_unit() {
         }
     }
     return typed_[typed_pos_++];
-}
-
-int WindowsConsole::read_typed() {
-    return in_console_ != nullptr ? next_joined([this] { return next_unit(); }, pending_unit_) : bytes_.next_char();
 }
 
 // A console is written UTF-16, a buffer's worth at a time; a redirected
