@@ -133,19 +133,6 @@ int TypedBytes::next_utf16_unit() {
     return form_ == Form::utf16_le ? first | (second << 8) : (first << 8) | second;
 }
 
-// Returns the next byte of input that is not UTF-16, CR LF as one LF.
-int TypedBytes::next_unit() {
-    const int c = next_byte();
-    const int next = c == '\r' ? next_byte() : INPUT_END;
-    if (next == '\n' || next == INPUT_FAILED) {
-        return next;
-    }
-    if (next >= 0) {
-        unread(next);
-    }
-    return c;
-}
-
 // Returns the character of the UTF-8 sequence that starts with the byte lead,
 // reading no further than a well-formed sequence goes (a terminal's next line
 // is not waited for). Bytes that do not complete one are read again.
@@ -173,9 +160,19 @@ int TypedBytes::next_char() {
     if (form_ != Form::bytes) {
         return next_joined([this] { return next_utf16_unit(); }, pending_unit_);
     }
-    const int c = next_unit();
-    if (c < 0x80 || !locale_bytes_) {
-        return c < 0x80 ? c : decode_utf8(c);  // ASCII, or the end of input
+    const int c = next_byte();
+    const int next = c == '\r' ? next_byte() : INPUT_END;  // CR LF is one line end
+    if (next == '\n' || next == INPUT_FAILED) {
+        return next;
+    }
+    if (next >= 0) {
+        unread(next);
+    }
+    if (c < 0x80) {
+        return c;  // ASCII, or the end of input
+    }
+    if (!locale_bytes_) {
+        return decode_utf8(c);
     }
     const std::wint_t wide = std::btowc(c);
     return static_cast<int>(wide != WEOF ? wide : from_windows_1252(static_cast<unsigned char>(c)));

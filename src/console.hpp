@@ -81,7 +81,6 @@ public:
 private:
     enum class Form { unknown, bytes, utf16_le, utf16_be };
 
-    int next_unit();
     int next_byte();
     void unread(int byte) { pending_[pending_count_++] = byte; }
     int decode_utf8(int lead);
