@@ -28,9 +28,8 @@ int to_utf8(char32_t c, char* out);
 // well-formed sequence begins with it (a continuation byte, C0, C1, F5 and above).
 int utf8_length(unsigned char byte);
 
-// Tells whether bytes[i] (i from 1) may follow in the sequence that bytes[0]
-// begins. The second byte's range is what rules out overlong forms, surrogates
-// and anything above U+10FFFF.
+// Tells whether bytes[i] (i from 1) may follow in the well-formed sequence
+// that bytes[0] begins.
 bool utf8_follows(const unsigned char* bytes, int i);
 
 // Reads the first character of the available bytes (at least one) as a

@@ -17,18 +17,14 @@ int Console::read_char() {
     return c;
 }
 
-namespace {
-
 // Puts characters of Windows-1252 text into line from used on, as many as fit,
 // and moves text past them. Returns the count in line.
-int add_text(char32_t (&line)[TEXT_OUT], int used, const char*& text) {
+static int add_text(char32_t (&line)[TEXT_OUT], int used, const char*& text) {
     for (; *text != '\0' && used < TEXT_OUT; ++text) {
         line[used++] = from_windows_1252(static_cast<unsigned char>(*text));
     }
     return used;
 }
-
-}  // namespace
 
 void Console::say(const char* text) {
     if (!out_failed_ && (!write_text(out_, text) || std::fflush(out_) != 0)) {
@@ -61,7 +57,6 @@ void Console::warn(const char* format, const char32_t* text, int length) {
     }
 }
 
-// A buffer's worth at a time: the help fits one, and so goes out in one write.
 bool Console::write_text(std::FILE* stream, const char* text) {
     char32_t line[TEXT_OUT];
     while (*text != '\0') {

@@ -66,9 +66,8 @@ class TypedBytes {
 public:
     // redirected: the stream is no console, and its start may hold a mark;
     // ctrl_z_ends: a byte 0x1A ends the input, as a Windows text stream does;
-    // locale_bytes: bytes are of the locale's codeset, not UTF-8: a byte is the
-    // letter it is there (a multibyte codeset's are taken one at a time), else
-    // its Windows-1252 letter.
+    // locale_bytes: not UTF-8 but a byte at a time, its letter in the locale's
+    // codeset, else its Windows-1252 letter.
     TypedBytes(std::FILE* in, bool redirected, bool ctrl_z_ends, bool locale_bytes)
         : in_(in),
           form_(redirected ? Form::unknown : Form::bytes),

@@ -77,19 +77,18 @@ private:
 // a letter the codeset lacks goes out as its Windows-1252 byte, or '?'.
 // Returns the count of bytes.
 std::size_t encode(Codeset codeset, char32_t c, char* out, std::mbstate_t& state) {
-    std::size_t size = static_cast<std::size_t>(-1);
     if (codeset == Codeset::utf8) {
-        size = static_cast<std::size_t>(to_utf8(c, out));
-    } else if (codeset == Codeset::locale) {
-        size = std::wcrtomb(out, static_cast<wchar_t>(c), &state);
+        return static_cast<std::size_t>(to_utf8(c, out));
     }
-    if (size == static_cast<std::size_t>(-1)) {
-        const int byte = to_windows_1252(c);
-        *out = static_cast<char>(byte < 0 ? '?' : byte);
-        size = 1;
-        state = std::mbstate_t{};
+    constexpr std::size_t NONE = static_cast<std::size_t>(-1);
+    const std::size_t size = codeset == Codeset::locale ? std::wcrtomb(out, static_cast<wchar_t>(c), &state) : NONE;
+    if (size != NONE) {
+        return size;
     }
-    return size;
+    const int byte = to_windows_1252(c);
+    *out = static_cast<char>(byte < 0 ? '?' : byte);
+    state = std::mbstate_t{};
+    return 1;
 }
 
 bool PosixConsole::write_chars(std::FILE* stream, const char32_t* text, int length) {

@@ -58,23 +58,16 @@ private:
 // Returns the next UTF-16 unit typed, reading a line of the console when the
 // last one is used up; INPUT_END or INPUT_FAILED.
 int WindowsConsole::next_unit() {
-    if (typed_pos_ == typed_len_) {
-        if (typed_ended_) {
-            return INPUT_END;
-        }
+    if (typed_pos_ == typed_len_ && !typed_ended_) {
         typed_pos_ = 0;
-        typed_len_ = 0;
         if (!ReadConsoleW(in_console_, typed_, TYPED, &typed_len_, nullptr)) {
+            typed_len_ = 0;
             return INPUT_FAILED;
         }
         // Ctrl+Z at the start of a line ends the input, as in the C runtime.
-        if (typed_len_ == 0 || typed_[0] == CTRL_Z) {
-            typed_ended_ = true;
-            typed_len_ = 0;
-            return INPUT_END;
-        }
+        typed_ended_ = typed_len_ == 0 || typed_[0] == CTRL_Z;
     }
-    return typed_[typed_pos_++];
+    return typed_ended_ ? INPUT_END : typed_[typed_pos_++];
 }
 
 // A console is written UTF-16, a buffer's worth at a time; a redirected
