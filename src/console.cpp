@@ -3,6 +3,7 @@
 // reading and writing a console is in console_posix.cpp and console_windows.cpp.
 #include "console.hpp"
 
+#include <cstring>
 #include <cwchar>
 #include <initializer_list>
 
@@ -27,7 +28,8 @@ static int add_text(char32_t (&line)[TEXT_OUT], int used, const char*& text) {
 }
 
 void Console::say(const char* text) {
-    if (!out_failed_ && (!write_text(out_, text) || std::fflush(out_) != 0)) {
+    const int length = static_cast<int>(std::strlen(text));
+    if (!out_failed_ && (!write_chars(out_, text, nullptr, length) || std::fflush(out_) != 0)) {
         out_failed_ = true;
     }
 }
@@ -52,19 +54,9 @@ void Console::warn(const char* format, const char32_t* text, int length) {
     }
     used = add_text(line, used, tail != nullptr ? tail : at);
     // Standard error may be buffered when redirected (the Windows C runtime does so).
-    if (write_chars(err_, line, used)) {
+    if (write_chars(err_, nullptr, line, used)) {
         std::fflush(err_);
     }
-}
-
-bool Console::write_text(std::FILE* stream, const char* text) {
-    char32_t line[TEXT_OUT];
-    while (*text != '\0') {
-        if (!write_chars(stream, line, add_text(line, 0, text))) {
-            return false;
-        }
-    }
-    return true;
 }
 
 bool Console::report_fault() {

@@ -16,8 +16,6 @@ inline constexpr int INPUT_FAILED = -2;  // the console can no longer be used
 class Console {
 public:
     virtual ~Console() = default;
-    Console(const Console&) = delete;
-    Console& operator=(const Console&) = delete;
 
     // Reads one typed character, however many bytes it takes; CR LF is one
     // line end. Returns its code point, INPUT_END at the end of the input, or
@@ -45,15 +43,14 @@ protected:
 
     // The next typed character, as read_char() tells it.
     virtual int read_typed() = 0;
-    // Writes length characters to stream (out_ or err_).
-    virtual bool write_chars(std::FILE* stream, const char32_t* text, int length) = 0;
+    // Writes length characters to stream (out_ or err_): Windows-1252 bytes, or
+    // where bytes is nullptr chars.
+    virtual bool write_chars(std::FILE* stream, const char* bytes, const char32_t* chars, int length) = 0;
 
     std::FILE* out_;
     std::FILE* err_;
 
 private:
-    bool write_text(std::FILE* stream, const char* text);
-
     bool in_failed_ = false;
     bool out_failed_ = false;
 };

@@ -3,6 +3,7 @@
 #include <langinfo.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -66,7 +67,7 @@ public:
 
 private:
     int read_typed() override { return bytes_.next_char(); }
-    bool write_chars(std::FILE* stream, const char32_t* text, int length) override;
+    bool write_chars(std::FILE* stream, const char* bytes, const char32_t* chars, int length) override;
 
     TypedBytes bytes_;
     Codeset out_codeset_;  // each stream its own: a terminal and a redirection may differ
@@ -91,8 +92,12 @@ std::size_t encode(Codeset codeset, char32_t c, char* out, std::mbstate_t& state
     return 1;
 }
 
-bool PosixConsole::write_chars(std::FILE* stream, const char32_t* text, int length) {
+bool PosixConsole::write_chars(std::FILE* stream, const char* bytes, const char32_t* chars, int length) {
     const Codeset codeset = stream == err_ ? err_codeset_ : out_codeset_;
+    const auto ascii = [](char byte) { return static_cast<unsigned char>(byte) < 0x80; };
+    if (bytes != nullptr && (codeset == Codeset::windows_1252 || std::all_of(bytes, bytes + length, ascii))) {
+        return put(stream, bytes, static_cast<std::size_t>(length));  // as it is: ASCII is the same in every codeset
+    }
     // Encoded a buffer's worth at a time: a message (the help among them) goes
     // out in one write, so that a reader that takes a line and goes (head -1)
     // never makes a second write fail.
@@ -100,7 +105,13 @@ bool PosixConsole::write_chars(std::FILE* stream, const char32_t* text, int leng
     std::size_t used = 0;
     std::mbstate_t state{};
     for (int i = 0; i < length; ++i) {
-        used += encode(codeset, text[i], encoded + used, state);
+        const char32_t c = bytes != nullptr ? static_cast<unsigned char>(bytes[i]) : chars[i];
+        if (c < 0x80) {
+            encoded[used++] = static_cast<char>(c);  // the same in every codeset a locale may have
+        } else {
+            used += encode(codeset, bytes != nullptr ? from_windows_1252(static_cast<unsigned char>(c)) : c,
+                           encoded + used, state);
+        }
         if (used > sizeof encoded - MB_LEN_MAX || i + 1 == length) {
             if (!put(stream, encoded, used)) {
                 return false;

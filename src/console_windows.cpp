@@ -41,7 +41,7 @@ private:
     int read_typed() override {
         return in_console_ != nullptr ? next_joined([this] { return next_unit(); }, pending_unit_) : bytes_.next_char();
     }
-    bool write_chars(std::FILE* stream, const char32_t* text, int length) override;
+    bool write_chars(std::FILE* stream, const char* bytes, const char32_t* chars, int length) override;
     int next_unit();
 
     TypedBytes bytes_;  // a redirected standard input
@@ -72,12 +72,15 @@ int WindowsConsole::next_unit() {
 
 // A console is written UTF-16, a buffer's worth at a time; a redirected
 // stream Windows-1252, a letter it lacks as '?'.
-bool WindowsConsole::write_chars(std::FILE* stream, const char32_t* text, int length) {
+bool WindowsConsole::write_chars(std::FILE* stream, const char* bytes, const char32_t* chars, int length) {
     const HANDLE console = stream == out_ ? out_console_ : err_console_;
+    if (bytes != nullptr && console == nullptr) {
+        return std::fwrite(bytes, 1, static_cast<std::size_t>(length), stream) == static_cast<std::size_t>(length);
+    }
     wchar_t wide[MESSAGE + 1];
     DWORD units = 0;
     for (int i = 0; i < length; ++i) {
-        const char32_t c = text[i];
+        const char32_t c = bytes != nullptr ? from_windows_1252(static_cast<unsigned char>(bytes[i])) : chars[i];
         if (console == nullptr) {
             const int byte = to_windows_1252(c);
             if (std::fputc(byte < 0 ? '?' : byte, stream) == EOF) {
