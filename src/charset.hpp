@@ -42,10 +42,9 @@ inline constexpr bool joins_next(int unit) {
     return unit == '\r' || (unit >= 0xD800 && unit <= 0xDBFF);
 }
 
-// Returns the character of the UTF-16 unit followed by next (negative when
-// there is none), as typed text is read: a surrogate pair is one character and
-// CR LF one line end, each setting took (next is taken too); a lone surrogate
-// is the replacement character U+FFFD.
+// Returns the character of the UTF-16 unit followed by next (negative for
+// none): a surrogate pair is one character and CR LF one line end, each setting
+// took (next is taken too); a lone surrogate is U+FFFD.
 char32_t join_units(int unit, int next, bool& took);
 
 // Returns the next character of the UTF-16 units that next_unit() hands out

@@ -28,9 +28,8 @@ CommandLine read_command_line(int argc, const char* const* argv);
 int run_program(Console& console, int argc, const char* const* argv);
 
 // Tells whether an error waits for Enter before the program ends: when the
-// console has no process but this one, its window closes with the program
-// (started from Explorer); a console shared with cmd or PowerShell stays.
-// console_processes is 0 where there is no console to ask.
+// console has no process but this one (0 where none can be asked), its window
+// closes with the program (started from Explorer); one shared with cmd stays.
 inline bool waits_for_enter(unsigned long console_processes) {
     return console_processes == 1;
 }

@@ -35,14 +35,12 @@ void Console::say(const char* text) {
 }
 
 void Console::warn(const char* format, const char* file_name) {
-    char32_t name[TEXT_OUT];
-    warn(format, name, add_text(name, 0, file_name));
+    char text[MESSAGE];
+    const int length = std::snprintf(text, sizeof text, format, file_name);
+    tell(text, nullptr, length < MESSAGE ? length : MESSAGE - 1);
 }
 
 void Console::warn(const char* format, const char32_t* text, int length) {
-    if (std::fflush(out_) != 0) {
-        out_failed_ = true;
-    }
     // The message whole, for one write.
     char head[MESSAGE];
     const char* tail = split_at_hole(format, head);
@@ -52,9 +50,15 @@ void Console::warn(const char* format, const char32_t* text, int length) {
     for (int i = 0; tail != nullptr && i < length && used < TEXT_OUT; ++i) {
         line[used++] = text[i];
     }
-    used = add_text(line, used, tail != nullptr ? tail : at);
+    tell(nullptr, line, add_text(line, used, tail != nullptr ? tail : at));
+}
+
+void Console::tell(const char* bytes, const char32_t* chars, int length) {
+    if (std::fflush(out_) != 0) {
+        out_failed_ = true;
+    }
     // Standard error may be buffered when redirected (the Windows C runtime does so).
-    if (write_chars(err_, nullptr, line, used)) {
+    if (write_chars(err_, bytes, chars, length)) {
         std::fflush(err_);
     }
 }

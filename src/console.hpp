@@ -51,6 +51,9 @@ protected:
     std::FILE* err_;
 
 private:
+    // Writes a message to standard error, as warn() tells.
+    void tell(const char* bytes, const char32_t* chars, int length);
+
     bool in_failed_ = false;
     bool out_failed_ = false;
 };

@@ -105,13 +105,8 @@ bool PosixConsole::write_chars(std::FILE* stream, const char* bytes, const char3
     std::size_t used = 0;
     std::mbstate_t state{};
     for (int i = 0; i < length; ++i) {
-        const char32_t c = bytes != nullptr ? static_cast<unsigned char>(bytes[i]) : chars[i];
-        if (c < 0x80) {
-            encoded[used++] = static_cast<char>(c);  // the same in every codeset a locale may have
-        } else {
-            used += encode(codeset, bytes != nullptr ? from_windows_1252(static_cast<unsigned char>(c)) : c,
-                           encoded + used, state);
-        }
+        const char32_t c = bytes != nullptr ? from_windows_1252(static_cast<unsigned char>(bytes[i])) : chars[i];
+        used += encode(codeset, c, encoded + used, state);
         if (used > sizeof encoded - MB_LEN_MAX || i + 1 == length) {
             if (!put(stream, encoded, used)) {
                 return false;

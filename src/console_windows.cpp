@@ -1,8 +1,7 @@
-// The console on Windows: a stream that is a console is read and written as
-// wide characters, so that its code page does not matter; a redirected stream
-// is bytes read in binary mode (CR LF read as LF, a 0x1A the end), read as
-// UTF-8 first (an answers file saved by Notepad), UTF-16 after its mark, and
-// written as Windows-1252.
+// The console on Windows: a console stream is read and written as wide
+// characters, whatever its code page; a redirected one is bytes read in binary
+// mode (CR LF read as LF, a 0x1A the end), as UTF-8 first (an answers file saved
+// by Notepad), UTF-16 after its mark, and written as Windows-1252.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -74,9 +73,6 @@ int WindowsConsole::next_unit() {
 // stream Windows-1252, a letter it lacks as '?'.
 bool WindowsConsole::write_chars(std::FILE* stream, const char* bytes, const char32_t* chars, int length) {
     const HANDLE console = stream == out_ ? out_console_ : err_console_;
-    if (bytes != nullptr && console == nullptr) {
-        return std::fwrite(bytes, 1, static_cast<std::size_t>(length), stream) == static_cast<std::size_t>(length);
-    }
     wchar_t wide[MESSAGE + 1];
     DWORD units = 0;
     for (int i = 0; i < length; ++i) {
