@@ -19,57 +19,20 @@ char32_t from_windows_1252(unsigned char byte) {
     return byte >= 0x80 && byte < 0xA0 ? HIGH_CONTROLS[byte - 0x80] : byte;
 }
 
-namespace {
-
-// The bytes 0x80 to 0x9F by their characters, sorted, for a binary search:
-// the spelling hint asks this of every character it may offer.
-struct ByCharacter {
-    char32_t character[32];
-    unsigned char byte[32];
-};
-
-constexpr ByCharacter sorted_high_controls() {
-    ByCharacter table{};
-    for (int i = 0; i < 32; ++i) {
-        int at = i;  // insertion sort, at compile time
-        while (at > 0 && table.character[at - 1] > HIGH_CONTROLS[i]) {
-            table.character[at] = table.character[at - 1];
-            table.byte[at] = table.byte[at - 1];
-            --at;
-        }
-        table.character[at] = HIGH_CONTROLS[i];
-        table.byte[at] = static_cast<unsigned char>(0x80 + i);
-    }
-    return table;
-}
-
-constexpr ByCharacter BY_CHARACTER = sorted_high_controls();
-
-}  // namespace
-
 int to_windows_1252(char32_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
         return static_cast<int>(c);
     }
-    int low = 0;
-    int high = 32;
-    while (low < high) {
-        const int middle = (low + high) / 2;
-        if (BY_CHARACTER.character[middle] < c) {
-            low = middle + 1;
-        } else {
-            high = middle;
+    for (int i = 0; i < 32; ++i) {
+        if (HIGH_CONTROLS[i] == c) {
+            return 0x80 + i;
         }
     }
-    return low < 32 && BY_CHARACTER.character[low] == c ? BY_CHARACTER.byte[low] : -1;
+    return -1;
 }
 
 int to_utf8(char32_t c, char* out) {
-    if (c < 0x80) {
-        out[0] = static_cast<char>(c);
-        return 1;
-    }
-    int length = c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+    const int length = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
     static constexpr unsigned char LEAD_MARK[] = {0, 0, 0xC0, 0xE0, 0xF0};
     for (int i = length - 1; i > 0; --i) {
         out[i] = static_cast<char>(0x80 | (c & 0x3F));
@@ -79,42 +42,35 @@ int to_utf8(char32_t c, char* out) {
     return length;
 }
 
-Utf8Lead utf8_lead(unsigned char byte) {
-    if (byte < 0x80) {
-        return {1, 0, 0};
-    }
-    if (byte >= 0xC2 && byte <= 0xDF) {
-        return {2, 0x80, 0xBF};
-    }
-    if (byte >= 0xE0 && byte <= 0xEF) {
-        // E0 would allow overlong forms below A0; ED would reach the surrogates from A0.
-        return {3, static_cast<unsigned char>(byte == 0xE0 ? 0xA0 : 0x80),
-                static_cast<unsigned char>(byte == 0xED ? 0x9F : 0xBF)};
-    }
-    if (byte >= 0xF0 && byte <= 0xF4) {
-        // F0 would allow overlong forms below 90; F4 would pass U+10FFFF from 90.
-        return {4, static_cast<unsigned char>(byte == 0xF0 ? 0x90 : 0x80),
-                static_cast<unsigned char>(byte == 0xF4 ? 0x8F : 0xBF)};
-    }
-    return {0, 0, 0};  // a continuation byte, C0, C1, or F5 and above
+int utf8_length(unsigned char byte) {
+    return byte < 0x80 ? 1 : byte < 0xC2 ? 0 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : byte < 0xF5 ? 4 : 0;
+}
+
+bool utf8_follows(const unsigned char* bytes, int i) {
+    const unsigned char lead = bytes[0];
+    // After E0 and F0 a lower second byte is an overlong form; after ED a
+    // higher one a surrogate, after F4 beyond U+10FFFF.
+    const unsigned char low = i == 1 && lead == 0xE0 ? 0xA0 : i == 1 && lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = i == 1 && lead == 0xED ? 0x9F : i == 1 && lead == 0xF4 ? 0x8F : 0xBF;
+    return bytes[i] >= low && bytes[i] <= high;
 }
 
 int decode_char(const unsigned char* bytes, int available, char32_t& c) {
-    const Utf8Lead lead = utf8_lead(bytes[0]);
-    bool well_formed = lead.length > 1 && lead.length <= available;
-    for (int i = 1; well_formed && i < lead.length; ++i) {
-        well_formed = utf8_follows(lead, i, bytes[i]);
+    const int length = utf8_length(bytes[0]);
+    bool well_formed = length > 1 && length <= available;
+    for (int i = 1; well_formed && i < length; ++i) {
+        well_formed = utf8_follows(bytes, i);
     }
     if (!well_formed) {
         c = from_windows_1252(bytes[0]);
         return 1;
     }
     static constexpr unsigned char LEAD_BITS[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
-    c = bytes[0] & LEAD_BITS[lead.length];
-    for (int i = 1; i < lead.length; ++i) {
+    c = bytes[0] & LEAD_BITS[length];
+    for (int i = 1; i < length; ++i) {
         c = (c << 6) | (bytes[i] & 0x3F);
     }
-    return lead.length;
+    return length;
 }
 
 char32_t join_units(int unit, int next, bool& took) {

@@ -24,21 +24,13 @@ int to_windows_1252(char32_t c);
 // has room for UTF8_MAX bytes. Returns the number of bytes written.
 int to_utf8(char32_t c, char* out);
 
-// What a byte tells when it starts a UTF-8 sequence: how many bytes the
-// sequence has (0 when no well-formed sequence starts with it) and the range
-// its second byte must lie in. Every later byte lies in 0x80 to 0xBF. These
-// ranges are what rules out overlong forms, surrogates and anything above U+10FFFF.
-struct Utf8Lead {
-    int length;
-    unsigned char second_min;
-    unsigned char second_max;
-};
-Utf8Lead utf8_lead(unsigned char byte);
+// Returns the length of the UTF-8 sequence that byte begins: 0 when no
+// well-formed sequence begins with it (a continuation byte, C0, C1, F5 and above).
+int utf8_length(unsigned char byte);
 
-// Tells whether byte may stand at index i (from 1) of the sequence that lead begins.
-inline bool utf8_follows(const Utf8Lead& lead, int i, unsigned char byte) {
-    return i == 1 ? byte >= lead.second_min && byte <= lead.second_max : byte >= 0x80 && byte <= 0xBF;
-}
+// Tells whether bytes[i] (i from 1) may follow in the well-formed sequence
+// that bytes[0] begins.
+bool utf8_follows(const unsigned char* bytes, int i);
 
 // Reads the first character of the available bytes (at least one) as a
 // console reads typed text: a well-formed UTF-8 sequence is one character, any
@@ -50,11 +42,23 @@ inline constexpr bool joins_next(int unit) {
     return unit == '\r' || (unit >= 0xD800 && unit <= 0xDBFF);
 }
 
-// Returns the character of the UTF-16 unit followed by next (negative when
-// there is none), as typed text is read: a surrogate pair is one character and
-// CR LF one line end, each setting took (next is taken too); a lone surrogate
-// is the replacement character U+FFFD.
+// Returns the character of the UTF-16 unit followed by next (negative for
+// none): a surrogate pair is one character and CR LF one line end, each setting
+// took (next is taken too); a lone surrogate is U+FFFD.
 char32_t join_units(int unit, int next, bool& took);
+
+// Returns the next character of the UTF-16 units that next_unit() hands out
+// (a negative end as it is), joined as join_units does; a unit read ahead and
+// not taken is kept in pending (negative for none) for the next call.
+template <typename NextUnit>
+int next_joined(NextUnit next_unit, int& pending) {
+    const int unit = pending >= 0 ? pending : next_unit();
+    const int next = unit >= 0 && joins_next(unit) ? next_unit() : -1;
+    bool took = false;
+    const int c = unit < 0 ? unit : static_cast<int>(join_units(unit, next, took));
+    pending = took || next < 0 ? -1 : next;
+    return c;
+}
 
 // Tells whether c would act on a terminal instead of showing: C0, DEL, C1.
 inline constexpr bool is_control(char32_t c) {

@@ -1,9 +1,9 @@
 #include "command_line.hpp"
 
 #include <cstring>
-#include <initializer_list>
 
 #include "constants.hpp"
+#include "dialogue.hpp"
 #include "name_pattern.hpp"
 
 #ifdef _WIN32
@@ -16,47 +16,40 @@ namespace {
 
 constexpr int ARGUMENT_SHOWN = 128;  // characters of a refused argument shown; a longer one is cut
 
-bool is_one_of(const char* argument, std::initializer_list<const char*> options) {
-    for (const char* option : options) {
-        if (std::strcmp(argument, option) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
+struct Option {
+    const char* name;
+    Request request;
+};
 
+constexpr Option OPTIONS[] = {
+    {"--help", Request::usage}, {"-h", Request::usage}, {"--version", Request::version}, {"-V", Request::version}};
 #ifdef _WIN32
-// Windows programs' switches: a slash, in any case.
-bool is_switch(const char* argument, std::initializer_list<const char*> switches) {
-    for (const char* name : switches) {
-        if (_stricmp(argument, name) == 0) {
-            return true;
+// Windows programs' switches, in any case.
+constexpr Option SWITCHES[] = {{"-?", Request::usage},    {"/?", Request::usage},   {"/h", Request::usage},
+                               {"/help", Request::usage}, {"/v", Request::version}, {"/version", Request::version}};
+#endif
+
+// Returns what argument asks for as an option: the help, the version, an
+// unknown option, or nothing (Request::argument) when it is no option.
+Request request_of(const char* argument) {
+    for (const Option& option : OPTIONS) {
+        if (std::strcmp(argument, option.name) == 0) {
+            return option.request;
         }
     }
-    return false;
-}
-
-bool is_help(const char* argument) {
-    return is_one_of(argument, {"--help", "-h", "-?"}) || is_switch(argument, {"/?", "/h", "/help"});
-}
-bool is_version(const char* argument) {
-    return is_one_of(argument, {"--version", "-V"}) || is_switch(argument, {"/v", "/version"});
-}
-bool is_option(const char* argument) {
-    return (argument[0] == '-' && argument[1] != '\0') || argument[0] == '/';
-}
-#else
-bool is_help(const char* argument) {
-    return is_one_of(argument, {"--help", "-h"});
-}
-bool is_version(const char* argument) {
-    return is_one_of(argument, {"--version", "-V"});
-}
-// A lone dash is a file's name for standard input, not an option.
-bool is_option(const char* argument) {
-    return argument[0] == '-' && argument[1] != '\0';
-}
+#ifdef _WIN32
+    for (const Option& option : SWITCHES) {
+        if (_stricmp(argument, option.name) == 0) {
+            return option.request;
+        }
+    }
+    if (argument[0] == '/') {
+        return Request::unknown_option;
+    }
 #endif
+    // A lone dash is a file's name for standard input, not an option.
+    return argument[0] == '-' && argument[1] != '\0' ? Request::unknown_option : Request::argument;
+}
 
 // Tells on standard error, in the words of format, that argument is refused,
 // the argument shown as any name is (a control as '?'), and where the help is.
@@ -65,15 +58,13 @@ int refuse(Console& console, const char* format, const char* argument) {
     int length = 0;
     const auto* bytes = reinterpret_cast<const unsigned char*>(argument);
     const int size = static_cast<int>(std::strlen(argument));
-    for (int i = 0; i < size;) {
+    int i = 0;
+    while (i < size && length < ARGUMENT_SHOWN) {
         const char32_t c = next_character(bytes, size, i);
-        if (length == ARGUMENT_SHOWN) {
-            for (const char* cut = ARGUMENT_CUT; *cut != '\0'; ++cut) {
-                shown[length++] = static_cast<char32_t>(*cut);
-            }
-            break;
-        }
         shown[length++] = is_control(c) ? U'?' : c;
+    }
+    for (const char* cut = i < size ? ARGUMENT_CUT : ""; *cut != '\0'; ++cut) {
+        shown[length++] = static_cast<char32_t>(*cut);
     }
     console.warn(format, shown, length);
     console.warn(MSG_HELP_HINT);
@@ -94,36 +85,29 @@ CommandLine read_command_line(int argc, const char* const* argv) {
     CommandLine line;
     bool options = true;
     for (int i = 1; i < argc; ++i) {
-        const char* argument = argv[i];
-        if (options && std::strcmp(argument, "--") == 0) {
+        const Request request = options ? request_of(argv[i]) : Request::argument;
+        if (options && std::strcmp(argv[i], "--") == 0) {
             options = false;
-        } else if (options && (is_help(argument) || is_version(argument))) {
-            return {is_help(argument) ? Request::usage : Request::version, nullptr};
-        } else if (options && is_option(argument)) {
-            return {Request::unknown_option, argument};
+        } else if (request != Request::argument) {
+            return {request, request == Request::unknown_option ? argv[i] : nullptr};
         } else if (line.refused == nullptr) {
-            line = {Request::argument, argument};
+            line = {Request::argument, argv[i]};
         }
     }
     return line;
 }
 
-int say_usage(Console& console) {
-    console.say(MSG_USAGE);
-    return console.report_fault() ? 1 : 0;
-}
-
-int say_version(Console& console) {
-    console.say(MSG_VERSION);
-    return console.report_fault() ? 1 : 0;
-}
-
-int refuse_option(Console& console, const char* refused) {
-    return refuse(console, ERR_UNKNOWN_OPTION, refused);
-}
-
-int refuse_argument(Console& console, const char* refused) {
-    return refuse(console, ERR_NO_ARGUMENTS, refused);
+int run_program(Console& console, int argc, const char* const* argv) {
+    const CommandLine line = read_command_line(argc, argv);
+    if (line.request == Request::dialogue) {
+        return run_dialogue(console);
+    }
+    if (line.request == Request::usage || line.request == Request::version) {
+        console.say(line.request == Request::usage ? MSG_USAGE : MSG_VERSION);
+        return console.report_fault() ? 1 : 0;
+    }
+    return refuse(console, line.request == Request::unknown_option ? ERR_UNKNOWN_OPTION : ERR_NO_ARGUMENTS,
+                  line.refused);
 }
 
 }  // namespace quadrivo

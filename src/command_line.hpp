@@ -1,5 +1,6 @@
 // What the command line asks for: the dialogue, the help or the version alone,
-// or nothing the program knows, which it refuses before any question.
+// or nothing the program knows, which it refuses before any question; and the
+// run it asks for.
 #pragma once
 
 #include "console.hpp"
@@ -20,21 +21,15 @@ struct CommandLine {
 // the options. On Windows the / switches count too, in any case.
 CommandLine read_command_line(int argc, const char* const* argv);
 
-// Prints the help, or the version line, on standard output. Returns the exit
-// status: 1 when it could not be written, told as a console fault.
-int say_usage(Console& console);
-int say_version(Console& console);
-
-// Tells on standard error that the argument refused is an unknown option, or
-// that the program takes no arguments, and where the help is; where the
-// console is the program's alone, waits for Enter. Returns the status, 2.
-int refuse_option(Console& console, const char* refused);
-int refuse_argument(Console& console, const char* refused);
+// Runs what the arguments ask for: the dialogue; or the help or the version on
+// standard output; or on standard error the refusal and where the help is,
+// waiting for Enter where the console is the program's alone. Returns the exit
+// status: the dialogue's; 0, 1 when the console failed; 2 for a refusal.
+int run_program(Console& console, int argc, const char* const* argv);
 
 // Tells whether an error waits for Enter before the program ends: when the
-// console has no process but this one, its window closes with the program
-// (started from Explorer); a console shared with cmd or PowerShell stays.
-// console_processes is 0 where there is no console to ask.
+// console has no process but this one (0 where none can be asked), its window
+// closes with the program (started from Explorer); one shared with cmd stays.
 inline bool waits_for_enter(unsigned long console_processes) {
     return console_processes == 1;
 }

@@ -4,6 +4,7 @@
 #include "console.hpp"
 
 #include <cstring>
+#include <cwchar>
 #include <initializer_list>
 
 namespace quadrivo {
@@ -17,32 +18,47 @@ int Console::read_char() {
     return c;
 }
 
+// Puts characters of Windows-1252 text into line from used on, as many as fit,
+// and moves text past them. Returns the count in line.
+static int add_text(char32_t (&line)[TEXT_OUT], int used, const char*& text) {
+    for (; *text != '\0' && used < TEXT_OUT; ++text) {
+        line[used++] = from_windows_1252(static_cast<unsigned char>(*text));
+    }
+    return used;
+}
+
 void Console::say(const char* text) {
-    if (!out_failed_ && (!write_text(out_, text) || std::fflush(out_) != 0)) {
+    const int length = static_cast<int>(std::strlen(text));
+    if (!out_failed_ && (!write_chars(out_, text, nullptr, length) || std::fflush(out_) != 0)) {
         out_failed_ = true;
     }
 }
 
 void Console::warn(const char* format, const char* file_name) {
-    if (std::fflush(out_) != 0) {
-        out_failed_ = true;
-    }
     char text[MESSAGE];
-    std::snprintf(text, sizeof text, format, file_name);
-    // Standard error may be buffered when redirected (the Windows C runtime does so).
-    if (write_text(err_, text)) {
-        std::fflush(err_);
-    }
+    const int length = std::snprintf(text, sizeof text, format, file_name);
+    tell(text, nullptr, length < MESSAGE ? length : MESSAGE - 1);
 }
 
 void Console::warn(const char* format, const char32_t* text, int length) {
+    // The message whole, for one write.
+    char head[MESSAGE];
+    const char* tail = split_at_hole(format, head);
+    const char* at = head;
+    char32_t line[TEXT_OUT];
+    int used = add_text(line, 0, at);
+    for (int i = 0; tail != nullptr && i < length && used < TEXT_OUT; ++i) {
+        line[used++] = text[i];
+    }
+    tell(nullptr, line, add_text(line, used, tail != nullptr ? tail : at));
+}
+
+void Console::tell(const char* bytes, const char32_t* chars, int length) {
     if (std::fflush(out_) != 0) {
         out_failed_ = true;
     }
-    // The message's two halves around the %s, each a message of its own.
-    char head[MESSAGE];
-    const char* tail = split_at_hole(format, head);
-    if (write_text(err_, head) && (tail == nullptr || (write_chars(err_, text, length) && write_text(err_, tail)))) {
+    // Standard error may be buffered when redirected (the Windows C runtime does so).
+    if (write_chars(err_, bytes, chars, length)) {
         std::fflush(err_);
     }
 }
@@ -86,28 +102,20 @@ void TypedBytes::settle_form() {
     form_ = Form::bytes;
     const int first = next_byte();
     const int second = first >= 0 ? next_byte() : INPUT_END;
+    const int third = first == 0xEF && second == 0xBB ? next_byte() : INPUT_END;
     if ((first == 0xFF && second == 0xFE) || (first == 0xFE && second == 0xFF)) {
         form_ = first == 0xFF ? Form::utf16_le : Form::utf16_be;
-        return;
-    }
-    const int third = first == 0xEF && second == 0xBB ? next_byte() : INPUT_END;
-    if (third == 0xBF) {
-        return;  // a UTF-8 mark says nothing a UTF-8 reading does not
-    }
-    for (const int byte : {third, second, first}) {
-        if (byte >= 0) {
-            unread(byte);
+    } else if (third != 0xBF) {  // a UTF-8 mark says nothing a UTF-8 reading does not
+        for (const int byte : {third, second, first}) {
+            if (byte >= 0) {
+                unread(byte);
+            }
         }
     }
 }
 
 // Returns the next 16-bit unit of UTF-16 input, INPUT_END or INPUT_FAILED.
 int TypedBytes::next_utf16_unit() {
-    if (pending_unit_ >= 0) {
-        const int unit = pending_unit_;
-        pending_unit_ = -1;
-        return unit;
-    }
     const int first = next_byte();
     const int second = first >= 0 ? next_byte() : first;
     if (second < 0) {
@@ -116,47 +124,20 @@ int TypedBytes::next_utf16_unit() {
     return form_ == Form::utf16_le ? first | (second << 8) : (first << 8) | second;
 }
 
-// Returns the next character of UTF-16 input: a surrogate pair is one, a lone
-// surrogate the replacement character, CR LF one line end.
-int TypedBytes::next_utf16_char() {
-    const int unit = next_utf16_unit();
-    const int next = unit >= 0 && joins_next(unit) ? next_utf16_unit() : -1;
-    bool took = false;
-    const int c = unit < 0 ? unit : static_cast<int>(join_units(unit, next, took));
-    pending_unit_ = took || next < 0 ? -1 : next;
-    return c;
-}
-
-int TypedBytes::next_unit() {
-    settle_form();
-    const int c = next_byte();
-    if (c == '\r') {
-        const int next = next_byte();
-        if (next == '\n' || next == INPUT_FAILED) {
-            return next;
-        }
-        if (next != INPUT_END) {
-            unread(next);
-        }
-    }
-    return c;
-}
-
 // Returns the character of the UTF-8 sequence that starts with the byte lead,
 // reading no further than a well-formed sequence goes (a terminal's next line
 // is not waited for). Bytes that do not complete one are read again.
 int TypedBytes::decode_utf8(int lead) {
     unsigned char bytes[UTF8_MAX] = {static_cast<unsigned char>(lead)};
-    const Utf8Lead form = utf8_lead(bytes[0]);
+    const int length = utf8_length(bytes[0]);
     int have = 1;
-    for (bool follows = true; follows && have < form.length;) {
+    for (bool follows = true; follows && have < length;) {
         const int next = next_byte();
         if (next < 0) {
             break;
         }
         bytes[have] = static_cast<unsigned char>(next);
-        follows = utf8_follows(form, have, bytes[have]);
-        ++have;
+        follows = utf8_follows(bytes, have++);
     }
     char32_t c = 0;
     for (int k = have - 1, taken = decode_char(bytes, have, c); k >= taken; --k) {
@@ -166,11 +147,26 @@ int TypedBytes::decode_utf8(int lead) {
 }
 
 int TypedBytes::next_char() {
-    if (utf16()) {
-        return next_utf16_char();
+    settle_form();
+    if (form_ != Form::bytes) {
+        return next_joined([this] { return next_utf16_unit(); }, pending_unit_);
     }
-    const int c = next_unit();
-    return c < 0x80 ? c : decode_utf8(c);  // ASCII, or the end of input
+    const int c = next_byte();
+    const int next = c == '\r' ? next_byte() : INPUT_END;  // CR LF is one line end
+    if (next == '\n' || next == INPUT_FAILED) {
+        return next;
+    }
+    if (next >= 0) {
+        unread(next);
+    }
+    if (c < 0x80) {
+        return c;  // ASCII, or the end of input
+    }
+    if (!locale_bytes_) {
+        return decode_utf8(c);
+    }
+    const std::wint_t wide = std::btowc(c);
+    return static_cast<int>(wide != WEOF ? wide : from_windows_1252(static_cast<unsigned char>(c)));
 }
 
 }  // namespace quadrivo

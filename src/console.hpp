@@ -16,13 +16,9 @@ inline constexpr int INPUT_FAILED = -2;  // the console can no longer be used
 class Console {
 public:
     virtual ~Console() = default;
-    Console(const Console&) = delete;
-    Console& operator=(const Console&) = delete;
 
     // Reads one typed character, however many bytes it takes; CR LF is one
-    // line end. Where bytes are read, a well-formed UTF-8 sequence is one
-    // character and any other byte its Windows-1252 letter. Returns the
-    // character's code point, INPUT_END at the end of the input, or
+    // line end. Returns its code point, INPUT_END at the end of the input, or
     // INPUT_FAILED once a read or a write of the console has failed.
     int read_char();
 
@@ -30,11 +26,9 @@ public:
     void say(const char* text);
 
     // Writes a message to standard error, standard output flushed first so that
-    // a terminal shows both in order. A %s in format is replaced by file_name.
+    // a terminal shows both in order; the %s in format replaced by file_name,
+    // Windows-1252 text, or by length characters of text.
     void warn(const char* format, const char* file_name = "");
-
-    // Writes a message to standard error as warn does, the %s in format
-    // replaced by length characters of text.
     void warn(const char* format, const char32_t* text, int length);
 
     // Tells whether standard error shows every character, or only those of
@@ -45,45 +39,43 @@ public:
     bool report_fault();
 
 protected:
-    Console(std::FILE* in, std::FILE* out, std::FILE* err) : in_(in), out_(out), err_(err) {}
+    Console(std::FILE* out, std::FILE* err) : out_(out), err_(err) {}
 
     // The next typed character, as read_char() tells it.
     virtual int read_typed() = 0;
-    // Writes Windows-1252 text, or length characters, to stream (out_ or err_).
-    virtual bool write_text(std::FILE* stream, const char* text) = 0;
-    virtual bool write_chars(std::FILE* stream, const char32_t* text, int length) = 0;
+    // Writes length characters to stream (out_ or err_): Windows-1252 bytes, or
+    // where bytes is nullptr chars.
+    virtual bool write_chars(std::FILE* stream, const char* bytes, const char32_t* chars, int length) = 0;
 
-    std::FILE* in_;
     std::FILE* out_;
     std::FILE* err_;
 
 private:
+    // Writes a message to standard error, as warn() tells.
+    void tell(const char* bytes, const char32_t* chars, int length);
+
     bool in_failed_ = false;
     bool out_failed_ = false;
 };
 
-// Typed bytes read from a stream, as a character at a time: a well-formed
-// UTF-8 sequence is one character, any other byte its Windows-1252 letter,
-// CR LF one line end. How redirected input and a UTF-8 or C-locale terminal are read.
-// Redirected input may begin with a byte order mark, as editors save answers
-// files: a UTF-8 one is skipped, a UTF-16 one makes the whole input UTF-16.
+// Typed bytes read from a stream, a character at a time: a well-formed UTF-8
+// sequence is one character, any other byte its Windows-1252 letter, CR LF one
+// line end. Redirected input may begin with a byte order mark, as editors save
+// answers files: a UTF-8 one is skipped, a UTF-16 one makes the whole input UTF-16.
 class TypedBytes {
 public:
     // redirected: the stream is no console, and its start may hold a mark;
-    // ctrl_z_ends: a byte 0x1A ends the input, as a Windows text stream does.
-    TypedBytes(std::FILE* in, bool redirected, bool ctrl_z_ends)
-        : in_(in), form_(redirected ? Form::unknown : Form::bytes), ctrl_z_ends_(ctrl_z_ends) {}
+    // ctrl_z_ends: a byte 0x1A ends the input, as a Windows text stream does;
+    // locale_bytes: not UTF-8 but a byte at a time, its letter in the locale's
+    // codeset, else its Windows-1252 letter.
+    TypedBytes(std::FILE* in, bool redirected, bool ctrl_z_ends, bool locale_bytes)
+        : in_(in),
+          form_(redirected ? Form::unknown : Form::bytes),
+          ctrl_z_ends_(ctrl_z_ends),
+          locale_bytes_(locale_bytes) {}
 
     // Returns the next character, INPUT_END or INPUT_FAILED.
     int next_char();
-    // Returns the next byte, CR LF as one LF; INPUT_END or INPUT_FAILED.
-    // Not for UTF-16 input, whose characters next_char() reads.
-    int next_unit();
-    // Tells whether the input is UTF-16, as its mark said.
-    bool utf16() {
-        settle_form();
-        return form_ == Form::utf16_le || form_ == Form::utf16_be;
-    }
 
 private:
     enum class Form { unknown, bytes, utf16_le, utf16_be };
@@ -93,20 +85,20 @@ private:
     int decode_utf8(int lead);
     void settle_form();
     int next_utf16_unit();
-    int next_utf16_char();
 
     std::FILE* in_;
     int pending_[UTF8_MAX];  // bytes read ahead and given back, the next on top
     int pending_count_ = 0;
     Form form_;
     bool ctrl_z_ends_;
+    bool locale_bytes_;
     bool ended_ = false;
     int pending_unit_ = -1;  // a UTF-16 unit read ahead
 };
 
-// Makes this platform's console on the three streams and runs body with it
-// and argument (a word of the command line, or nullptr). Returns what body returns.
-int with_console(std::FILE* in, std::FILE* out, std::FILE* err, int (*body)(Console&, const char* argument),
-                 const char* argument);
+// Makes this platform's console on the three streams and runs body with it and
+// the program's arguments. Returns what body returns.
+int with_console(std::FILE* in, std::FILE* out, std::FILE* err,
+                 int (*body)(Console&, int argc, const char* const* argv), int argc, const char* const* argv);
 
 }  // namespace quadrivo

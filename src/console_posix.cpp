@@ -1,10 +1,9 @@
 // The console on POSIX: bytes in the locale's codeset, decoded one character
-// at a time; the messages encoded the same way and written by write(2) itself. Where the bytes are single
-// (the C and POSIX locales) typed text is read as UTF-8 first, as a UTF-8
-// terminal is, and the messages go out as Windows-1252 bytes.
+// at a time; the messages encoded the same way and written by write(2) itself.
 #include <langinfo.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -59,70 +58,55 @@ bool put(std::FILE* stream, const char* bytes, std::size_t size) {
 class PosixConsole final : public Console {
 public:
     PosixConsole(std::FILE* in, std::FILE* out, std::FILE* err)
-        : Console(in, out, err),
-          bytes_(in, !isatty(fileno(in)), false),
-          in_codeset_(codeset_of(in)),
+        : Console(out, err),
+          bytes_(in, !isatty(fileno(in)), false, codeset_of(in) == Codeset::locale),
           out_codeset_(codeset_of(out)),
           err_codeset_(codeset_of(err)) {}
 
     bool shows_any_character() const override { return err_codeset_ == Codeset::utf8; }
 
 private:
-    int read_typed() override;
-    bool write_text(std::FILE* stream, const char* text) override;
-    bool write_chars(std::FILE* stream, const char32_t* text, int length) override;
+    int read_typed() override { return bytes_.next_char(); }
+    bool write_chars(std::FILE* stream, const char* bytes, const char32_t* chars, int length) override;
 
     TypedBytes bytes_;
-    Codeset in_codeset_;  // each stream its own: a terminal and a redirection may differ
-    Codeset out_codeset_;
+    Codeset out_codeset_;  // each stream its own: a terminal and a redirection may differ
     Codeset err_codeset_;
 };
-
-int PosixConsole::read_typed() {
-    if (in_codeset_ != Codeset::locale || bytes_.utf16()) {
-        return bytes_.next_char();
-    }
-    // Another codeset: the C library knows it. Multibyte ones are taken a byte at a time.
-    const int c = bytes_.next_unit();
-    if (c < 0x80) {
-        return c;  // ASCII, or the end of input
-    }
-    const char byte = static_cast<char>(c);
-    std::mbstate_t state{};
-    wchar_t wide = 0;
-    if (std::mbrtowc(&wide, &byte, 1, &state) == 1) {
-        return static_cast<int>(wide);
-    }
-    return static_cast<int>(from_windows_1252(static_cast<unsigned char>(c)));
-}
 
 // Puts character c into out (room for MB_LEN_MAX bytes) as the codeset has it;
 // a letter the codeset lacks goes out as its Windows-1252 byte, or '?'.
 // Returns the count of bytes.
 std::size_t encode(Codeset codeset, char32_t c, char* out, std::mbstate_t& state) {
-    std::size_t size = static_cast<std::size_t>(-1);
     if (codeset == Codeset::utf8) {
-        size = static_cast<std::size_t>(to_utf8(c, out));
-    } else if (codeset == Codeset::locale) {
-        size = std::wcrtomb(out, static_cast<wchar_t>(c), &state);
+        return static_cast<std::size_t>(to_utf8(c, out));
     }
-    if (size == static_cast<std::size_t>(-1)) {
-        const int byte = to_windows_1252(c);
-        *out = static_cast<char>(byte < 0 ? '?' : byte);
-        size = 1;
-        state = std::mbstate_t{};
+    constexpr std::size_t NONE = static_cast<std::size_t>(-1);
+    const std::size_t size = codeset == Codeset::locale ? std::wcrtomb(out, static_cast<wchar_t>(c), &state) : NONE;
+    if (size != NONE) {
+        return size;
     }
-    return size;
+    const int byte = to_windows_1252(c);
+    *out = static_cast<char>(byte < 0 ? '?' : byte);
+    state = std::mbstate_t{};
+    return 1;
 }
 
-bool PosixConsole::write_chars(std::FILE* stream, const char32_t* text, int length) {
+bool PosixConsole::write_chars(std::FILE* stream, const char* bytes, const char32_t* chars, int length) {
     const Codeset codeset = stream == err_ ? err_codeset_ : out_codeset_;
-    // Each character is encoded in turn, a buffer's worth written at a time.
-    char encoded[MESSAGE];
+    const auto ascii = [](char byte) { return static_cast<unsigned char>(byte) < 0x80; };
+    if (bytes != nullptr && (codeset == Codeset::windows_1252 || std::all_of(bytes, bytes + length, ascii))) {
+        return put(stream, bytes, static_cast<std::size_t>(length));  // as it is: ASCII is the same in every codeset
+    }
+    // Encoded a buffer's worth at a time: a message (the help among them) goes
+    // out in one write, so that a reader that takes a line and goes (head -1)
+    // never makes a second write fail.
+    char encoded[TEXT_OUT];
     std::size_t used = 0;
     std::mbstate_t state{};
     for (int i = 0; i < length; ++i) {
-        used += encode(codeset, text[i], encoded + used, state);
+        const char32_t c = bytes != nullptr ? from_windows_1252(static_cast<unsigned char>(bytes[i])) : chars[i];
+        used += encode(codeset, c, encoded + used, state);
         if (used > sizeof encoded - MB_LEN_MAX || i + 1 == length) {
             if (!put(stream, encoded, used)) {
                 return false;
@@ -133,50 +117,12 @@ bool PosixConsole::write_chars(std::FILE* stream, const char32_t* text, int leng
     return true;
 }
 
-bool PosixConsole::write_text(std::FILE* stream, const char* text) {
-    const Codeset codeset = stream == err_ ? err_codeset_ : out_codeset_;
-    if (codeset == Codeset::windows_1252) {
-        return put(stream, text, std::strlen(text));
-    }
-    // Encoded whole, so that a message (the help among them) goes out in one
-    // write: a reader that takes a line and goes (head -1) never makes a
-    // second write fail.
-    char encoded[TEXT_OUT];
-    std::size_t used = 0;
-    std::mbstate_t state{};
-    while (*text != '\0') {
-        std::size_t ascii = 0;  // a run of ASCII goes in as it is
-        while (text[ascii] != '\0' && static_cast<unsigned char>(text[ascii]) < 0x80) {
-            ++ascii;
-        }
-        if (used + ascii + MB_LEN_MAX > sizeof encoded) {
-            if (!put(stream, encoded, used)) {
-                return false;
-            }
-            used = 0;
-        }
-        if (ascii + MB_LEN_MAX > sizeof encoded) {
-            if (!put(stream, text, ascii)) {  // longer than the buffer: as it is
-                return false;
-            }
-        } else {
-            std::memcpy(encoded + used, text, ascii);
-            used += ascii;
-        }
-        text += ascii;
-        if (*text != '\0') {
-            used += encode(codeset, from_windows_1252(static_cast<unsigned char>(*text++)), encoded + used, state);
-        }
-    }
-    return used == 0 || put(stream, encoded, used);
-}
-
 }  // namespace
 
-int with_console(std::FILE* in, std::FILE* out, std::FILE* err, int (*body)(Console&, const char* argument),
-                 const char* argument) {
+int with_console(std::FILE* in, std::FILE* out, std::FILE* err,
+                 int (*body)(Console&, int argc, const char* const* argv), int argc, const char* const* argv) {
     PosixConsole console(in, out, err);
-    return body(console, argument);
+    return body(console, argc, argv);
 }
 
 }  // namespace quadrivo

@@ -1,21 +1,16 @@
-// The console on Windows: a stream that is a console is read and written as
-// wide characters, so that its code page does not matter; a redirected stream
-// is bytes read in binary mode (CR LF read as LF, a 0x1A the end), read as
-// UTF-8 first (an answers file saved by Notepad), UTF-16 after its mark, and
-// written as Windows-1252.
+// The console on Windows: a console stream is read and written as wide
+// characters, whatever its code page; a redirected one is bytes read in binary
+// mode (CR LF read as LF, a 0x1A the end), as UTF-8 first (an answers file saved
+// by Notepad), UTF-16 after its mark, and written as Windows-1252.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
-
-#include <cstring>
 
 #include "console.hpp"
 
 namespace quadrivo {
 
 namespace {
-
-constexpr UINT WINDOWS_1252 = 1252;
 
 // Returns the console behind stream, or nullptr when the stream is redirected.
 HANDLE console_of(std::FILE* stream) {
@@ -27,8 +22,8 @@ HANDLE console_of(std::FILE* stream) {
 class WindowsConsole final : public Console {
 public:
     WindowsConsole(std::FILE* in, std::FILE* out, std::FILE* err)
-        : Console(in, out, err),
-          bytes_(in, true, true),
+        : Console(out, err),
+          bytes_(in, true, true, false),
           in_console_(console_of(in)),
           out_console_(console_of(out)),
           err_console_(console_of(err)) {
@@ -42,15 +37,11 @@ public:
     bool shows_any_character() const override { return err_console_ != nullptr; }
 
 private:
-    int read_typed() override;
-    bool write_text(std::FILE* stream, const char* text) override;
-    bool write_chars(std::FILE* stream, const char32_t* text, int length) override;
-    int read_console();
-    int next_unit();
-    int peek_unit();
-    HANDLE console_for(std::FILE* stream) const {
-        return stream == out_ ? out_console_ : stream == err_ ? err_console_ : nullptr;
+    int read_typed() override {
+        return in_console_ != nullptr ? next_joined([this] { return next_unit(); }, pending_unit_) : bytes_.next_char();
     }
+    bool write_chars(std::FILE* stream, const char* bytes, const char32_t* chars, int length) override;
+    int next_unit();
 
     TypedBytes bytes_;  // a redirected standard input
     HANDLE in_console_;  // console handles, or nullptr for a redirected stream
@@ -60,107 +51,62 @@ private:
     DWORD typed_len_ = 0;
     DWORD typed_pos_ = 0;
     bool typed_ended_ = false;
+    int pending_unit_ = -1;  // a unit read ahead
 };
 
 // Returns the next UTF-16 unit typed, reading a line of the console when the
 // last one is used up; INPUT_END or INPUT_FAILED.
 int WindowsConsole::next_unit() {
-    if (typed_pos_ == typed_len_) {
-        if (typed_ended_) {
-            return INPUT_END;
-        }
+    if (typed_pos_ == typed_len_ && !typed_ended_) {
         typed_pos_ = 0;
-        typed_len_ = 0;
         if (!ReadConsoleW(in_console_, typed_, TYPED, &typed_len_, nullptr)) {
+            typed_len_ = 0;
             return INPUT_FAILED;
         }
         // Ctrl+Z at the start of a line ends the input, as in the C runtime.
-        if (typed_len_ == 0 || typed_[0] == CTRL_Z) {
-            typed_ended_ = true;
-            typed_len_ = 0;
-            return INPUT_END;
-        }
+        typed_ended_ = typed_len_ == 0 || typed_[0] == CTRL_Z;
     }
-    return typed_[typed_pos_++];
+    return typed_ended_ ? INPUT_END : typed_[typed_pos_++];
 }
 
-// Returns the next unit without taking it: what completes a CR LF or a surrogate pair.
-int WindowsConsole::peek_unit() {
-    const int unit = next_unit();
-    if (unit >= 0) {
-        --typed_pos_;
-    }
-    return unit;
-}
-
-// Returns the next character typed at the console: CR LF is one line end, a
-// surrogate pair one character, a lone surrogate the replacement character.
-int WindowsConsole::read_console() {
-    const int unit = next_unit();
-    bool took = false;
-    const int c = unit < 0 ? unit : static_cast<int>(join_units(unit, joins_next(unit) ? peek_unit() : -1, took));
-    typed_pos_ += took ? 1 : 0;
-    return c;
-}
-
-int WindowsConsole::read_typed() {
-    return in_console_ != nullptr ? read_console() : bytes_.next_char();
-}
-
-bool WindowsConsole::write_chars(std::FILE* stream, const char32_t* text, int length) {
-    const HANDLE console = console_for(stream);
+// A console is written UTF-16, a buffer's worth at a time; a redirected
+// stream Windows-1252, a letter it lacks as '?'.
+bool WindowsConsole::write_chars(std::FILE* stream, const char* bytes, const char32_t* chars, int length) {
+    const HANDLE console = stream == out_ ? out_console_ : err_console_;
+    wchar_t wide[MESSAGE + 1];
+    DWORD units = 0;
     for (int i = 0; i < length; ++i) {
+        const char32_t c = bytes != nullptr ? from_windows_1252(static_cast<unsigned char>(bytes[i])) : chars[i];
         if (console == nullptr) {
-            const int byte = to_windows_1252(text[i]);
+            const int byte = to_windows_1252(c);
             if (std::fputc(byte < 0 ? '?' : byte, stream) == EOF) {
                 return false;
             }
             continue;
         }
-        // UTF-16: a letter beyond 16 bits is a surrogate pair.
-        wchar_t wide[2];
-        DWORD units = 1;
-        wide[0] = static_cast<wchar_t>(text[i]);
-        if (text[i] >= 0x10000) {
-            wide[0] = static_cast<wchar_t>(0xD800 + ((text[i] - 0x10000) >> 10));
-            wide[1] = static_cast<wchar_t>(0xDC00 + ((text[i] - 0x10000) & 0x3FF));
-            units = 2;
+        if (c >= 0x10000) {
+            wide[units++] = static_cast<wchar_t>(0xD800 + ((c - 0x10000) >> 10));  // a surrogate pair
+            wide[units++] = static_cast<wchar_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            wide[units++] = static_cast<wchar_t>(c);
         }
-        DWORD written = 0;
-        if (!WriteConsoleW(console, wide, units, &written, nullptr) || written != units) {
-            return false;
+        if (units >= MESSAGE || i + 1 == length) {
+            DWORD written = 0;
+            if (!WriteConsoleW(console, wide, units, &written, nullptr) || written != units) {
+                return false;
+            }
+            units = 0;
         }
-    }
-    return true;
-}
-
-bool WindowsConsole::write_text(std::FILE* stream, const char* text) {
-    const HANDLE console = console_for(stream);
-    if (console == nullptr) {
-        return std::fputs(text, stream) != EOF;
-    }
-    // Windows-1252 is one byte a letter, so the text converts a buffer's worth at a time.
-    for (std::size_t left = std::strlen(text); left > 0;) {
-        const int chunk = static_cast<int>(left < MESSAGE ? left : MESSAGE);
-        wchar_t wide[MESSAGE];
-        const int length = MultiByteToWideChar(WINDOWS_1252, 0, text, chunk, wide, MESSAGE);
-        DWORD written = 0;
-        if (length <= 0 || !WriteConsoleW(console, wide, static_cast<DWORD>(length), &written, nullptr) ||
-            written != static_cast<DWORD>(length)) {
-            return false;
-        }
-        text += chunk;
-        left -= static_cast<std::size_t>(chunk);
     }
     return true;
 }
 
 }  // namespace
 
-int with_console(std::FILE* in, std::FILE* out, std::FILE* err, int (*body)(Console&, const char* argument),
-                 const char* argument) {
+int with_console(std::FILE* in, std::FILE* out, std::FILE* err,
+                 int (*body)(Console&, int argc, const char* const* argv), int argc, const char* const* argv) {
     WindowsConsole console(in, out, err);
-    return body(console, argument);
+    return body(console, argc, argv);
 }
 
 }  // namespace quadrivo

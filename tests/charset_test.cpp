@@ -63,14 +63,13 @@ TEST(Utf8, EncodedAsIconvDoesAndDecodedBack) {
         const std::string wide{static_cast<char>(c), static_cast<char>(c >> 8), static_cast<char>(c >> 16), '\0'};
         ASSERT_TRUE(convert("UTF-8", "UTF-32LE", wide, theirs));
         EXPECT_EQ(std::string(ours, static_cast<std::size_t>(length)), theirs);
-        const quadrivo::Utf8Lead lead = quadrivo::utf8_lead(static_cast<unsigned char>(ours[0]));
-        EXPECT_EQ(lead.length, length);
-        if (length > 1) {
-            EXPECT_GE(static_cast<unsigned char>(ours[1]), lead.second_min);
-            EXPECT_LE(static_cast<unsigned char>(ours[1]), lead.second_max);
+        const auto* bytes = reinterpret_cast<const unsigned char*>(ours);
+        EXPECT_EQ(quadrivo::utf8_length(bytes[0]), length);
+        for (int i = 1; i < length; ++i) {
+            EXPECT_TRUE(quadrivo::utf8_follows(bytes, i)) << i;
         }
         char32_t back = 0;
-        EXPECT_EQ(quadrivo::decode_char(reinterpret_cast<const unsigned char*>(ours), length, back), length);
+        EXPECT_EQ(quadrivo::decode_char(bytes, length, back), length);
         EXPECT_EQ(back, c);
     }
 }

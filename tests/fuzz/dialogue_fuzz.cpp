@@ -155,7 +155,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
     const int status = quadrivo::with_console(
-        in, out, err, [](quadrivo::Console& console, const char*) { return quadrivo::run_dialogue(console); }, nullptr);
+        in, out, err,
+        [](quadrivo::Console& console, int, const char* const*) { return quadrivo::run_dialogue(console); }, 0,
+        nullptr);
     std::fclose(in);
     std::fclose(out);
     std::fclose(err);
