@@ -19,6 +19,13 @@ char32_t from_windows_1252(unsigned char byte) {
     return byte >= 0x80 && byte < 0xA0 ? HIGH_CONTROLS[byte - 0x80] : byte;
 }
 
+int widen(const char* text, char32_t* line, int used, int capacity, std::size_t count) {
+    for (std::size_t i = 0; i < count && text[i] != '\0' && used < capacity; ++i) {
+        line[used++] = from_windows_1252(static_cast<unsigned char>(text[i]));
+    }
+    return used;
+}
+
 int to_windows_1252(char32_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
         return static_cast<int>(c);

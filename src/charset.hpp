@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "constants.hpp"
 
@@ -16,6 +17,10 @@ inline constexpr int UTF8_MAX = 4;  // bytes of the longest UTF-8 sequence
 // 0x9D) stand for the control characters of the same number, so every byte
 // goes there and back unchanged.
 char32_t from_windows_1252(unsigned char byte);
+
+// Puts the characters of Windows-1252 text, count bytes or up to its end,
+// into line from used on, as many as fit in capacity. Returns the count in line.
+int widen(const char* text, char32_t* line, int used, int capacity, std::size_t count = SIZE_MAX);
 
 // Returns the Windows-1252 byte for character c, or -1 when the code page has none.
 int to_windows_1252(char32_t c);

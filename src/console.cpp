@@ -18,15 +18,6 @@ int Console::read_char() {
     return c;
 }
 
-// Puts characters of Windows-1252 text into line from used on, as many as fit,
-// and moves text past them. Returns the count in line.
-static int add_text(char32_t (&line)[TEXT_OUT], int used, const char*& text) {
-    for (; *text != '\0' && used < TEXT_OUT; ++text) {
-        line[used++] = from_windows_1252(static_cast<unsigned char>(*text));
-    }
-    return used;
-}
-
 void Console::say(const char* text) {
     const int length = static_cast<int>(std::strlen(text));
     if (!out_failed_ && (!write_chars(out_, text, nullptr, length) || std::fflush(out_) != 0)) {
@@ -44,13 +35,15 @@ void Console::warn(const char* format, const char32_t* text, int length) {
     // The message whole, for one write.
     char head[MESSAGE];
     const char* tail = split_at_hole(format, head);
-    const char* at = head;
     char32_t line[TEXT_OUT];
-    int used = add_text(line, 0, at);
-    for (int i = 0; tail != nullptr && i < length && used < TEXT_OUT; ++i) {
-        line[used++] = text[i];
+    int used = widen(head, line, 0, TEXT_OUT);
+    if (tail != nullptr) {
+        for (int i = 0; i < length && used < TEXT_OUT; ++i) {
+            line[used++] = text[i];
+        }
+        used = widen(tail, line, used, TEXT_OUT);
     }
-    tell(nullptr, line, add_text(line, used, tail != nullptr ? tail : at));
+    tell(nullptr, line, used);
 }
 
 void Console::tell(const char* bytes, const char32_t* chars, int length) {

@@ -28,9 +28,7 @@ struct Line {
     }
     // Adds Windows-1252 text of ours: count bytes, or up to its end.
     void add_letters(const char* letters, std::size_t count = SIZE_MAX) {
-        for (std::size_t i = 0; i < count && letters[i] != '\0' && length < LINE; ++i) {
-            text[length++] = from_windows_1252(static_cast<unsigned char>(letters[i]));
-        }
+        length = widen(letters, text, length, LINE, count);
     }
 };
 

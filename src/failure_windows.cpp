@@ -44,7 +44,8 @@ constexpr CodeCause CODE_CAUSES[] = {
 
 Cause system_cause(const char* file_name, int code, bool writing) {
     const Cause cause = code_cause(CODE_CAUSES, code, writing);
-    const DWORD attributes = GetFileAttributesW(WideName(file_name).text);
+    const WideName name(file_name);
+    const DWORD attributes = GetFileAttributesW(name.text);
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (cause == Cause::missing && GetCurrentDirectoryW(0, nullptr) == 0) {
         return Cause::folder_gone;
@@ -55,7 +56,7 @@ Cause system_cause(const char* file_name, int code, bool writing) {
     if (exists && (attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
         return Cause::not_a_file;
     }
-    if (static_cast<DWORD>(code) == ERROR_ACCESS_DENIED && exists && held_elsewhere(WideName(file_name).text)) {
+    if (static_cast<DWORD>(code) == ERROR_ACCESS_DENIED && exists && held_elsewhere(name.text)) {
         return writing ? Cause::calendar_held : Cause::source_held;
     }
     return cause;

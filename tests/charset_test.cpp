@@ -117,3 +117,23 @@ TEST(Utf8, WellFormedThroughoutAsIconvJudges) {
 }
 
 }  // namespace
+
+TEST(Message, WidenedWithinItsRoom) {
+    struct Widening {
+        const char* text;
+        int used;  // characters already in the line of 4
+        std::size_t count;
+        std::u32string line;
+    };
+    const Widening cases[] = {
+        {"a\x80\xE8", 0, SIZE_MAX, U"a\u20AC\u00E8"},  // the euro and an accented letter
+        {"abcdef", 1, SIZE_MAX, U"xabc"},  // no more than the room
+        {"abcdef", 0, 2, U"ab"},  // no more than count
+        {"", 2, SIZE_MAX, U"xx"},
+    };
+    for (const Widening& w : cases) {
+        char32_t line[4] = {U'x', U'x', U'x', U'x'};
+        const int length = quadrivo::widen(w.text, line, w.used, 4, w.count);
+        EXPECT_EQ(std::u32string(line, static_cast<std::size_t>(length)), w.line) << w.text;
+    }
+}
