@@ -80,16 +80,15 @@ void mind(Minded minded, const char* name, const FileInfo& info) {
     action.sa_handler = remove_and_end;
     action.sa_flags = SA_RESETHAND | SA_NODEFER;
     sigfillset(&action.sa_mask);
-    // Every ending signal, the real-time ones included; those the C library
-    // keeps for itself refuse a handler.
+    // Every signal whose default action ends the program, the real-time ones
+    // included; those the C library keeps for itself refuse a handler. One
+    // ignored at start stays ignored, and one that the code hosting ours
+    // handles (a fuzzer's timer, a sanitizer's) stays its own: neither ends the run.
     for (int signal_number = 1; signal_number <= SIGRTMAX && signal_number < SIGNALS; ++signal_number) {
         struct sigaction& before = g_record.before[signal_number];
         if (ends(signal_number) && !g_record.installed[signal_number] &&
-            sigaction(signal_number, &action, &before) == 0) {
-            g_record.installed[signal_number] = before.sa_handler != SIG_IGN;
-            if (before.sa_handler == SIG_IGN) {  // ignored at start: it stays ignored
-                sigaction(signal_number, &before, nullptr);
-            }
+            sigaction(signal_number, nullptr, &before) == 0 && before.sa_handler == SIG_DFL) {
+            g_record.installed[signal_number] = sigaction(signal_number, &action, nullptr) == 0;
         }
     }
 }
