@@ -231,7 +231,11 @@ unsigned long this_run() {
 }
 
 bool run_alive(unsigned long run, const char*) {
-    return kill(static_cast<pid_t>(run), 0) == 0 || errno != ESRCH;  // EPERM: another user's, alive
+    // A number beyond the process ids (or one that would name a process
+    // group) is no run's: its file is kept.
+    const auto pid = static_cast<pid_t>(run);
+    return pid <= 0 || static_cast<unsigned long>(pid) != run || kill(pid, 0) == 0 ||
+           errno != ESRCH;  // EPERM: another user's, alive
 }
 
 void pause_ms(int ms) {

@@ -2,7 +2,7 @@
 // way is taken follows from which step refused, and how.
 #include "replacement.hpp"
 
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace quadrivo {
@@ -21,16 +21,25 @@ char* put_prefix(char (&name)[TEMP_NAME], const char* target) {
     return name + length + 2;
 }
 
+// Puts "<run>-<attempt>", the end of a new file's name, at at. Returns its end.
+char* put_suffix(char* at, unsigned long run, unsigned long attempt) {
+    at = put_number(at, run);  // whose it is, for a later run
+    *at++ = '-';
+    return put_number(at, attempt);
+}
+
 // Removes name, a new file ".<target>.<run>-<attempt>" (the prefix's length
 // at context), when its run no longer exists: a kill left it at the one
 // moment nothing can guard. Our own id is an earlier run's: we made none yet.
+// Only a name exactly as this program writes it is ours to remove.
 void remove_if_stale(const char* name, void* context) {
     const char* suffix = name + *static_cast<std::size_t*>(context);
-    unsigned long run = 0;
-    unsigned attempt = 0;
-    char more = '\0';
-    if (*suffix >= '0' && *suffix <= '9' && std::sscanf(suffix, "%lu-%u%c", &run, &attempt, &more) == 2 && run != 0 &&
-        (run == this_run() || !run_alive(run, name))) {
+    char* end = nullptr;
+    const unsigned long run = std::strtoul(suffix, &end, 10);
+    const unsigned long attempt = *end == '-' ? std::strtoul(end + 1, nullptr, 10) : 0;
+    char ours[TEMP_NAME];
+    put_suffix(ours, run, attempt);
+    if (run != 0 && std::strcmp(suffix, ours) == 0 && (run == this_run() || !run_alive(run, name))) {
         remove_file(name);
     }
 }
@@ -80,9 +89,7 @@ private:
         Failure failure;
         int attempt = 0;
         do {  // another's file of a name is never touched: the next name is tried
-            char* at = put_number(put_prefix(name_, target_), this_run());  // whose it is, for a later run
-            *at++ = '-';
-            put_number(at, static_cast<unsigned long>(attempt));
+            put_suffix(put_prefix(name_, target_), this_run(), static_cast<unsigned long>(attempt));
             failure = nameless ? give_name(file_, name_) : make_named(name_, file_, true);
         } while (failure && refusal_of(failure.code) == Refusal::exists && ++attempt < NAME_ATTEMPTS);
         named_ = !failure;

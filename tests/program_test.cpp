@@ -2181,6 +2181,48 @@ TEST_P(LeftByARun, RemovedOnlyWhenTheRunIsGone) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, LeftByARun, ::testing::ValuesIn(lefts), case_name<Left>);
 
+// Files in the folder named like a new file of the calendar's, at the format
+// answer: only a name exactly as the program writes it, of a run that no
+// process is (an id beyond any system's), is removed.
+struct Beside {
+    const char* what;
+    const char* name;
+    bool removed;
+};
+
+void PrintTo(const Beside& c, std::ostream* os) {
+    *os << c.what;
+}
+
+class NamedLikeANewFile : public Program, public ::testing::WithParamInterface<Beside> {};
+
+const Beside besides[] = {
+    {"a gone run's first file", ".calendario.txt.4194305-0", true},
+    {"a gone run's later file", ".calendario.txt.4194305-99", true},
+    {"no attempt", ".calendario.txt.4194305", false},
+    {"more after the attempt", ".calendario.txt.4194305-0.bak", false},
+    {"a signed attempt", ".calendario.txt.4194305--1", false},
+    {"a blank before the attempt", ".calendario.txt.4194305- 1", false},
+    {"a signed run", ".calendario.txt.+4194305-0", false},
+    {"a leading zero", ".calendario.txt.04194305-0", false},
+    {"run 0", ".calendario.txt.0-0", false},
+    {"beyond any number", ".calendario.txt.99999999999999999999-0", false},
+    {"beyond a process id, a gone one's when cut", ".calendario.txt.4299161601-0", false},
+    {"another form's calendar", ".calendario.doc.4194305-0", false},
+};
+
+TEST_P(NamedLikeANewFile, IsRemovedOnlyWhenARunLeftIt) {
+    const Beside& c = GetParam();
+    put("originale.txt", CALENDAR);
+    put(c.name, EARLIER);
+    const Result r = run("t\nLupi\nn\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(get("calendario.txt"), as_written(LUPI_LINES));
+    EXPECT_EQ(left_behind(), c.removed ? "" : c.name);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, NamedLikeANewFile, ::testing::ValuesIn(besides), case_name<Beside>);
+
 // A Windows console shows the same on every code page: the program talks to it
 // in wide characters. QUADRIVO_EXE names the Windows program under Wine, and
 // QUADRIVO_WINE the loader that runs it.
