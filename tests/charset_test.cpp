@@ -108,7 +108,12 @@ TEST(Utf8, WellFormedThroughoutAsIconvJudges) {
     for (const std::string& bytes :
          {std::string(), std::string("Lup"), std::string("S\xC3\xBC"), std::string("\xF0\x9F\x90\xBA"),
           std::string("S\xC3"), std::string("S\xFC"), std::string("\xC0\x80"), std::string("\xED\xA0\x80"),
-          std::string("\xF4\x90\x80\x80"), std::string("\xE0\x80\x80")}) {
+          std::string("\xF4\x90\x80\x80"), std::string("\xE0\x80\x80"),
+          // each edge of the second byte's range, on both sides
+          std::string("\xC2\x80"), std::string("\xC1\xBF"), std::string("\xE0\xA0\x80"), std::string("\xE0\x9F\xBF"),
+          std::string("\xED\x9F\xBF"), std::string("\xEE\x80\x80"), std::string("\xF0\x90\x80\x80"),
+          std::string("\xF0\x8F\xBF\xBF"), std::string("\xF4\x8F\xBF\xBF"), std::string("\xF5\x80\x80\x80"),
+          std::string("\xE1\x80"), std::string("\xC3\xC3"), std::string("\xE1\x80\xC0")}) {
         SCOPED_TRACE(bytes);
         std::string out;
         const bool theirs = convert("UTF-32LE", "UTF-8", bytes, out);
